@@ -1,0 +1,62 @@
+#include "engine/AppState.h"
+
+namespace engine {
+
+AppState::AppState() = default;
+AppState::~AppState() = default;
+
+QString AppState::message() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_strMessage;
+}
+
+void AppState::setMessage(const QString& text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_strMessage = text;
+}
+
+QString AppState::statusText() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_strStatusText;
+}
+
+void AppState::setStatusText(const QString& text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_strStatusText = text;
+}
+
+QString AppState::statusPane1() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_strStatusPane1;
+}
+
+void AppState::setStatusPane1(const QString& text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_strStatusPane1 = text;
+}
+
+QString AppState::statusPane2() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_strStatusPane2;
+}
+
+void AppState::setStatusPane2(const QString& text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_strStatusPane2 = text;
+}
+
+DataFolderRecord& AppState::AddDataFolderRecord()
+{
+    m_dataFolders.emplace_back();
+    return m_dataFolders.back();
+}
+
+} // namespace engine

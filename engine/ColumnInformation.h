@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/ColumnTypeCode.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace engine {
+
+// One column of a table definition.
+struct ColumnInformation {
+    QString m_name;
+    // "NULL" for a NULL default, empty when the column gets no DEFAULT clause.
+    QString m_defaultText;
+    // Members of an enum or set column, in definition order.
+    QStringList m_members;
+    QString m_typeName;
+    QString m_nullText;   // "null" or "not null"
+    QString m_signText;   // "signed", "unsigned", "unsigned zerofill" or empty
+    QString m_comment;
+    ColumnTypeCode m_typeCode = 0;
+    std::uint8_t m_commentLength = 0;
+    // Collation number; numbers above 255 occur, so it is wider than a byte.
+    std::uint16_t m_charset = 0;
+    std::uint32_t m_length = 0;
+    std::uint16_t m_scale = 0;
+    // High byte of the definition's pack flags; 0x80 and above marks a nullable column.
+    std::uint8_t m_packFlags = 0;
+    bool m_autoIncrement = false;
+};
+
+} // namespace engine

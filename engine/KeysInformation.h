@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace engine {
+
+// One key part; the parts of one key are adjacent in the table's array.
+struct KeysInformation {
+    // 1-based column number in the table's column order; 0 = none.
+    std::uint16_t m_column = 0;
+    // Parts of the key this part belongs to (the same on every part of the key).
+    std::uint16_t m_partCount = 0;
+    // "Primary Key", "Unique Key", "Key", "FULLTEXT Key" or "Foreign Key".
+    QString m_kind;
+    // Prefix length of the part, used for text and blob columns.
+    std::uint16_t m_prefixLength = 0;
+};
+
+} // namespace engine

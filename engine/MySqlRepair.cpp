@@ -1,0 +1,80 @@
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "engine/ReportWindow.h"
+
+#include <array>
+
+namespace engine {
+
+MySqlRepair::MySqlRepair(AppState& app) : m_app(app) {}
+
+MySqlRepair::~MySqlRepair() = default;
+
+platform::Result<std::uint64_t> MySqlRepair::ReadBigEndian(unsigned n, FileSource source)
+{
+    using platform::DecodeError;
+    using platform::DecodeErrorCode;
+    platform::DataFile& file = source == SOURCE_FILE ? m_file : m_hDataFile;
+    const std::uint64_t offset = file.position();
+    if (n == 0)
+        return std::uint64_t{0};
+    if (n > 8)
+        return DecodeError{DecodeErrorCode::OutOfRange, offset, "cannot read an integer of " + std::to_string(n) + " bytes"};
+    if (!file.isOpen())
+        return DecodeError{DecodeErrorCode::NotOpen, offset, "no file is open"};
+
+    std::array<std::uint8_t, 8> bytes{};
+    auto got = file.read(std::span(bytes.data(), n));
+    if (!got)
+        return got.error();
+    if (*got != n)
+        return DecodeError{DecodeErrorCode::ShortRead, offset,
+                           "short read: " + std::to_string(*got) + " of " + std::to_string(n)
+                               + " bytes at offset " + std::to_string(offset) + " in " + file.path()};
+    std::uint64_t value = 0;
+    for (unsigned k = 0; k < n; ++k)
+        value = (value << 8) | bytes[k];
+    return value;
+}
+
+void MySqlRepair::ClearDatabaseInfo()
+{
+    m_databases.clear();
+    m_sysTablesLeaves.clear();
+    m_sysIndexesLeaves.clear();
+    m_columns.clear();
+    m_keyColumns.clear();
+    m_dataPages.clear();
+    m_pageWorkList.clear();
+    m_columnTypes.clear();
+    m_createdDatabases.clear();
+    m_pageRows.clear();
+    m_bitFieldLengths.clear();
+    // The preview must not keep a pointer into the model just released.
+    m_app.m_pPreviewTable = nullptr;
+}
+
+void MySqlRepair::AppendLog(const QString& line)
+{
+    if (!m_hWndReport)
+        return;
+    m_app.setMessage(line);
+    m_hWndReport->SendMessage(WM_APPEND_LOG);
+}
+
+void MySqlRepair::ShowUserMessage(const QString& text)
+{
+    if (!m_hWndReport)
+        return;
+    m_app.setMessage(text);
+    m_hWndReport->ShowUserMessage(text);
+}
+
+void MySqlRepair::ReportProgress(std::uintptr_t action, std::intptr_t steps)
+{
+    if (m_hWndReport)
+        m_hWndReport->SendMessage(WM_STATUS_PROGRESS, action, steps);
+}
+
+} // namespace engine

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/CDiskObject.h"
+#include "engine/ColWithType.h"
+#include "engine/DataInformation.h"
+#include "engine/MySqlInfo.h"
+#include "engine/tempColInfo.h"
+#include "platform/DataFile.h"
+#include "platform/Result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace engine {
+
+class AppState;
+class ReportWindow;
+
+// The engine: one per process. It owns the scanned model of databases,
+// tables, columns and key parts, the paths of the server's environment and
+// the readers of its files. It is used by one job at a time.
+class MySqlRepair {
+public:
+    // Which of the engine's two files a big-endian read comes from.
+    enum FileSource { SOURCE_FILE = 1, SOURCE_DATA_FILE = 2 };
+
+    explicit MySqlRepair(AppState& app);
+    virtual ~MySqlRepair();
+    MySqlRepair(const MySqlRepair&) = delete;
+    MySqlRepair& operator=(const MySqlRepair&) = delete;
+
+    // n (0 to 8) bytes, most significant first, from the current position of
+    // m_file or m_hDataFile; the position advances by the bytes read. A file
+    // that ends early, or no open file, gives an error naming the offset,
+    // never a number padded with zeros.
+    platform::Result<std::uint64_t> ReadBigEndian(unsigned n, FileSource source);
+
+    // Releases the scanned model and every work list of the readers.
+    void ClearDatabaseInfo();
+
+    // Reports through m_hWndReport; with no report window they do nothing.
+    void AppendLog(const QString& line);
+    void ShowUserMessage(const QString& text);
+    void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
+
+    AppState& app() const { return m_app; }
+
+    // Reports.
+    ReportWindow* m_hWndReport = nullptr;
+    ReportWindow* m_hWndScanProgress = nullptr;
+
+    // Scan and environment.
+    bool m_bDatabaseFound = false;
+    QString m_strMyIniPath;
+    QString m_strIbdataPath;
+    QString m_strIbdataBackup;
+    QString m_strRecoveredFolder;
+    QString m_strDataFolder;     // ends with '/'
+    QString m_strFrmComment;
+    QString m_strUseStatement;
+    QString m_objectText;
+    QString m_strProgramFolder;
+    QString m_strPort;
+
+    // The scanned model, in scan order.
+    std::vector<std::unique_ptr<MySqlInfo>> m_databases;
+
+    // Work lists of the row readers and the dictionary.
+    std::vector<tempColInfo> m_columns;
+    std::vector<tempColInfo> m_keyColumns;
+    std::vector<std::uint64_t> m_dataPages;
+    std::vector<std::uint64_t> m_sysTablesLeaves;
+    std::vector<std::uint64_t> m_sysIndexesLeaves;
+    std::vector<std::uint64_t> m_pageWorkList;
+    std::vector<ColWithType> m_columnTypes;
+    QStringList m_createdDatabases;
+    std::vector<DataInformation> m_pageRows;
+    std::vector<std::uint32_t> m_bitFieldLengths;
+    std::uint32_t m_rowsWritten = 0;
+
+    CDiskObject m_diskObject;
+    // Small files (my.ini, .frm, .MYI, view and trigger files).
+    platform::DataFile m_file;
+    // Large data files (ibdata1, .ibd, .MYD).
+    platform::DataFile m_hDataFile;
+
+private:
+    AppState& m_app;
+};
+
+} // namespace engine

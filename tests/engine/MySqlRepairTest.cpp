@@ -1,0 +1,183 @@
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "engine/ReportWindow.h"
+#include "tests/support/RecordingReportWindow.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using engine::AppState;
+using engine::MySqlRepair;
+using platform::DecodeErrorCode;
+using testsupport::TempDir;
+
+namespace {
+
+class MySqlRepairTest : public ::testing::Test {
+protected:
+    void openBoth(const std::vector<std::uint8_t>& bytes)
+    {
+        const std::string path = m_dir.write("data", bytes).toStdString();
+        ASSERT_TRUE(m_engine.m_file.open(path));
+        ASSERT_TRUE(m_engine.m_hDataFile.open(path));
+    }
+
+    TempDir m_dir;
+    AppState m_app;
+    MySqlRepair m_engine{m_app};
+};
+
+TEST_F(MySqlRepairTest, ReadBigEndianFromEitherFile)
+{
+    const std::vector<std::uint8_t> bytes = {0x12, 0x34, 0x00, 0x00, 0x00, 0x08, 0xFE, 0xDC, 0xBA, 0x98,
+                                             0x76, 0x54, 0x32, 0x10, 0xAB, 0xCD};
+    openBoth(bytes);
+    struct Case {
+        std::uint64_t at;
+        unsigned n;
+        std::uint64_t expected;
+    };
+    const Case cases[] = {
+        {0, 2, 0x1234},       {2, 4, 8},           {0, 1, 0x12},
+        {6, 8, 0xFEDCBA9876543210}, {6, 3, 0xFEDCBA}, {6, 5, 0xFEDCBA9876},
+        {6, 6, 0xFEDCBA987654}, {6, 7, 0xFEDCBA98765432}, {14, 2, 0xABCD},
+    };
+    for (const Case& c : cases) {
+        for (auto source : {MySqlRepair::SOURCE_FILE, MySqlRepair::SOURCE_DATA_FILE}) {
+            auto& file = source == MySqlRepair::SOURCE_FILE ? m_engine.m_file : m_engine.m_hDataFile;
+            file.seek(c.at);
+            auto value = m_engine.ReadBigEndian(c.n, source);
+            ASSERT_TRUE(value) << c.at << "/" << c.n << ": " << value.error().what;
+            EXPECT_EQ(*value, c.expected) << c.at << "/" << c.n;
+            EXPECT_EQ(file.position(), c.at + c.n);
+        }
+    }
+}
+
+TEST_F(MySqlRepairTest, ReadBigEndianReportsShortReadsInsteadOfPaddingZeros)
+{
+    openBoth({0x00, 0x00, 0xAB, 0xCD});
+    const struct {
+        std::uint64_t at;
+        unsigned n;
+        std::uint64_t positionAfter;
+    } cases[] = {
+        {2, 4, 4}, // two of four bytes left: not 0xABCD0000
+        {4, 1, 4}, // at the end
+        {9, 8, 9}, // past the end
+    };
+    for (const auto& c : cases) {
+        m_engine.m_hDataFile.seek(c.at);
+        auto value = m_engine.ReadBigEndian(c.n, MySqlRepair::SOURCE_DATA_FILE);
+        ASSERT_FALSE(value) << c.at;
+        EXPECT_EQ(value.error().code, DecodeErrorCode::ShortRead);
+        EXPECT_EQ(value.error().offset, c.at);
+        EXPECT_EQ(m_engine.m_hDataFile.position(), c.positionAfter);
+    }
+}
+
+TEST_F(MySqlRepairTest, ReadBigEndianEdgeWidthsAndClosedFiles)
+{
+    auto zero = m_engine.ReadBigEndian(0, MySqlRepair::SOURCE_DATA_FILE);
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(*zero, 0u);
+
+    auto closed = m_engine.ReadBigEndian(4, MySqlRepair::SOURCE_DATA_FILE);
+    ASSERT_FALSE(closed);
+    EXPECT_EQ(closed.error().code, DecodeErrorCode::NotOpen);
+
+    openBoth({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    EXPECT_FALSE(m_engine.ReadBigEndian(9, MySqlRepair::SOURCE_FILE));
+    EXPECT_EQ(m_engine.m_file.position(), 0u);
+}
+
+TEST(TableInformation, AddColumnChainsInCallOrder)
+{
+    engine::TableInformation table;
+    EXPECT_EQ(table.firstColumn(), nullptr);
+    auto& first = table.AddColumn();
+    EXPECT_EQ(table.firstColumn(), &first);
+    EXPECT_EQ(table.lastColumn(), &first);
+    first.m_name = QStringLiteral("a");
+    table.AddColumn().m_name = QStringLiteral("b");
+    auto& third = table.AddColumn();
+    third.m_name = QStringLiteral("c");
+    EXPECT_EQ(&first, table.firstColumn()) << "earlier columns do not move";
+    EXPECT_EQ(table.lastColumn(), &third);
+    QStringList names;
+    for (const auto& column : table.columns())
+        names << column->m_name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+}
+
+// Under the sanitizers a leak or a double free in the model fails this test.
+TEST_F(MySqlRepairTest, ClearDatabaseInfoReleasesTheWholeModel)
+{
+    m_engine.ClearDatabaseInfo(); // on an empty model: nothing to do
+    EXPECT_TRUE(m_engine.m_databases.empty());
+
+    for (int d = 0; d < 3; ++d) {
+        auto db = std::make_unique<engine::MySqlInfo>();
+        db->m_name = QStringLiteral("db%1").arg(d);
+        db->m_viewFiles << QStringLiteral("/x/v.frm");
+        for (int t = 0; t < 4; ++t) {
+            auto table = std::make_unique<engine::TableInformation>();
+            table->m_name = QStringLiteral("t%1").arg(t);
+            for (int c = 0; c < 5; ++c) {
+                auto& column = table->AddColumn();
+                column.m_members << QStringLiteral("a") << QStringLiteral("b");
+            }
+            table->m_keyParts.push_back({1, 1, QStringLiteral("Primary Key"), 0});
+            table->m_keyNames << QStringLiteral("PRIMARY");
+            db->m_tableNames << table->m_name;
+            db->m_tables.push_back(std::move(table));
+        }
+        m_engine.m_databases.push_back(std::move(db));
+    }
+    m_engine.m_columns.resize(3);
+    m_engine.m_dataPages = {3, 4};
+    m_engine.m_pageRows.push_back({QStringLiteral("c"), QStringLiteral("v")});
+    m_app.m_pPreviewTable = m_engine.m_databases[0]->m_tables[0].get();
+
+    m_engine.ClearDatabaseInfo();
+    EXPECT_TRUE(m_engine.m_databases.empty());
+    EXPECT_TRUE(m_engine.m_columns.empty());
+    EXPECT_TRUE(m_engine.m_dataPages.empty());
+    EXPECT_TRUE(m_engine.m_pageRows.empty());
+    EXPECT_EQ(m_app.m_pPreviewTable, nullptr);
+}
+
+TEST(MySqlRepairTeardown, EngineWithModelAndOpenFilesTearsDownCleanly)
+{
+    TempDir dir;
+    AppState app;
+    auto repair = std::make_unique<MySqlRepair>(app);
+    ASSERT_TRUE(repair->m_hDataFile.open(dir.write("f", QByteArray("abc")).toStdString()));
+    auto db = std::make_unique<engine::MySqlInfo>();
+    db->m_tables.push_back(std::make_unique<engine::TableInformation>());
+    db->m_tables.back()->AddColumn();
+    repair->m_databases.push_back(std::move(db));
+    repair.reset(); // the destructor alone must free the model and close the files
+}
+
+TEST_F(MySqlRepairTest, ReportsCarryTheirTextAndNeedAWindow)
+{
+    m_engine.AppendLog(QStringLiteral("dropped: no window yet"));
+    testsupport::RecordingReportWindow window(m_app);
+    m_engine.m_hWndReport = &window;
+    m_engine.AppendLog(QStringLiteral("first"));
+    m_engine.AppendLog(QString());
+    m_engine.ReportProgress(engine::PROGRESS_BEGIN, 7);
+    m_engine.ShowUserMessage(QStringLiteral("box"));
+    EXPECT_EQ(window.log(), (QStringList{QStringLiteral("first"), QString()}));
+    ASSERT_EQ(window.m_sent.size(), 3u);
+    EXPECT_EQ(window.m_sent[2].message, engine::WM_STATUS_PROGRESS);
+    EXPECT_EQ(window.m_sent[2].wParam, engine::PROGRESS_BEGIN);
+    EXPECT_EQ(window.m_sent[2].lParam, 7);
+    EXPECT_EQ(window.m_boxes, QStringList{QStringLiteral("box")});
+    EXPECT_EQ(engine::WM_APPEND_LOG, 0x46Au);
+    EXPECT_EQ(engine::WM_SHOW_OBJECT_TEXT, 0x470u);
+}
+
+} // namespace

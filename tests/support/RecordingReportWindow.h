@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/ReportWindow.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace engine {
+class AppState;
+}
+
+namespace testsupport {
+
+// Records every report the engine sends, with the hand-over text as it stood
+// when the message arrived.
+class RecordingReportWindow : public engine::ReportWindow {
+public:
+    struct Sent {
+        unsigned message;
+        std::uintptr_t wParam;
+        std::intptr_t lParam;
+        QString text; // the pending message text at the time of the send
+    };
+
+    explicit RecordingReportWindow(const engine::AppState& app) : m_app(app) {}
+
+    long SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void ShowUserMessage(const QString& text) override;
+
+    // The log lines, in order.
+    QStringList log() const;
+
+    std::vector<Sent> m_sent;
+    QStringList m_boxes;
+
+private:
+    const engine::AppState& m_app;
+};
+
+} // namespace testsupport
