@@ -42,6 +42,15 @@ public:
     // Releases the scanned model and every work list of the readers.
     void ClearDatabaseInfo();
 
+    // Lists the database folders of the data folder that the start mode
+    // names into a new data-folder record ("mysql" left out) and sets
+    // m_bDatabaseFound.
+    void ListDatabaseFolders();
+    // Reads the table definitions and trigger files of every selected
+    // database folder into m_databases. A file that cannot be read is logged
+    // and passed over; the scan goes on.
+    void ScanDataFolder();
+
     // Reports through m_hWndReport; with no report window they do nothing.
     void AppendLog(const QString& line);
     void ShowUserMessage(const QString& text);
@@ -89,6 +98,11 @@ public:
     platform::DataFile m_hDataFile;
 
 private:
+    void ScanDatabaseFolder(const QString& folder);
+    void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
+                             QStringList& tablePaths);
+    bool stopRequested() const;
+
     AppState& m_app;
 };
 

@@ -7,6 +7,8 @@ namespace testsupport {
 long RecordingReportWindow::SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     m_sent.push_back({message, wParam, lParam, m_app.message()});
+    if (m_onSend)
+        m_onSend(m_sent.back());
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace engine {
@@ -34,6 +35,8 @@ public:
 
     std::vector<Sent> m_sent;
     QStringList m_boxes;
+    // Called after each message is recorded, e.g. to press Stop mid-job.
+    std::function<void(const Sent&)> m_onSend;
 
 private:
     const engine::AppState& m_app;

@@ -1,0 +1,167 @@
+// The data-folder scan: which databases a data folder holds, and the table
+// definitions, views and triggers of the ones the user chose.
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "engine/ReportWindow.h"
+#include "engine/StringTable.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace engine {
+
+namespace {
+
+// The last component of a folder path, without trailing separators.
+QString folderName(QString path)
+{
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Files of a folder whose names end with the extension in any case, as the
+// server's own file systems matched them; hidden files are passed over.
+QStringList filesWithExtension(const QString& folder, const QString& extension)
+{
+    QStringList names;
+    const auto entries = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        if (name.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive) && name.size() > extension.size() + 1)
+            names.append(name);
+    }
+    return names;
+}
+
+} // namespace
+
+bool MySqlRepair::stopRequested() const
+{
+    return m_app.m_bStop.load();
+}
+
+void MySqlRepair::ListDatabaseFolders()
+{
+    DataFolderRecord* record = nullptr;
+    if (m_app.m_bDefaultLocation) {
+        record = &m_app.AddDataFolderRecord();
+        record->m_folder = m_strDataFolder;
+    } else if (m_app.m_bManualFolder && m_diskObject.DirectoryExists(m_app.m_strDataFolder)) {
+        record = &m_app.AddDataFolderRecord();
+        record->m_folder = m_app.m_strDataFolder;
+    }
+    if (record) {
+        m_diskObject.EnumAllDirectories(record->m_folder, record->m_databaseFolders);
+        // The server's own system database is never offered.
+        for (qsizetype i = 0; i < record->m_databaseFolders.size(); ++i) {
+            if (folderName(record->m_databaseFolders[i]) == QLatin1String("mysql")) {
+                record->m_databaseFolders.removeAt(i);
+                break;
+            }
+        }
+    }
+    m_bDatabaseFound = false;
+    for (const DataFolderRecord& folder : m_app.m_dataFolders)
+        if (!folder.m_databaseFolders.isEmpty())
+            m_bDatabaseFound = true;
+}
+
+void MySqlRepair::ScanDataFolder()
+{
+    m_sysTablesLeaves.clear();
+    m_strDataFolder.clear();
+    AppendLog(StringTable::Load(IDS_SCANNING_DATABASES));
+
+    if (!m_app.m_selectedDatabases.isEmpty()) {
+        for (const QString& folder : m_app.m_selectedDatabases) {
+            if (stopRequested())
+                break;
+            if (folderName(folder) == QLatin1String("mysql"))
+                continue;
+            ScanDatabaseFolder(folder);
+        }
+        m_app.m_bOldVersionTables = false;
+        if (!m_app.m_bTablesFound) {
+            m_databases.clear();
+            ShowUserMessage(StringTable::Load(IDS_NO_TABLES_FOUND));
+        }
+    }
+    m_app.setStatusPane1(QString());
+    m_app.setStatusPane2(QString());
+}
+
+void MySqlRepair::ScanDatabaseFolder(const QString& selected)
+{
+    QString folder = selected;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_app.setStatusPane1(QString());
+    auto database = std::make_unique<MySqlInfo>();
+    const auto selectedCount = static_cast<std::intptr_t>(m_app.m_selectedDatabases.size());
+
+    QStringList frmNames;
+    QStringList triggerPaths;
+    for (const QString& extension : {QStringLiteral("frm"), QStringLiteral("TRG")}) {
+        if (stopRequested())
+            break;
+        ReportProgress(PROGRESS_BEGIN, selectedCount);
+        for (const QString& name : filesWithExtension(folder, extension)) {
+            if (stopRequested())
+                break;
+            if (extension == QLatin1String("frm"))
+                frmNames.append(name);
+            else
+                triggerPaths.append(folder + name);
+            if (m_hWndScanProgress)
+                m_hWndScanProgress->SendMessage(WM_STATUS_PROGRESS, PROGRESS_STEP);
+        }
+        ReportProgress(PROGRESS_END);
+    }
+
+    QStringList viewPaths;
+    QStringList tablePaths;
+    ReportProgress(PROGRESS_BEGIN, static_cast<std::intptr_t>(frmNames.size()));
+    for (const QString& name : frmNames) {
+        if (stopRequested())
+            break;
+        m_app.m_bTablesFound = true;
+        m_app.setStatusPane2(QString());
+        ReadTableDefinition(folder + name, *database, viewPaths, tablePaths);
+        ReportProgress(PROGRESS_STEP);
+    }
+    ReportProgress(PROGRESS_END);
+
+    database->m_name = folderName(folder);
+    for (const QString& path : tablePaths) {
+        const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        database->m_tableNames.append(file.left(file.lastIndexOf(QLatin1Char('.'))));
+    }
+    database->m_triggerFiles = triggerPaths;
+    database->m_viewFiles = viewPaths;
+    m_databases.push_back(std::move(database));
+}
+
+void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
+                                      QStringList& tablePaths)
+{
+    // Placeholder until the table definition reader lands: views by their header only.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray head = file.read(16);
+    if (file.size() < 8192 || head.mid(5, 4) == "VIEW" || head.startsWith("TYPE=VIEW")) {
+        viewPaths.append(path);
+        return;
+    }
+    tablePaths.append(path);
+    auto table = std::make_unique<TableInformation>();
+    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    table->m_name = fileName.left(fileName.indexOf(QLatin1Char('.')));
+    database.m_tables.push_back(std::move(table));
+}
+
+} // namespace engine
