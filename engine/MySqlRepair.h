@@ -6,6 +6,7 @@
 #include "engine/MySqlInfo.h"
 #include "engine/tempColInfo.h"
 #include "platform/DataFile.h"
+#include "platform/OdbcConnection.h"
 #include "platform/Result.h"
 
 #include <QString>
@@ -56,7 +57,27 @@ public:
     void ShowUserMessage(const QString& text);
     void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
 
+    // The server connection. OpenConnection replaces the connection by a new
+    // one and replays the last "use" statement; its own failures are
+    // swallowed, so the caller learns of them from its next statement.
+    void OpenConnection();
+    void CloseConnection();
+    // Runs one statement; "?" marks take the bound binary values in order.
+    // Throws platform::OdbcError.
+    void RunStatement(const QString& sql, const std::vector<QByteArray>& binaryValues = {});
+    // The four-line report text of a database error.
+    static QString ComErrorText(const platform::OdbcError& error);
+    QString ConnectionString() const;
+
     AppState& app() const { return m_app; }
+
+    // Who logs in where; the login dialog (or a test) fills it.
+    struct LoginDetails {
+        QString m_host;
+        QString m_user;
+        QString m_password;
+    };
+    LoginDetails m_login;
 
     // Reports.
     ReportWindow* m_hWndReport = nullptr;
@@ -96,6 +117,7 @@ public:
     platform::DataFile m_file;
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
+    std::unique_ptr<platform::OdbcConnection> m_connection;
 
 private:
     void ScanDatabaseFolder(const QString& folder);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/OdbcError.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+// One connection through the ODBC driver manager. Statements run one at a
+// time; binary values travel as bound parameters, never pasted into SQL.
+// Every failure throws OdbcError.
+class OdbcConnection {
+public:
+    using Row = std::vector<std::optional<QString>>; // nullopt = SQL NULL
+
+    OdbcConnection();
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    void open(const QString& connectionString);
+    bool isOpen() const;
+    void close();
+
+    // Runs one statement; each "?" takes the next value, bound as binary.
+    void execute(const QString& sql, const std::vector<QByteArray>& binaryParameters = {});
+    // Runs a query and returns every row as text.
+    std::vector<Row> query(const QString& sql);
+
+    // Asks the driver to cancel the statement running on another thread.
+    void cancel();
+
+private:
+    struct Handles;
+    void* newStatement();
+    void freeStatement(void* statement);
+
+    Handles* m_handles;
+    std::mutex m_statementMutex; // guards m_running for cancel()
+    void* m_running = nullptr;
+};
+
+} // namespace platform

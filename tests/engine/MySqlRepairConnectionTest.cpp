@@ -1,0 +1,84 @@
+#include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
+#include "tests/support/ScratchServer.h"
+
+#include <gtest/gtest.h>
+
+using engine::AppState;
+using engine::MySqlRepair;
+using platform::OdbcError;
+using testsupport::ScratchServer;
+
+namespace {
+
+TEST(MySqlRepairConnectionText, ConnectionStringAndErrorText)
+{
+    AppState app;
+    MySqlRepair repair(app);
+    repair.m_login = {QStringLiteral("dbhost"), QStringLiteral("admin"), QString()};
+    app.m_service.m_port = QStringLiteral("3306");
+    EXPECT_EQ(repair.ConnectionString(),
+              QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=dbhost;Port=3306;DATABASE=mysql;USER=admin;"
+                             "PASSWORD=;OPTION=16427;"));
+
+    const struct {
+        OdbcError error;
+        const char* expected;
+    } cases[] = {
+        {OdbcError(1064, "You have an error", "SQLSTATE 42000", "full text"),
+         "Message : You have an error\nCode : 0x00000428\nSource : SQLSTATE 42000\nDescription : full text\n"},
+        {OdbcError(-2147467259, "Unspecified error", QString(), QString()),
+         "Message : Unspecified error\nCode : 0x80004005\nSource : null\nDescription : null\n"},
+        {OdbcError(1, "x", "y", "this is not a valid password"), "File is password protected"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MySqlRepair::ComErrorText(c.error), QString::fromLatin1(c.expected));
+}
+
+class MySqlRepairConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const ScratchServer server = ScratchServer::fromEnvironment();
+        ASSERT_TRUE(server.running());
+        m_repair.m_login = {server.host, server.user, server.password};
+        m_app.m_service.m_port = server.port;
+    }
+
+    AppState m_app;
+    MySqlRepair m_repair{m_app};
+};
+
+TEST_F(MySqlRepairConnectionTest, ReopeningReplaysTheUseStatement)
+{
+    m_repair.OpenConnection();
+    m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS conn_test"));
+    m_repair.RunStatement(QStringLiteral("CREATE DATABASE conn_test"));
+    m_repair.m_strUseStatement = QStringLiteral("use conn_test");
+    m_repair.CloseConnection();
+    m_repair.OpenConnection();
+    m_repair.RunStatement(QStringLiteral("CREATE TABLE t (ts TIMESTAMP NULL)"));
+    m_repair.RunStatement(QStringLiteral("INSERT INTO t VALUES ('2020-01-01 00:00:00')"));
+    const auto rows = m_repair.m_connection->query(
+        QStringLiteral("SELECT UNIX_TIMESTAMP(ts), DATABASE() FROM conn_test.t"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], QStringLiteral("1577836800")) << "the session works in UTC";
+    EXPECT_EQ(*rows[0][1], QStringLiteral("conn_test"));
+    m_repair.RunStatement(QStringLiteral("DROP DATABASE conn_test"));
+}
+
+TEST_F(MySqlRepairConnectionTest, FailuresReachTheNextStatementOnly)
+{
+    m_app.m_bConnected = true;
+    m_repair.CloseConnection(); // no connection yet
+    EXPECT_FALSE(m_app.m_bConnected);
+    EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")), OdbcError);
+
+    m_app.m_service.m_port = QStringLiteral("1"); // the server is not there
+    EXPECT_NO_THROW(m_repair.OpenConnection());
+    EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")), OdbcError);
+    m_repair.CloseConnection();
+    m_repair.CloseConnection();
+}
+
+} // namespace
