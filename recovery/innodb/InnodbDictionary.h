@@ -1,0 +1,112 @@
+#pragma once
+
+#include "platform/Result.h"
+#include "recovery/innodb/InnodbPage.h"
+
+#include <QHash>
+#include <QMultiHash>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace platform {
+class DataFile;
+}
+
+namespace recovery::innodb {
+
+// One live record of SYS_TABLES.
+struct SysTablesRow {
+    QString name;              // "db/table" in the server's file-name encoding
+    std::uint64_t id = 0;
+    std::uint32_t nCols = 0;   // as stored; bit 31 set = COMPACT or a later row format
+    std::uint32_t flags = 0;   // TYPE
+    std::uint32_t space = 0;   // 0 = the system tablespace (ibdata1)
+};
+
+// One live record of SYS_INDEXES.
+struct SysIndexesRow {
+    std::uint64_t tableId = 0;
+    std::uint64_t id = 0;
+    QString name;
+    std::uint32_t nFields = 0;
+    std::uint32_t type = 0;    // bit 0 = clustered, bit 1 = unique
+    std::uint32_t space = 0;
+    std::uint32_t pageNo = 0;  // root page within that tablespace
+    std::optional<std::uint32_t> mergeThreshold;  // newer servers only
+};
+
+// Where the rows of one table live.
+struct InnodbTableLocation {
+    QString name;                   // as the dictionary spells it
+    std::uint64_t tableId = 0;
+    std::uint64_t clusteredIndexId = 0;
+    std::uint32_t space = 0;        // tablespace of the clustered index
+    std::uint64_t rootPage = 0;     // within that tablespace
+    std::uint32_t nCols = 0;
+    std::uint32_t flags = 0;
+    // Space 0 is ibdata1; any other space is the table's own .ibd file.
+    bool inSystemTablespace() const { return space == 0; }
+    bool compactFormat() const { return nCols & 0x80000000u; }
+};
+
+// The InnoDB data dictionary of an ibdata1: the live records of SYS_TABLES and
+// SYS_INDEXES, read once from their B-trees and kept for lookups.
+class InnodbDictionary {
+public:
+    // Reads the dictionary header page for the roots of both trees and every
+    // leaf below them. A missing or damaged header page, or a root that is not
+    // a page of its tree: an error value. Damage further down (a bad child
+    // pointer, a loop, a broken record list) costs the records behind it and
+    // is listed in damage().
+    static platform::Result<InnodbDictionary> load(const platform::DataFile& ibdata1);
+
+    // The table's clustered index: the lowest-id index of the table whose
+    // TYPE has the clustered bit and whose root is a page. qualifiedName is
+    // "db/table" as the .frm folder and file are named. Not found, or the
+    // clustered index has no root page: an error value.
+    platform::Result<InnodbTableLocation> findTable(const QString& qualifiedName) const;
+    // findTable(qualifiedName)->rootPage.
+    platform::Result<std::uint64_t> clusteredIndexRoot(const QString& qualifiedName) const;
+
+    const std::vector<SysTablesRow>& tables() const { return m_tables; }
+    const std::vector<SysIndexesRow>& indexes() const { return m_indexes; }
+    std::uint32_t sysTablesRoot() const { return m_sysTablesRoot; }
+    std::uint32_t sysIndexesRoot() const { return m_sysIndexesRoot; }
+    // What was passed over while loading.
+    const std::vector<platform::DecodeError>& damage() const { return m_damage; }
+    // Every page read while loading, in reading order.
+    const std::vector<std::uint64_t>& pagesRead() const { return m_pagesRead; }
+
+private:
+    InnodbDictionary() = default;
+
+    using LeafVisitor = void (InnodbDictionary::*)(const InnodbPage&);
+    std::optional<platform::DecodeError> readTree(const platform::DataFile& file, std::uint32_t root,
+                                                  std::uint64_t indexId, LeafVisitor visitLeaf);
+    static std::optional<platform::DecodeError> checkTreePage(const InnodbPage& page, std::uint64_t pageNo,
+                                                              std::uint64_t indexId, std::uint16_t level);
+    std::optional<InnodbPage> readTreePage(const platform::DataFile& file, std::uint64_t pageNo,
+                                           std::uint64_t indexId, std::uint16_t level);
+    std::vector<std::uint64_t> childPages(const InnodbPage& page, std::uint64_t pageCount);
+    void addSysTablesRecords(const InnodbPage& page);
+    void addSysIndexesRecords(const InnodbPage& page);
+    void buildLookup();
+    const SysTablesRow* tableNamed(const QString& qualifiedName) const;
+
+    std::vector<SysTablesRow> m_tables;
+    std::vector<SysIndexesRow> m_indexes;
+    QHash<QString, std::size_t> m_byName;        // exact name -> m_tables index
+    QHash<QString, std::size_t> m_byFoldedName;  // lower-cased name -> index, unique names only
+    QMultiHash<std::uint64_t, std::size_t> m_indexesByTable;  // table id -> m_indexes index
+    std::unordered_set<std::uint64_t> m_visited;  // pages taken into a tree walk
+    std::uint32_t m_sysTablesRoot = 0;
+    std::uint32_t m_sysIndexesRoot = 0;
+    std::vector<platform::DecodeError> m_damage;
+    std::vector<std::uint64_t> m_pagesRead;
+};
+
+} // namespace recovery::innodb
