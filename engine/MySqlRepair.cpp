@@ -2,6 +2,7 @@
 
 #include "engine/AppState.h"
 #include "engine/ReportWindow.h"
+#include "recovery/innodb/InnodbDictionary.h"
 
 #include <array>
 
@@ -51,6 +52,8 @@ void MySqlRepair::ClearDatabaseInfo()
     m_createdDatabases.clear();
     m_pageRows.clear();
     m_bitFieldLengths.clear();
+    m_dictionary.reset();
+    m_dictionaryTried = false;
     // The preview must not keep a pointer into the model just released.
     m_app.m_pPreviewTable = nullptr;
 }

@@ -16,6 +16,10 @@
 #include <memory>
 #include <vector>
 
+namespace recovery::innodb {
+class InnodbDictionary;
+}
+
 namespace engine {
 
 class AppState;
@@ -51,6 +55,13 @@ public:
     // database folder into m_databases. A file that cannot be read is logged
     // and passed over; the scan goes on.
     void ScanDataFolder();
+
+    // The clustered index root of "db/table" (as folder and file are named)
+    // in the data dictionary of the start mode's ibdata1; 0 when the table is
+    // not there or the dictionary cannot be read (logged once per scan).
+    std::uint64_t FindInnoDbTable(const QString& qualifiedName);
+    // The ibdata1 that the start mode names.
+    QString SharedTablespacePath() const;
 
     // Reports through m_hWndReport; with no report window they do nothing.
     void AppendLog(const QString& line);
@@ -118,6 +129,9 @@ public:
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
     std::unique_ptr<platform::OdbcConnection> m_connection;
+    // The dictionary of the shared tablespace, read once per scan.
+    std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
+    bool m_dictionaryTried = false;
 
 private:
     void ScanDatabaseFolder(const QString& folder);

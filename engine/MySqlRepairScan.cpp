@@ -5,6 +5,7 @@
 #include "engine/AppState.h"
 #include "engine/ReportWindow.h"
 #include "engine/StringTable.h"
+#include "recovery/innodb/InnodbDictionary.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,7 +73,10 @@ void MySqlRepair::ListDatabaseFolders()
 
 void MySqlRepair::ScanDataFolder()
 {
+    // Each scan reads the dictionary afresh: the file may have been replaced.
     m_sysTablesLeaves.clear();
+    m_dictionary.reset();
+    m_dictionaryTried = false;
     m_strDataFolder.clear();
     AppendLog(StringTable::Load(IDS_SCANNING_DATABASES));
 
@@ -143,6 +147,46 @@ void MySqlRepair::ScanDatabaseFolder(const QString& selected)
     database->m_triggerFiles = triggerPaths;
     database->m_viewFiles = viewPaths;
     m_databases.push_back(std::move(database));
+}
+
+QString MySqlRepair::SharedTablespacePath() const
+{
+    return m_app.m_bManualFolder ? m_app.m_strIbdataPath : m_strIbdataPath;
+}
+
+std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
+{
+    using recovery::innodb::InnodbDictionary;
+    if (!m_dictionaryTried) {
+        m_dictionaryTried = true;
+        const QString path = SharedTablespacePath();
+        platform::DataFile ibdata;
+        if (!ibdata.open(path.toStdString())) {
+            AppendLog(QStringLiteral("The shared tablespace %1 cannot be opened: %2")
+                          .arg(path, QString::fromStdString(ibdata.lastError())));
+            return 0;
+        }
+        auto loaded = InnodbDictionary::load(ibdata);
+        if (!loaded) {
+            AppendLog(QStringLiteral("The InnoDB data dictionary of %1 cannot be read: %2")
+                          .arg(path, QString::fromStdString(loaded.error().what)));
+            return 0;
+        }
+        for (const platform::DecodeError& damage : loaded->damage())
+            AppendLog(QStringLiteral("The InnoDB data dictionary of %1 is damaged at offset %2: %3")
+                          .arg(path)
+                          .arg(damage.offset)
+                          .arg(QString::fromStdString(damage.what)));
+        m_dictionary = std::make_unique<InnodbDictionary>(std::move(*loaded));
+    }
+    if (!m_dictionary)
+        return 0;
+    auto root = m_dictionary->clusteredIndexRoot(qualifiedName);
+    if (!root) {
+        AppendLog(QStringLiteral("Table %1: %2").arg(qualifiedName, QString::fromStdString(root.error().what)));
+        return 0;
+    }
+    return *root;
 }
 
 void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,

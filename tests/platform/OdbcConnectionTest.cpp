@@ -16,17 +16,21 @@ protected:
     {
         m_server = ScratchServer::fromEnvironment();
         ASSERT_TRUE(m_server.running()) << "the scratch server is not running";
+        // Tests run in parallel processes against one server: a database each.
+        m_name = QStringLiteral("odbc_") + QString::fromLatin1(
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name()).toLower();
         m_db.open(m_server.connectionString());
-        m_db.execute(QStringLiteral("DROP DATABASE IF EXISTS odbc_test"));
-        m_db.execute(QStringLiteral("CREATE DATABASE odbc_test"));
-        m_db.execute(QStringLiteral("USE odbc_test"));
+        m_db.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + m_name);
+        m_db.execute(QStringLiteral("CREATE DATABASE ") + m_name);
+        m_db.execute(QStringLiteral("USE ") + m_name);
     }
     void TearDown() override
     {
         if (m_db.isOpen())
-            m_db.execute(QStringLiteral("DROP DATABASE IF EXISTS odbc_test"));
+            m_db.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + m_name);
     }
 
+    QString m_name;
     ScratchServer m_server;
     OdbcConnection m_db;
 };
