@@ -21,7 +21,8 @@ struct ColumnInformation {
     QString m_signText;   // "signed", "unsigned", "unsigned zerofill" or empty
     QString m_comment;
     ColumnTypeCode m_typeCode = 0;
-    std::uint8_t m_commentLength = 0;
+    // Bytes of the comment; two bytes in the field record, so comments may pass 255.
+    std::uint16_t m_commentLength = 0;
     // Collation number; numbers above 255 occur, so it is wider than a byte.
     std::uint16_t m_charset = 0;
     std::uint32_t m_length = 0;

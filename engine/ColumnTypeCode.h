@@ -9,4 +9,86 @@ namespace engine {
 // and the geometry subtypes, so later readers need not look at the charset.
 using ColumnTypeCode = std::uint8_t;
 
+inline constexpr ColumnTypeCode TYPE_OLD_DECIMAL = 0x00;
+inline constexpr ColumnTypeCode TYPE_TINYINT = 0x01;
+inline constexpr ColumnTypeCode TYPE_SMALLINT = 0x02;
+inline constexpr ColumnTypeCode TYPE_INT = 0x03;
+inline constexpr ColumnTypeCode TYPE_FLOAT = 0x04;
+inline constexpr ColumnTypeCode TYPE_DOUBLE = 0x05;
+inline constexpr ColumnTypeCode TYPE_NULL = 0x06;
+inline constexpr ColumnTypeCode TYPE_TIMESTAMP = 0x07;
+inline constexpr ColumnTypeCode TYPE_BIGINT = 0x08;
+inline constexpr ColumnTypeCode TYPE_MEDIUMINT = 0x09;
+inline constexpr ColumnTypeCode TYPE_DATE = 0x0A;
+inline constexpr ColumnTypeCode TYPE_TIME = 0x0B;
+inline constexpr ColumnTypeCode TYPE_DATETIME = 0x0C;
+inline constexpr ColumnTypeCode TYPE_YEAR = 0x0D;
+inline constexpr ColumnTypeCode TYPE_NEWDATE = 0x0E;
+inline constexpr ColumnTypeCode TYPE_VARCHAR = 0x0F;
+inline constexpr ColumnTypeCode TYPE_BIT = 0x10;
+// The temporal formats of server 5.6 and later (MariaDB's default since 10.1):
+// big-endian, with 0 to 3 bytes of fractional seconds after the base part.
+inline constexpr ColumnTypeCode TYPE_TIMESTAMP2 = 0x11;
+inline constexpr ColumnTypeCode TYPE_DATETIME2 = 0x12;
+inline constexpr ColumnTypeCode TYPE_TIME2 = 0x13;
+inline constexpr ColumnTypeCode TYPE_DECIMAL = 0xF6;
+inline constexpr ColumnTypeCode TYPE_ENUM = 0xF7;
+inline constexpr ColumnTypeCode TYPE_SET = 0xF8;
+inline constexpr ColumnTypeCode TYPE_TINYTEXT = 0xF9;
+inline constexpr ColumnTypeCode TYPE_MEDIUMTEXT = 0xFA;
+inline constexpr ColumnTypeCode TYPE_LONGTEXT = 0xFB;
+inline constexpr ColumnTypeCode TYPE_TEXT = 0xFC;
+inline constexpr ColumnTypeCode TYPE_VAR_STRING = 0xFD;
+inline constexpr ColumnTypeCode TYPE_CHAR = 0xFE;
+inline constexpr ColumnTypeCode TYPE_GEOMETRY_OTHER = 0xFF;
+inline constexpr ColumnTypeCode TYPE_BINARY = 0xA1;
+inline constexpr ColumnTypeCode TYPE_VARBINARY = 0xA2;
+inline constexpr ColumnTypeCode TYPE_BLOB = 0xA3;
+inline constexpr ColumnTypeCode TYPE_TINYBLOB = 0xA4;
+inline constexpr ColumnTypeCode TYPE_MEDIUMBLOB = 0xA5;
+inline constexpr ColumnTypeCode TYPE_LONGBLOB = 0xA6;
+inline constexpr ColumnTypeCode TYPE_GEOMETRY = 0xA7;
+inline constexpr ColumnTypeCode TYPE_POINT = 0xA8;
+inline constexpr ColumnTypeCode TYPE_LINESTRING = 0xA9;
+inline constexpr ColumnTypeCode TYPE_POLYGON = 0xAA;
+inline constexpr ColumnTypeCode TYPE_MULTIPOINT = 0xAB;
+inline constexpr ColumnTypeCode TYPE_MULTILINESTRING = 0xAC;
+inline constexpr ColumnTypeCode TYPE_MULTIPOLYGON = 0xAD;
+inline constexpr ColumnTypeCode TYPE_GEOMETRYCOLLECTION = 0xAE;
+
+// Bytes of fractional seconds kept for 0..6 decimals in the 5.6 formats.
+constexpr unsigned fractionalSecondBytes(unsigned decimals)
+{
+    return decimals > 6 ? 3 : (decimals + 1) / 2;
+}
+
+// Stored size of TYPE_TIMESTAMP2 (4 + fraction), TYPE_DATETIME2 (5 + fraction)
+// and TYPE_TIME2 (3 + fraction) columns; 0 for every other code.
+constexpr unsigned temporal2StoredSize(ColumnTypeCode code, unsigned decimals)
+{
+    switch (code) {
+    case TYPE_TIMESTAMP2: return 4 + fractionalSecondBytes(decimals);
+    case TYPE_DATETIME2: return 5 + fractionalSecondBytes(decimals);
+    case TYPE_TIME2: return 3 + fractionalSecondBytes(decimals);
+    default: return 0;
+    }
+}
+
+// Fractional digits of a temporal column from its display length: the
+// definition keeps no separate count, it widens the length by "." + digits.
+// Base widths: 19 for TIMESTAMP/DATETIME, 10 (8 before MariaDB 5.3) for TIME.
+constexpr unsigned temporalDecimals(ColumnTypeCode code, std::uint32_t length)
+{
+    std::uint32_t base = 0;
+    switch (code) {
+    case TYPE_TIMESTAMP: case TYPE_DATETIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: base = 19; break;
+    case TYPE_TIME: case TYPE_TIME2: base = length >= 10 ? 10 : 8; break;
+    default: return 0;
+    }
+    if (length <= base + 1)
+        return 0;
+    const std::uint32_t digits = length - base - 1;
+    return digits > 6 ? 6 : digits;
+}
+
 } // namespace engine

@@ -75,7 +75,7 @@ public:
     void CloseConnection();
     // Runs one statement; "?" marks take the bound binary values in order.
     // Throws platform::OdbcError.
-    void RunStatement(const QString& sql, const std::vector<QByteArray>& binaryValues = {});
+    void RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues = {});
     // The four-line report text of a database error.
     static QString ComErrorText(const platform::OdbcError& error);
     QString ConnectionString() const;
@@ -122,6 +122,8 @@ public:
     std::vector<DataInformation> m_pageRows;
     std::vector<std::uint32_t> m_bitFieldLengths;
     std::uint32_t m_rowsWritten = 0;
+    // Statements of the current table that failed (logged and counted).
+    std::uint64_t m_rowsFailed = 0;
 
     CDiskObject m_diskObject;
     // Small files (my.ini, .frm, .MYI, view and trigger files).
@@ -138,6 +140,7 @@ private:
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
                              QStringList& tablePaths);
     bool stopRequested() const;
+    static std::uint8_t myiProbeByte(const QString& frmPath);
 
     AppState& m_app;
 };

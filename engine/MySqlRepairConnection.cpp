@@ -38,7 +38,7 @@ void MySqlRepair::CloseConnection()
         m_connection->close();
 }
 
-void MySqlRepair::RunStatement(const QString& sql, const std::vector<QByteArray>& binaryValues)
+void MySqlRepair::RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues)
 {
     if (!m_connection)
         throw platform::OdbcError(0x80004003L, QStringLiteral("Invalid pointer"), QString(), QString());

@@ -4,6 +4,7 @@
 
 #include "engine/AppState.h"
 #include "engine/ReportWindow.h"
+#include "engine/FrmReader.h"
 #include "engine/StringTable.h"
 #include "recovery/innodb/InnodbDictionary.h"
 
@@ -192,20 +193,70 @@ std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
 void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
                                       QStringList& tablePaths)
 {
-    // Placeholder until the table definition reader lands: views by their header only.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Definitions are small; anything larger is not one and is not read whole.
+    constexpr std::uint64_t kMaxDefinitionSize = 64ull << 20;
+    platform::DataFile file;
+    if (!file.open(path.toStdString())) {
+        AppendLog(QStringLiteral("The table definition %1 cannot be opened: %2")
+                      .arg(path, QString::fromStdString(file.lastError())));
         return;
-    const QByteArray head = file.read(16);
-    if (file.size() < 8192 || head.mid(5, 4) == "VIEW" || head.startsWith("TYPE=VIEW")) {
+    }
+    auto bytes = file.readExactly(0, std::min(file.size(), kMaxDefinitionSize));
+    if (!bytes) {
+        AppendLog(QStringLiteral("The table definition %1 cannot be read: %2")
+                      .arg(path, QString::fromStdString(bytes.error().what)));
+        return;
+    }
+    if (FrmReader::isViewFile(*bytes)) {
         viewPaths.append(path);
         return;
     }
+    FrmReadOptions options;
+    options.stop = &m_app.m_bStop;
+    options.myiProbeByte = myiProbeByte(path);
+    auto contents = FrmReader::read(*bytes, path, options);
+    if (!contents) {
+        AppendLog(QStringLiteral("The table definition %1 is damaged and was passed over: %2")
+                      .arg(path, QString::fromStdString(contents.error().what)));
+        return;
+    }
+    if (contents->m_isView) {
+        viewPaths.append(path);
+        return;
+    }
+    if (contents->m_damage)
+        AppendLog(QStringLiteral("The table definition %1 is damaged at offset %2 (%3); what could be read is kept.")
+                      .arg(path)
+                      .arg(contents->m_damage->offset)
+                      .arg(QString::fromStdString(contents->m_damage->what)));
     tablePaths.append(path);
-    auto table = std::make_unique<TableInformation>();
-    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    table->m_name = fileName.left(fileName.indexOf(QLatin1Char('.')));
+    std::unique_ptr<TableInformation> table = std::move(contents->m_table);
+    const auto storage = FrmReader::chooseStorage(path, SharedTablespacePath(), [this](const QString& candidate) {
+        return m_diskObject.FileExists(candidate);
+    });
+    table->m_engine = storage.engine;
+    table->m_dataFile = storage.dataFile;
+    const bool otherEngine = !contents->m_engineName.isEmpty()
+        && contents->m_engineName.compare(QLatin1String("InnoDB"), Qt::CaseInsensitive) != 0
+        && contents->m_engineName.compare(QLatin1String("MyISAM"), Qt::CaseInsensitive) != 0;
+    if (otherEngine && storage.dataFile == SharedTablespacePath())
+        // Its rows are in files of an engine we do not read; the definition still counts.
+        AppendLog(QStringLiteral("Table %1 is stored by the %2 engine; its rows cannot be read.")
+                      .arg(path, contents->m_engineName));
+    else if (table->m_engine == QLatin1String("innodb"))
+        table->m_rootPage = FindInnoDbTable(FrmReader::databaseNameFromPath(path) + QLatin1Char('/') + table->m_name);
     database.m_tables.push_back(std::move(table));
+}
+
+std::uint8_t MySqlRepair::myiProbeByte(const QString& frmPath)
+{
+    QString myi = frmPath;
+    myi.replace(myi.size() - 3, 3, QStringLiteral("MYI"));
+    platform::DataFile file;
+    if (!file.open(myi.toStdString()))
+        return 0;
+    auto byte = file.readExactly(5, 1);
+    return byte ? (*byte)[0] : 0;
 }
 
 } // namespace engine

@@ -95,6 +95,7 @@ bool OdbcConnection::isOpen() const
 
 void OdbcConnection::close()
 {
+    releasePrepared();
     if (m_handles->dbc != SQL_NULL_HDBC) {
         if (m_handles->connected)
             SQLDisconnect(m_handles->dbc);
@@ -129,30 +130,63 @@ void OdbcConnection::freeStatement(void* statement)
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
 }
 
-void OdbcConnection::execute(const QString& sql, const std::vector<QByteArray>& binaryParameters)
+void OdbcConnection::releasePrepared()
 {
-    SQLHSTMT statement = newStatement();
-    auto release = std::unique_ptr<void, std::function<void(void*)>>(statement, [this](void* s) { freeStatement(s); });
-    std::vector<SQLLEN> lengths(binaryParameters.size());
-    if (binaryParameters.empty()) {
+    if (m_prepared)
+        freeStatement(m_prepared);
+    m_prepared = nullptr;
+    m_preparedText.clear();
+}
+
+void OdbcConnection::execute(const QString& sql, const std::vector<Parameter>& parameters)
+{
+    if (parameters.empty()) {
+        SQLHSTMT statement = newStatement();
+        auto release = std::unique_ptr<void, std::function<void(void*)>>(statement, [this](void* s) { freeStatement(s); });
         check(SQLExecDirectW(statement, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT, statement,
               QStringLiteral("running a statement"));
         return;
     }
-    check(SQLPrepareW(statement, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT, statement,
-          QStringLiteral("preparing a statement"));
-    for (std::size_t i = 0; i < binaryParameters.size(); ++i) {
-        const QByteArray& value = binaryParameters[i];
-        lengths[i] = static_cast<SQLLEN>(value.size());
-        // An empty value still needs a valid buffer address.
-        static char empty = 0;
-        void* data = value.isEmpty() ? &empty : const_cast<char*>(value.constData());
+    if (!m_prepared || m_preparedText != sql) {
+        releasePrepared();
+        SQLHSTMT statement = newStatement();
+        const SQLRETURN rc = SQLPrepareW(statement, const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS);
+        if (!SQL_SUCCEEDED(rc)) {
+            OdbcError error = diagnostics(SQL_HANDLE_STMT, statement, QStringLiteral("preparing a statement"));
+            freeStatement(statement);
+            throw error;
+        }
+        m_prepared = statement;
+        m_preparedText = sql;
+    }
+    {
+        std::lock_guard lock(m_statementMutex);
+        m_running = m_prepared;
+    }
+    SQLHSTMT statement = m_prepared;
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    std::vector<SQLLEN> lengths(parameters.size());
+    static char empty = 0; // an empty value still needs a valid buffer address
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const Parameter& value = parameters[i];
+        lengths[i] = value ? static_cast<SQLLEN>(value->size()) : SQL_NULL_DATA;
+        void* data = !value || value->isEmpty() ? &empty : const_cast<char*>(value->constData());
+        const SQLULEN size = value ? static_cast<SQLULEN>(value->size()) : 0;
         check(SQLBindParameter(statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
-                               SQL_LONGVARBINARY, static_cast<SQLULEN>(value.size()), 0, data,
-                               static_cast<SQLLEN>(value.size()), &lengths[i]),
+                               SQL_LONGVARBINARY, size, 0, data, static_cast<SQLLEN>(size), &lengths[i]),
               SQL_HANDLE_STMT, statement, QStringLiteral("binding a value"));
     }
-    check(SQLExecute(statement), SQL_HANDLE_STMT, statement, QStringLiteral("running a statement"));
+    const SQLRETURN rc = SQLExecute(statement);
+    std::optional<OdbcError> error;
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        error = diagnostics(SQL_HANDLE_STMT, statement, QStringLiteral("running a statement"));
+    SQLFreeStmt(statement, SQL_CLOSE);
+    {
+        std::lock_guard lock(m_statementMutex);
+        m_running = nullptr;
+    }
+    if (error)
+        throw *error;
 }
 
 std::vector<OdbcConnection::Row> OdbcConnection::query(const QString& sql)

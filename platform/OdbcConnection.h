@@ -17,6 +17,7 @@ namespace platform {
 class OdbcConnection {
 public:
     using Row = std::vector<std::optional<QString>>; // nullopt = SQL NULL
+    using Parameter = std::optional<QByteArray>;      // nullopt = SQL NULL
 
     OdbcConnection();
     ~OdbcConnection();
@@ -28,7 +29,9 @@ public:
     void close();
 
     // Runs one statement; each "?" takes the next value, bound as binary.
-    void execute(const QString& sql, const std::vector<QByteArray>& binaryParameters = {});
+    // A statement with values stays prepared, so running the same text again
+    // (one INSERT per row) only binds and executes.
+    void execute(const QString& sql, const std::vector<Parameter>& parameters = {});
     // Runs a query and returns every row as text.
     std::vector<Row> query(const QString& sql);
 
@@ -40,7 +43,11 @@ private:
     void* newStatement();
     void freeStatement(void* statement);
 
+    void releasePrepared();
+
     Handles* m_handles;
+    void* m_prepared = nullptr; // the statement kept prepared
+    QString m_preparedText;
     std::mutex m_statementMutex; // guards m_running for cancel()
     void* m_running = nullptr;
 };

@@ -67,6 +67,25 @@ TEST_F(OdbcConnectionTest, BoundBinaryValuesArriveByteForByte)
     }
 }
 
+TEST_F(OdbcConnectionTest, PreparedStatementIsReusedAcrossRowsAndFailures)
+{
+    m_db.execute(QStringLiteral("CREATE TABLE k (id INT PRIMARY KEY, v VARCHAR(10))"));
+    const QString insert = QStringLiteral("INSERT INTO k VALUES (?, ?)");
+    m_db.execute(insert, {QByteArray("1"), QByteArray("a")});
+    m_db.execute(insert, {QByteArray("2"), std::nullopt});
+    try {
+        m_db.execute(insert, {QByteArray("1"), QByteArray("dup")});
+        FAIL() << "a duplicate key must throw";
+    } catch (const OdbcError& error) {
+        EXPECT_EQ(error.code(), 1062) << error.message().toStdString();
+    }
+    m_db.execute(insert, {QByteArray("3"), QByteArray("")});
+    const auto rows = m_db.query(QStringLiteral("SELECT id, v FROM k ORDER BY id"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_FALSE(rows[1][1].has_value());
+    EXPECT_EQ(*rows[2][1], QString());
+}
+
 TEST_F(OdbcConnectionTest, QueriesReturnNullsAndLongText)
 {
     const auto rows = m_db.query(QString::fromUtf8("SELECT NULL, '', REPEAT('ab', 10000), 'd\xc3\xa9j\xc3\xa0'"));

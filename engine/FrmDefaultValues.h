@@ -1,0 +1,71 @@
+#pragma once
+
+#include "engine/ColumnTypeCode.h"
+#include "platform/ByteReader.h"
+#include "platform/Result.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace engine {
+
+// What the default-value decoder needs to know about one column.
+struct DefaultColInfo {
+    ColumnTypeCode typeCode = 0;
+    std::uint8_t packFlagHigh = 0;   // 0x80 nullable, 0x40 no default, 0x10 BIT kept as bytes
+    std::uint8_t packFlagLow = 0;    // ENUM and SET: the storage width
+    bool bAutoIncrement = false;
+    bool bNullable = false;
+    bool bHasDefault = true;
+    std::uint32_t length = 0;        // bytes of strings, bits of BIT, digits of DECIMAL
+    std::uint16_t scale = 0;
+    QString sign;                    // "signed", "unsigned", "unsigned zerofill" or empty
+    std::uint32_t recordOffset = 0;  // where the value starts in the default record
+    std::uint16_t charset = 0;       // collation number, for the text of string values
+};
+
+// Turns a table's default record into one text per column: "NULL" for a NULL
+// default, empty for no DEFAULT clause (or a value we do not convert), else
+// the value. The record starts with the null flags; each value sits at the
+// offset its field record gives, so a column we cannot decode does not shift
+// the others. One object per table definition.
+class FrmDefaultValues {
+public:
+    // record: the default record, based at its file offset. packedRecord: the
+    // table's pack-record option (null flags then start at bit 0, else bit 1).
+    // version: the definition's version byte (7 is the oldest layout).
+    FrmDefaultValues(platform::ByteReader record, bool packedRecord, std::uint8_t version);
+
+    // Call once per column, in field order: the null flags (and the odd bits
+    // of BIT columns) are handed out in that order. A value that lies outside
+    // the record gives the empty text and sets error().
+    QString ReadFrmDefaultValue(const DefaultColInfo& column);
+
+    // The first value that did not fit in the record, if any.
+    const std::optional<platform::DecodeError>& error() const { return m_error; }
+
+    // Bytes of a binary DECIMAL(precision, scale).
+    static std::uint32_t binaryDecimalSize(std::uint32_t precision, std::uint32_t scale);
+    // Bytes the column's value takes in the record (0 for values kept elsewhere).
+    static std::uint32_t valueWidth(const DefaultColInfo& column, std::uint8_t version);
+
+private:
+    enum class NullTest { Standard, Blob, None };
+    static NullTest nullTestOf(ColumnTypeCode code);
+
+    bool nullFlag(std::uint32_t bit);
+    std::uint64_t oddBits(std::uint32_t firstBit, std::uint32_t count);
+    bool valueReader(const DefaultColInfo& column, platform::ByteReader& out);
+    QString decode(const DefaultColInfo& column, platform::ByteReader value, std::uint32_t bitOffset);
+    QString decodeVarchar(const DefaultColInfo& column, platform::ByteReader value);
+    void noteError(const platform::DecodeError& error);
+
+    platform::ByteReader m_record;
+    std::uint8_t m_version = 0;
+    std::uint32_t m_nextNullBit = 0;
+    std::optional<platform::DecodeError> m_error;
+};
+
+} // namespace engine

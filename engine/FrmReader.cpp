@@ -1,0 +1,835 @@
+#include "engine/FrmReader.h"
+
+#include "engine/ColumnTypeNames.h"
+#include "engine/FrmDefaultValues.h"
+#include "engine/FrmText.h"
+#include "platform/ByteReader.h"
+
+#include <QFileInfo>
+#include <QDir>
+
+#include <algorithm>
+#include <vector>
+
+// Table definition file (.frm), all numbers little-endian. L = file length.
+//
+// Header:
+// | Offset | Size | Meaning                                                          |
+// |--------|------|------------------------------------------------------------------|
+// | 0      | 2    | FE 01                                                            |
+// | 2      | 1    | version V: 7 oldest layout (11-byte field records), else 17-byte |
+// | 3      | 1    | legacy engine number                                             |
+// | 4      | 2    | MariaDB 10.x: length E of the extra2 block at 64 (3 before: "//")|
+// | 6      | 2    | position of the key area (4096 before MariaDB 10.x)              |
+// | 14     | 2    | key area length K (V = 7; 0xFFFF when it does not fit)           |
+// | 16     | 2    | length R of a record (the default record)                        |
+// | 30     | 2    | table options; bit 0 = pack record (null flags start at bit 0)   |
+// | 40     | 1    | row type; 2 = dynamic                                            |
+// | 47     | 4    | key area length K (V > 7)                                        |
+// | 51     | 4    | server version that wrote the file                               |
+// | 55     | 4    | length X of the extra segment after the default record           |
+// | 64     | E    | MariaDB 10.x: extra2 block (type, length, value entries)         |
+// | 64 + E | 4    | position P of the form information (67 in the older files);      |
+// |        |      | 0 = L rounded down to a multiple of 4096                          |
+//
+// Key area at A = the position above, K bytes:
+// | A + 0  | 1    | key count (bit 7 set: 7 bits here, 8 more in A + 1)              |
+// | A + 1  | 1    | total key parts (key count > 127: 2 bytes at A + 2)              |
+// | A + 4  | 2    | length Nk of the key-name block                                  |
+// | A + 6  |      | key records, each followed by its parts, then the key names      |
+// Key record: 8 bytes (V = 7: 4): +0 flags (2; V = 7: 1) with the unique bit
+// inverted, +4 (V = 7: +3) part count. Key part, 9 bytes: +0 field number from
+// 1 (low 14 bits), +6 pack flags high byte of the column, +7 length (2).
+// Key names: FF, then each name followed by FF.
+//
+// Default record at A + K, R bytes (see FrmDefaultValues.cpp).
+// Extra segment at A + K + R, X bytes: connect string (2-byte length + text),
+// engine name (2-byte length + text), partition text (4-byte length + text +
+// 0), one byte (5.1.11 and later), parser names of full-text keys that use
+// one (zero-terminated), long table comment (2-byte length + text) when
+// P + 46 holds 255.
+//
+// Form information at P, 288 bytes:
+// | P + 46  | 1 | table comment length (255: in the extra segment), text at P + 47 |
+// | P + 258 | 2 | field count n                                                  |
+// | P + 260 | 2 | length S of the screens (0 in MariaDB 10.x files)              |
+// | P + 268 | 2 | length of the names block                                      |
+// | P + 270 | 2 | interval count                                                 |
+// | P + 274 | 2 | length I of the interval block                                 |
+// | P + 282 | 2 | nullable field count                                           |
+// | P + 284 | 2 | length C of the comment block                                  |
+// | P + 286 | 2 | length of the generated-column block (MariaDB 10.x)            |
+// Then, one after another: screens (S bytes), n field records, the names
+// block (FF name FF ... FF 00), the interval block, the comment block and the
+// generated-column block.
+//
+// Screens: each starts with its 2-byte length; labels from +48: 2 unused
+// bytes, length l, l - 1 name bytes, 1 terminating byte.
+//
+// Field record, 17 bytes (V = 7: 11):
+// | +3  | 2 (1)   | length                                                  |
+// | +5  | 3 (+4 2)| position of the value in a record, plus 1                |
+// | +8  | 1 (+6)  | pack flags low byte (V = 7: also the type byte)          |
+// | +9  | 1 (+7)  | pack flags high: 0x80 nullable, 0x40 no default, decimals|
+// | +10 | 1 (+8)  | unireg check; 15 = auto_increment                        |
+// | +11 | 1       | high byte of the collation number                        |
+// | +12 | 1 (+10) | interval number (enum, set), from 1                      |
+// | +13 | 1       | type byte                                                |
+// | +14 | 1       | low byte of the collation number; geometry: subtype      |
+// | +15 | 2       | comment length in the comment block                      |
+// Interval block: per interval a separator byte (FF unless a member holds
+// one), each member followed by the separator, then 00.
+
+namespace engine {
+
+using platform::ByteReader;
+using platform::DecodeError;
+using platform::DecodeErrorCode;
+using platform::Result;
+
+namespace {
+
+constexpr std::uint64_t kHeaderSize = 64;
+constexpr std::uint64_t kIoSize = 4096;
+constexpr std::uint64_t kVersionPos = 2;
+constexpr std::uint64_t kExtra2LengthPos = 4;
+constexpr std::uint64_t kKeyAreaPos = 6;
+constexpr std::uint64_t kOldKeyLengthPos = 14;
+constexpr std::uint64_t kRecordLengthPos = 16;
+constexpr std::uint64_t kOptionsPos = 30;
+constexpr std::uint64_t kRowTypePos = 40;
+constexpr std::uint64_t kKeyLengthPos = 47;
+constexpr std::uint64_t kServerVersionPos = 51;
+constexpr std::uint64_t kExtraSizePos = 55;
+constexpr std::uint64_t kOldFormPosPos = 67;
+
+constexpr std::uint64_t kFormInfoSize = 288;
+constexpr std::uint64_t kFormCommentLength = 46;
+constexpr std::uint64_t kFormComment = 47;
+constexpr std::uint64_t kFormFieldCount = 258;
+constexpr std::uint64_t kFormScreensLength = 260;
+constexpr std::uint64_t kFormNamesLength = 268;
+constexpr std::uint64_t kFormIntervalCount = 270;
+constexpr std::uint64_t kFormIntervalLength = 274;
+constexpr std::uint64_t kFormNullFields = 282;
+constexpr std::uint64_t kFormCommentsLength = 284;
+
+constexpr std::uint64_t kScreenLabelsStart = 48;
+constexpr std::uint32_t kMaxLabelLength = 64;
+constexpr std::uint32_t kFieldsPerScreen = 19;
+
+constexpr std::uint8_t kOldestVersion = 7;
+constexpr std::uint64_t kFieldRecordSize = 17;
+constexpr std::uint64_t kOldFieldRecordSize = 11;
+constexpr std::uint64_t kKeyRecordSize = 8;
+constexpr std::uint64_t kOldKeyRecordSize = 4;
+constexpr std::uint64_t kKeyPartSize = 9;
+
+constexpr std::uint8_t kAutoIncrementCheck = 15;
+constexpr std::uint8_t kNameSeparator = 0xFF;
+constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
+constexpr std::uint16_t kPackRecordOption = 0x0001;
+constexpr std::uint16_t kUsesParserFlag = 0x4000;
+constexpr std::uint8_t kGeometryStored = 255;
+constexpr std::uint32_t kAutoPartitionVersion = 50110;
+
+// Key flags (unique bit inverted) and the kind of key they make.
+enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Unknown };
+struct KeyFlags {
+    std::uint16_t flags;
+    KeyGroup group;
+};
+constexpr KeyFlags kKeyFlags[] = {
+    {0x2001, KeyGroup::Foreign}, {0x2003, KeyGroup::Foreign}, {0x2029, KeyGroup::Foreign},
+    {0x2041, KeyGroup::Foreign}, {0x2043, KeyGroup::Foreign},
+    {0x0000, KeyGroup::PrimaryOrUnique}, {0x0002, KeyGroup::PrimaryOrUnique},
+    {0x0028, KeyGroup::PrimaryOrUnique}, {0x002A, KeyGroup::PrimaryOrUnique},
+    {0x0040, KeyGroup::PrimaryOrUnique}, {0x0042, KeyGroup::PrimaryOrUnique},
+    {0x0068, KeyGroup::PrimaryOrUnique}, {0x006A, KeyGroup::PrimaryOrUnique},
+    {0x0200, KeyGroup::PrimaryOrUnique}, {0x0400, KeyGroup::PrimaryOrUnique},
+    {0x0001, KeyGroup::Plain}, {0x0003, KeyGroup::Plain}, {0x0029, KeyGroup::Plain},
+    {0x002B, KeyGroup::Plain}, {0x0041, KeyGroup::Plain}, {0x0043, KeyGroup::Plain},
+    {0x0069, KeyGroup::Plain}, {0x0100, KeyGroup::Plain},
+    {0x0081, KeyGroup::Fulltext}, {0x00A9, KeyGroup::Fulltext},
+};
+// Bits of the newer layout's key flags, for combinations the table lacks
+// (key comments, spatial keys, ...).
+constexpr std::uint16_t kNotUniqueBit = 0x0001;
+constexpr std::uint16_t kFulltextBit = 0x0080;
+constexpr std::uint16_t kSpatialBit = 0x0400;
+constexpr std::uint16_t kGeneratedKeyBit = 0x2000;
+
+KeyGroup keyGroup(std::uint16_t flags, bool oldLayout)
+{
+    for (const auto& k : kKeyFlags) {
+        if (k.flags == flags)
+            return k.group;
+    }
+    if (oldLayout)
+        return KeyGroup::Unknown;
+    if (flags & kFulltextBit)
+        return KeyGroup::Fulltext;
+    if (flags & kGeneratedKeyBit)
+        return KeyGroup::Foreign;
+    if (flags & (kNotUniqueBit | kSpatialBit))
+        return KeyGroup::Plain;
+    return KeyGroup::PrimaryOrUnique;
+}
+
+QString kindText(KeyGroup group, bool primary)
+{
+    switch (group) {
+    case KeyGroup::Foreign: return QStringLiteral("Foreign Key");
+    case KeyGroup::PrimaryOrUnique: return primary ? QStringLiteral("Primary Key") : QStringLiteral("Unique Key");
+    case KeyGroup::Plain: return QStringLiteral("Key");
+    case KeyGroup::Fulltext: return QStringLiteral("FULLTEXT Key");
+    case KeyGroup::Unknown: break;
+    }
+    return {};
+}
+
+// Where the parts of the file are, from the header and the form information.
+struct Layout {
+    std::uint8_t version = 0;
+    bool oldLayout = false;
+    std::uint64_t keyArea = 0;
+    std::uint64_t keyLength = 0;
+    std::uint64_t recordLength = 0;
+    std::uint16_t options = 0;
+    std::uint8_t rowType = 0;
+    std::uint32_t serverVersion = 0;
+    std::uint64_t extraSize = 0;
+    std::uint64_t formPos = 0;
+    bool hasForm = false;
+    std::uint16_t fieldCount = 0;
+    std::uint16_t screensLength = 0;
+    std::uint16_t namesLength = 0;
+    std::uint16_t intervalCount = 0;
+    std::uint16_t intervalLength = 0;
+    std::uint16_t nullFields = 0;
+    std::uint16_t commentsLength = 0;
+    std::uint8_t tableCommentLength = 0;
+    std::uint64_t fieldRecordSize = kFieldRecordSize;
+    std::uint64_t fieldsPos = 0;
+    std::uint64_t namesPos = 0;
+    std::uint64_t intervalsPos = 0;
+    std::uint64_t commentsPos = 0;
+};
+
+// One field record, as stored.
+struct FieldRecord {
+    std::uint32_t length = 0;
+    std::uint32_t recordPos = 0;
+    std::uint8_t packLow = 0;
+    std::uint8_t packHigh = 0;
+    std::uint8_t uniregCheck = 0;
+    std::uint8_t intervalNumber = 0;
+    std::uint8_t typeByte = 0;
+    std::uint16_t collation = 0;
+    std::uint8_t subtypeOrCharset = 0;
+    std::uint16_t commentLength = 0;
+};
+
+class Parser {
+public:
+    Parser(std::span<const std::uint8_t> bytes, const FrmReadOptions& options)
+        : m_file(bytes), m_options(options)
+    {
+    }
+
+    Result<FrmContents> run(const QString& path);
+
+private:
+    bool stopped() const { return m_options.stop && m_options.stop->load(std::memory_order_relaxed); }
+    void damage(const DecodeError& error)
+    {
+        if (!m_out.m_damage)
+            m_out.m_damage = error;
+    }
+    void damage(const ByteReader& r)
+    {
+        if (r.error())
+            damage(*r.error());
+    }
+    void damage(std::uint64_t offset, const std::string& what)
+    {
+        damage(DecodeError{DecodeErrorCode::Corrupt, offset, what});
+    }
+
+    std::optional<DecodeError> readHeader();
+    void readFormInfo();
+    QStringList readScreenLabels();
+    QStringList readNamesBlock();
+    QStringList readColumnNames();
+    std::vector<QList<QByteArray>> readIntervals();
+    FieldRecord readFieldRecord(std::uint64_t pos);
+    void readColumns(const QStringList& names);
+    void fillColumn(ColumnInformation& column, const FieldRecord& f);
+    void applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
+                                const std::vector<QList<QByteArray>>& intervals);
+    void readKeys();
+    void readExtraSegment(const std::vector<std::uint16_t>& keyFlags);
+
+    ByteReader m_file;
+    FrmReadOptions m_options;
+    Layout m_l;
+    FrmContents m_out;
+    QByteArray m_commentBlock;
+    std::uint64_t m_commentCursor = 0;
+};
+
+std::optional<DecodeError> Parser::readHeader()
+{
+    ByteReader h = m_file.sub(0, kHeaderSize);
+    if (!h)
+        return DecodeError{DecodeErrorCode::ShortRead, 0, "table definition shorter than its 64-byte header"};
+    if (h.u8() != 0xFE || h.u8() != 0x01)
+        return DecodeError{DecodeErrorCode::Corrupt, 0, "not a table definition (no FE 01 at its start)"};
+    h.seek(kVersionPos);
+    m_l.version = h.u8();
+    m_l.oldLayout = m_l.version <= kOldestVersion;
+    m_l.fieldRecordSize = m_l.oldLayout ? kOldFieldRecordSize : kFieldRecordSize;
+    h.seek(kKeyAreaPos);
+    const std::uint16_t keyArea = h.u16le();
+    m_l.keyArea = (m_l.oldLayout || keyArea == 0) ? kIoSize : keyArea;
+    h.seek(kOldKeyLengthPos);
+    const std::uint16_t oldKeyLength = h.u16le();
+    m_l.recordLength = h.u16le();
+    h.seek(kOptionsPos);
+    m_l.options = h.u16le();
+    h.seek(kRowTypePos);
+    m_l.rowType = h.u8();
+    h.seek(kKeyLengthPos);
+    const std::uint32_t keyLength = h.u32le();
+    m_l.keyLength = (m_l.oldLayout || keyLength == 0) ? oldKeyLength : keyLength;
+    h.seek(kServerVersionPos);
+    m_l.serverVersion = h.u32le();
+    h.seek(kExtraSizePos);
+    m_l.extraSize = h.u32le();
+
+    // MariaDB 10.x puts its extra2 block at 64 and the form position after
+    // it; older files have "//" and a zero byte there, so the same rule gives 67.
+    std::uint64_t formPosPos = kOldFormPosPos;
+    ByteReader e2 = m_file.sub(kExtra2LengthPos, 2);
+    if (!m_l.oldLayout && m_file.canRead(kHeaderSize, 1) && m_file.sub(kHeaderSize, 1).u8() != '/')
+        formPosPos = kHeaderSize + e2.u16le();
+    ByteReader fp = m_file.sub(formPosPos, 4);
+    m_l.formPos = fp.u32le();
+    if (!fp) {
+        damage(fp);
+        return std::nullopt;
+    }
+    if (m_l.formPos == 0) // the oldest servers left it out: the last 4096 boundary
+        m_l.formPos = m_file.size() / kIoSize * kIoSize;
+    return std::nullopt;
+}
+
+void Parser::readFormInfo()
+{
+    ByteReader f = m_file.sub(m_l.formPos, kFormInfoSize);
+    if (!f) {
+        damage(f);
+        return;
+    }
+    m_l.hasForm = true;
+    f.seek(kFormCommentLength);
+    m_l.tableCommentLength = f.u8();
+    f.seek(kFormFieldCount);
+    m_l.fieldCount = f.u16le();
+    m_l.screensLength = f.u16le();
+    f.seek(kFormNamesLength);
+    m_l.namesLength = f.u16le();
+    m_l.intervalCount = f.u16le();
+    f.seek(kFormIntervalLength);
+    m_l.intervalLength = f.u16le();
+    f.seek(kFormNullFields);
+    m_l.nullFields = f.u16le();
+    m_l.commentsLength = f.u16le();
+
+    if (m_l.tableCommentLength != 0xFF) {
+        ByteReader c = f.sub(kFormComment, std::min<std::uint64_t>(m_l.tableCommentLength, kFormInfoSize - kFormComment));
+        m_out.m_tableComment = FrmText::metadataText(c.bytes(c.size()));
+    }
+    m_l.fieldsPos = m_l.formPos + kFormInfoSize + m_l.screensLength;
+    m_l.namesPos = m_l.fieldsPos + m_l.fieldCount * m_l.fieldRecordSize;
+    m_l.intervalsPos = m_l.namesPos + m_l.namesLength;
+    m_l.commentsPos = m_l.intervalsPos + m_l.intervalLength;
+}
+
+QStringList Parser::readScreenLabels()
+{
+    QStringList labels;
+    std::uint64_t screen = m_l.formPos + kFormInfoSize;
+    const std::uint64_t screensEnd = screen + m_l.screensLength;
+    const std::uint32_t screens = (m_l.fieldCount + kFieldsPerScreen - 1) / kFieldsPerScreen;
+    for (std::uint32_t s = 0; s < screens && !stopped() && screen < screensEnd; ++s) {
+        ByteReader len = m_file.sub(screen, 2);
+        const std::uint16_t screenLength = len.u16le();
+        if (!len || screenLength == 0 || screen + screenLength > screensEnd)
+            break; // a screen that does not fit ends the walk; the names block is the fallback
+        ByteReader r = m_file.sub(screen, screenLength);
+        r.seek(kScreenLabelsStart);
+        while (r.remaining() >= 3 && !stopped()) {
+            r.skip(2);
+            const std::uint64_t q = r.pos();
+            const std::uint8_t l = r.u8();
+            if (l == 0) {
+                r.skip(1);
+                continue;
+            }
+            if (l > kMaxLabelLength || !r.canRead(q + 1, l)) { // not a label: resync on the next byte
+                r.seek(q + 1);
+                continue;
+            }
+            labels.append(FrmText::metadataText(r.bytes(l - 1u)));
+            r.skip(1);
+        }
+        screen += screenLength;
+    }
+    return labels;
+}
+
+QStringList Parser::readNamesBlock()
+{
+    QStringList names;
+    ByteReader r = m_file.sub(m_l.namesPos, m_l.namesLength);
+    if (!r) {
+        damage(r);
+        return names;
+    }
+    auto block = r.bytes(r.size());
+    std::size_t start = 1; // after the leading separator
+    for (std::size_t i = 1; i < block.size() && names.size() < m_l.fieldCount && !stopped(); ++i) {
+        if (block[i] == kNameSeparator) {
+            names.append(FrmText::metadataText(block.subspan(start, i - start)));
+            start = i + 1;
+        } else if (block[i] == 0) {
+            break;
+        }
+    }
+    return names;
+}
+
+QStringList Parser::readColumnNames()
+{
+    // Older servers keep the names twice, in the screens and in the names
+    // block; MariaDB 10.x writes no screens.
+    const QStringList labels = m_l.screensLength > 0 ? readScreenLabels() : QStringList();
+    if (labels.size() == m_l.fieldCount)
+        return labels;
+    const QStringList names = readNamesBlock();
+    if (names.size() != m_l.fieldCount)
+        damage(m_l.namesPos, "column names: " + std::to_string(names.size()) + " of "
+                                 + std::to_string(m_l.fieldCount) + " could be read");
+    return names.size() >= labels.size() ? names : labels;
+}
+
+std::vector<QList<QByteArray>> Parser::readIntervals()
+{
+    std::vector<QList<QByteArray>> intervals;
+    if (m_l.intervalLength == 0)
+        return intervals;
+    ByteReader r = m_file.sub(m_l.intervalsPos, m_l.intervalLength);
+    if (!r) {
+        damage(r);
+        return intervals;
+    }
+    auto block = r.bytes(r.size());
+    std::size_t i = 0;
+    while (i < block.size() && intervals.size() < m_l.intervalCount && !stopped()) {
+        const std::uint8_t separator = block[i++];
+        QList<QByteArray> members;
+        std::size_t start = i;
+        for (; i < block.size() && block[i] != 0; ++i) {
+            if (block[i] == separator) {
+                members.append(QByteArray(reinterpret_cast<const char*>(block.data() + start),
+                                          static_cast<qsizetype>(i - start)));
+                start = i + 1;
+            }
+        }
+        ++i; // the terminating zero
+        intervals.push_back(std::move(members));
+    }
+    return intervals;
+}
+
+FieldRecord Parser::readFieldRecord(std::uint64_t pos)
+{
+    FieldRecord f;
+    ByteReader r = m_file.sub(pos, m_l.fieldRecordSize);
+    if (m_l.oldLayout) {
+        r.seek(3);
+        f.length = r.u8();
+        f.recordPos = r.u16le();
+        f.typeByte = r.u8();
+        f.packLow = f.typeByte;
+        f.packHigh = r.u8();
+        f.uniregCheck = r.u8();
+        r.skip(1);
+        f.intervalNumber = r.u8();
+    } else {
+        r.seek(3);
+        f.length = r.u16le();
+        f.recordPos = r.u24le();
+        f.packLow = r.u8();
+        f.packHigh = r.u8();
+        f.uniregCheck = r.u8();
+        const std::uint8_t collationHigh = r.u8();
+        f.intervalNumber = r.u8();
+        f.typeByte = r.u8();
+        f.subtypeOrCharset = r.u8();
+        f.commentLength = r.u16le();
+        f.collation = f.typeByte == kGeometryStored ? f.subtypeOrCharset
+                                                    : static_cast<std::uint16_t>(f.subtypeOrCharset | collationHigh << 8);
+    }
+    damage(r);
+    return f;
+}
+
+void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
+{
+    ColumnTypeCode code = f.typeByte;
+    if (m_l.oldLayout) {
+        column.m_typeName = ColumnTypeNames::OldFieldTypeName(code, f.packHigh, m_options.myiProbeByte);
+    } else {
+        column.m_typeName = ColumnTypeNames::FieldTypeName(
+            code, f.typeByte == kGeometryStored ? f.subtypeOrCharset : f.collation);
+        column.m_charset = f.collation;
+        column.m_commentLength = f.commentLength;
+        if (f.commentLength > 0) {
+            const auto available = static_cast<std::uint64_t>(m_commentBlock.size()) - m_commentCursor;
+            const auto take = std::min<std::uint64_t>(f.commentLength, available);
+            if (take < f.commentLength)
+                damage(m_l.commentsPos + m_commentCursor, "column comment past the comment block");
+            column.m_comment = FrmText::metadataText(std::span<const std::uint8_t>(
+                reinterpret_cast<const std::uint8_t*>(m_commentBlock.constData()) + m_commentCursor, take));
+            m_commentCursor += take;
+        }
+    }
+    column.m_typeCode = code;
+    column.m_signText = ColumnTypeNames::SignAttributeName(code, f.packLow);
+    column.m_packFlags = f.packHigh;
+    column.m_autoIncrement = f.uniregCheck == kAutoIncrementCheck;
+    column.m_nullText = f.packHigh >= 0x80 ? QStringLiteral("null") : QStringLiteral("not null");
+    column.m_length = f.length;
+
+    const std::uint8_t h = f.packHigh;
+    const std::uint16_t scaleFromFlags = h < 0x40 ? h : h < 0x80 ? h - 0x40 : h - 0x80;
+    if (column.m_typeName == QLatin1String("enum")) {
+        if (f.packLow >= 8)
+            column.m_length = f.packLow < 16 ? 1 : 2;
+    } else if (column.m_typeName == QLatin1String("set")) {
+        switch (f.packLow) {
+        case 8: column.m_length = 1; break;
+        case 16: column.m_length = 2; break;
+        case 72: column.m_length = 3; break;
+        case 24: column.m_length = 4; break;
+        case 64: column.m_length = 8; break;
+        default: break;
+        }
+    } else if (column.m_typeName == QLatin1String("decimal")) {
+        column.m_scale = scaleFromFlags;
+        if (code == TYPE_DECIMAL) {
+            // The stored length counts the point and the sign; the precision does not.
+            const bool isSigned = column.m_signText == QLatin1String("signed");
+            const std::uint32_t drop = (h == 0x00 || h == 0x40 || h == 0x80) ? (isSigned ? 1 : 0) : (isSigned ? 2 : 1);
+            column.m_length = column.m_length >= drop ? column.m_length - drop : 0;
+        }
+    } else if (column.m_typeName == QLatin1String("float") || column.m_typeName == QLatin1String("double")) {
+        column.m_scale = (h == 0x1F || h == 0x5F || h == 0x9F) ? 0 : scaleFromFlags;
+    }
+}
+
+void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
+                                    const std::vector<QList<QByteArray>>& intervals)
+{
+    const bool isEnum = column.m_typeName == QLatin1String("enum");
+    const bool isSet = column.m_typeName == QLatin1String("set");
+    if (isEnum || isSet) {
+        // Columns with equal member lists share one interval, by its number.
+        if (f.intervalNumber >= 1 && f.intervalNumber <= intervals.size()) {
+            for (const QByteArray& m : intervals[f.intervalNumber - 1u])
+                column.m_members.append(FrmText::columnText(
+                    std::span(reinterpret_cast<const std::uint8_t*>(m.constData()), static_cast<std::size_t>(m.size())),
+                    f.collation));
+        } else {
+            damage(m_l.intervalsPos, "enum or set column without its member list");
+        }
+    }
+
+    DefaultColInfo info;
+    info.typeCode = column.m_typeCode;
+    info.packFlagHigh = f.packHigh;
+    info.packFlagLow = m_l.oldLayout ? 0 : f.packLow;
+    info.bAutoIncrement = column.m_autoIncrement;
+    info.bNullable = f.packHigh >= 0x80;
+    info.bHasDefault = !(f.packHigh >= 0x40 && f.packHigh < 0x80);
+    info.length = column.m_typeName == QLatin1String("decimal") ? column.m_length : f.length;
+    info.scale = column.m_scale;
+    info.sign = column.m_signText;
+    info.recordOffset = f.recordPos > 0 ? f.recordPos - 1 : 0;
+    info.charset = f.collation;
+    const QString t = defaults.ReadFrmDefaultValue(info);
+
+    if (!isEnum && !isSet) {
+        column.m_defaultText = t;
+        return;
+    }
+    if (t.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) {
+        column.m_defaultText = QStringLiteral("NULL");
+        return;
+    }
+    const std::uint64_t v = t.toULongLong();
+    if (isEnum) {
+        if (v >= 1 && v <= static_cast<std::uint64_t>(column.m_members.size()))
+            column.m_defaultText = column.m_members[static_cast<qsizetype>(v - 1)];
+        return;
+    }
+    // A set default names every member whose bit is set.
+    QStringList chosen;
+    for (qsizetype i = 0; i < column.m_members.size() && i < 64; ++i) {
+        if (v & (std::uint64_t{1} << i))
+            chosen.append(column.m_members[i]);
+    }
+    column.m_defaultText = chosen.join(QLatin1Char(','));
+}
+
+void Parser::readColumns(const QStringList& names)
+{
+    TableInformation& table = *m_out.m_table;
+    ByteReader comments = m_file.sub(m_l.commentsPos, m_l.commentsLength);
+    if (!comments && m_l.commentsLength > 0)
+        damage(comments);
+    auto commentBytes = comments.bytes(comments.size());
+    m_commentBlock = QByteArray(reinterpret_cast<const char*>(commentBytes.data()), static_cast<qsizetype>(commentBytes.size()));
+
+    const std::vector<QList<QByteArray>> intervals = readIntervals();
+    ByteReader record = m_file.sub(m_l.keyArea + m_l.keyLength, m_l.recordLength);
+    if (!record)
+        damage(record);
+    const bool packed = !m_l.oldLayout && (m_l.options & kPackRecordOption);
+    FrmDefaultValues defaults(record, packed, m_l.version);
+
+    for (qsizetype i = 0; i < names.size() && !stopped(); ++i) {
+        const std::uint64_t pos = m_l.fieldsPos + static_cast<std::uint64_t>(i) * m_l.fieldRecordSize;
+        if (!m_file.canRead(pos, m_l.fieldRecordSize)) {
+            damage(DecodeError{DecodeErrorCode::OutOfRange, pos, "field record past the end of the file"});
+            break;
+        }
+        const FieldRecord f = readFieldRecord(pos);
+        ColumnInformation& column = table.AddColumn();
+        column.m_name = names[i];
+        fillColumn(column, f);
+        applyMembersAndDefault(column, f, defaults, intervals);
+    }
+    if (defaults.error())
+        damage(*defaults.error());
+}
+
+void Parser::readKeys()
+{
+    TableInformation& table = *m_out.m_table;
+    ByteReader k = m_file.sub(m_l.keyArea, m_l.keyLength);
+    if (!k || m_l.keyLength < 6) {
+        if (m_l.keyLength > 0)
+            damage(k);
+        return;
+    }
+    std::uint32_t keyCount = k.u8();
+    std::uint32_t totalParts = k.u8();
+    if (keyCount & 0x80) { // many keys: 15-bit count, 16-bit part total
+        keyCount = (keyCount & 0x7F) | (totalParts << 7);
+        totalParts = k.u16le();
+    } else {
+        k.skip(2);
+    }
+    const std::uint16_t namesLength = k.u16le();
+
+    struct KeyRead {
+        KeyGroup group;
+        std::uint8_t firstAttribute;
+        std::size_t firstPart;
+        std::size_t partCount;
+    };
+    std::vector<KeyRead> keys;
+    std::vector<std::uint16_t> flagsOfKeys;
+    std::vector<KeysInformation> parts;
+    const std::uint64_t recordSize = m_l.oldLayout ? kOldKeyRecordSize : kKeyRecordSize;
+    std::uint32_t remaining = totalParts;
+    while (remaining > 0 && keys.size() < keyCount && !stopped()) {
+        const std::uint64_t start = k.pos();
+        std::uint16_t flags = 0;
+        if (m_l.oldLayout) // one flag byte, read with the byte before it as the low byte
+            flags = k.sub(start - 1, 2).u16le();
+        else
+            flags = k.u16le();
+        k.seek(start + (m_l.oldLayout ? 3 : 4));
+        const std::uint8_t partCount = k.u8();
+        k.seek(start + recordSize);
+        const KeyGroup group = keyGroup(flags, m_l.oldLayout);
+        if (!k || group == KeyGroup::Unknown || partCount == 0 || partCount > remaining
+            || !k.canRead(k.pos(), partCount * kKeyPartSize)) {
+            damage(m_l.keyArea + start, "key " + std::to_string(keys.size() + 1) + " unreadable (flags "
+                                            + std::to_string(flags) + ")");
+            break;
+        }
+        KeyRead key{group, 0, parts.size(), partCount};
+        for (std::uint8_t p = 0; p < partCount; ++p) {
+            ByteReader part = k.sub(k.pos(), kKeyPartSize);
+            KeysInformation info;
+            info.m_column = part.u16le() & kFieldNumberMask;
+            part.seek(6);
+            const std::uint8_t attribute = part.u8();
+            info.m_prefixLength = part.u16le();
+            info.m_partCount = partCount;
+            if (p == 0)
+                key.firstAttribute = attribute;
+            parts.push_back(info);
+            k.skip(kKeyPartSize);
+        }
+        keys.push_back(key);
+        flagsOfKeys.push_back(flags);
+        remaining -= partCount;
+    }
+
+    // Key names follow the last part: FF name FF name ... FF.
+    ByteReader names = k.sub(k.pos(), std::min<std::uint64_t>(namesLength, k.remaining()));
+    auto block = names.bytes(names.size());
+    std::size_t cursor = 1;
+    for (std::uint32_t i = 0; i < keyCount && !stopped(); ++i) {
+        std::size_t end = cursor;
+        while (end < block.size() && block[end] != kNameSeparator && block[end] != 0)
+            ++end;
+        if (cursor >= block.size() || end >= block.size()) {
+            if (i < keys.size())
+                damage(m_l.keyArea + k.pos(), "key names cut short");
+            break;
+        }
+        table.m_keyNames.append(FrmText::metadataText(block.subspan(cursor, end - cursor)));
+        cursor = end + 1;
+    }
+
+    // The primary key is the first key, unique, and named PRIMARY by the server;
+    // without the names, its parts must be NOT NULL.
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const KeyRead& key = keys[i];
+        bool primary = false;
+        if (i == 0 && key.group == KeyGroup::PrimaryOrUnique) {
+            primary = !table.m_keyNames.isEmpty() ? table.m_keyNames.front() == QLatin1String("PRIMARY")
+                                                   : key.firstAttribute <= 0x40;
+        }
+        for (std::size_t p = 0; p < key.partCount; ++p) {
+            KeysInformation& part = parts[key.firstPart + p];
+            part.m_kind = kindText(key.group, primary);
+            table.m_keyParts.push_back(part);
+        }
+    }
+    readExtraSegment(flagsOfKeys);
+}
+
+void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)
+{
+    if (m_l.extraSize == 0 || m_l.oldLayout)
+        return;
+    ByteReader x = m_file.sub(m_l.keyArea + m_l.keyLength + m_l.recordLength, m_l.extraSize);
+    if (!x) {
+        damage(x);
+        return;
+    }
+    x.skip(x.u16le()); // connect string
+    if (x.remaining() > 2) {
+        const std::uint16_t n = x.u16le();
+        auto name = x.bytes(n);
+        m_out.m_engineName = FrmText::metadataText(name);
+    }
+    if (m_l.tableCommentLength != 0xFF) {
+        damage(x);
+        return;
+    }
+    // The long table comment comes last, behind the partition text and parser names.
+    if (x.remaining() > 5) {
+        const std::uint32_t partitionLength = x.u32le();
+        x.skip(std::uint64_t{partitionLength} + 1);
+    }
+    if (m_l.serverVersion >= kAutoPartitionVersion && x.remaining() > 0)
+        x.skip(1);
+    for (const std::uint16_t flags : keyFlags) {
+        if (!(flags & kUsesParserFlag))
+            continue;
+        while (x.remaining() > 0 && x.u8() != 0) {
+        }
+    }
+    const std::uint16_t n = x.u16le();
+    auto comment = x.bytes(n);
+    if (x)
+        m_out.m_tableComment = FrmText::metadataText(comment);
+    damage(x);
+}
+
+Result<FrmContents> Parser::run(const QString& path)
+{
+    if (auto fatal = readHeader())
+        return *fatal;
+    m_out.m_table = std::make_unique<TableInformation>();
+    TableInformation& table = *m_out.m_table;
+    table.m_name = FrmReader::tableNameFromPath(path);
+    table.m_frmVersion = m_l.version;
+    table.m_dynamicRows = m_l.rowType == 2;
+    if (!m_out.m_damage)
+        readFormInfo();
+    if (m_l.hasForm) {
+        table.m_columnCount = m_l.fieldCount;
+        table.m_nullableColumnCount = m_l.nullFields;
+        readColumns(readColumnNames());
+    }
+    readKeys();
+    return std::move(m_out);
+}
+
+} // namespace
+
+bool FrmReader::isViewFile(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char kView[] = "VIEW";
+    return bytes.size() >= 9 && std::equal(kView, kView + 4, bytes.begin() + 5);
+}
+
+Result<FrmContents> FrmReader::read(std::span<const std::uint8_t> bytes, const QString& path,
+                                    const FrmReadOptions& options)
+{
+    if (isViewFile(bytes)) {
+        FrmContents view;
+        view.m_isView = true;
+        return view;
+    }
+    Parser parser(bytes, options);
+    return parser.run(path);
+}
+
+QString FrmReader::tableNameFromPath(const QString& path)
+{
+    const QString file = QFileInfo(path).fileName();
+    return file.left(file.indexOf(QLatin1Char('.')) < 0 ? file.size() : file.indexOf(QLatin1Char('.')));
+}
+
+QString FrmReader::databaseNameFromPath(const QString& path)
+{
+    return QFileInfo(path).dir().dirName();
+}
+
+FrmReader::StorageChoice FrmReader::chooseStorage(const QString& frmPath, const QString& ibdataPath,
+                                                  const std::function<bool(const QString&)>& fileExists)
+{
+    QString base = frmPath;
+    if (base.endsWith(QLatin1String(".frm"), Qt::CaseInsensitive))
+        base.chop(4);
+    const QString ibd = base + QStringLiteral(".ibd");
+    if (fileExists(ibd))
+        return {QStringLiteral("innodb"), ibd};
+    const QString myd = base + QStringLiteral(".MYD");
+    if (fileExists(myd))
+        return {QStringLiteral("myisam"), myd};
+    return {QStringLiteral("innodb"), ibdataPath};
+}
+
+} // namespace engine

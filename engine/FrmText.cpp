@@ -1,0 +1,63 @@
+#include "engine/FrmText.h"
+
+#include <QByteArray>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+
+QString decode(QStringConverter::Encoding fallbackless, std::span<const std::uint8_t> bytes)
+{
+    QStringDecoder decoder(fallbackless);
+    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unused
+// bytes keep their Latin-1 control characters, as the Windows converter does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString windows1252(std::span<const std::uint8_t> bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const std::uint8_t b : bytes)
+        text.append(QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b)));
+    return text;
+}
+
+} // namespace
+
+bool FrmText::isUtf8Collation(std::uint16_t collation)
+{
+    // MariaDB numbers its NO PAD variants 1024 above the PAD SPACE ones.
+    const std::uint16_t c = collation >= 1024 && collation < 2048 ? collation - 1024 : collation;
+    return c == 33 || c == 83 || c == 223 || c == 45 || c == 46 || c == 76
+        || (c >= 192 && c <= 215) || (c >= 224 && c <= 247)
+        || (c >= 2048 && c <= 2559); // the UCA 14.0 collations of 10.10 and later
+}
+
+QString FrmText::columnText(std::span<const std::uint8_t> bytes, std::uint16_t collation)
+{
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    const auto text = bytes.first(static_cast<std::size_t>(end - bytes.begin()));
+    return isUtf8Collation(collation) ? decode(QStringConverter::Utf8, text) : windows1252(text);
+}
+
+QString FrmText::metadataText(std::span<const std::uint8_t> bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (decoder.hasError())
+        return windows1252(bytes);
+    return text;
+}
+
+} // namespace engine

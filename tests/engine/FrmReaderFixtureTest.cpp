@@ -1,0 +1,384 @@
+// The reader against real data folders written by MariaDB 10.11: every
+// table's columns and keys must agree with what the server itself reported
+// (expected/<db>/<table>.columns.tsv and .keys.tsv), and damaged copies of
+// its files must give errors or fewer columns, never a crash or a hang.
+#include "engine/FrmReader.h"
+
+#include "engine/ColumnTypeCode.h"
+#include "tests/support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <vector>
+
+using engine::ColumnInformation;
+using engine::FrmReader;
+using engine::TableInformation;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const QString kFixtures = QStringLiteral(GRISOLT_FIXTURES_DIR);
+
+Bytes readBytes(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    return Bytes(all.begin(), all.end());
+}
+
+QList<QStringList> readTsv(const QString& path)
+{
+    QList<QStringList> rows;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (!line.isEmpty())
+            rows.append(QString::fromUtf8(line).split(QLatin1Char('\t')));
+    }
+    return rows;
+}
+
+// The server's file-name encoding, enough for the fixture names: letters,
+// digits and "_" stay, everything else becomes @ and four hex digits.
+QString encodeFileName(const QString& name)
+{
+    QString out;
+    for (const QChar c : name) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')
+            out += c;
+        else
+            out += QStringLiteral("@%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+struct FixtureTable {
+    QString set, db, table;
+    QString frmPath() const
+    {
+        return kFixtures + "/" + set + "/data/" + encodeFileName(db) + "/" + encodeFileName(table) + ".frm";
+    }
+    QString expected(const char* suffix) const
+    {
+        QString file = table;
+        file.replace(QLatin1Char('/'), QStringLiteral("@002f"));
+        return kFixtures + "/" + set + "/expected/" + db + "/" + file + suffix;
+    }
+    std::string label() const { return (set + ":" + db + "." + table).toStdString(); }
+};
+
+std::vector<FixtureTable> fixtureTables()
+{
+    std::vector<FixtureTable> tables;
+    for (const char* set : {"legacy", "default"}) {
+        for (const QStringList& row : readTsv(kFixtures + "/" + set + "/expected/tables.tsv")) {
+            if (row.size() >= 3 && row[2] == QLatin1String("BASE TABLE"))
+                tables.push_back({QString::fromLatin1(set), row[0], row[1]});
+        }
+    }
+    return tables;
+}
+
+int bytesPerChar(const QString& charsetName)
+{
+    if (charsetName == QLatin1String("utf8mb4"))
+        return 4;
+    if (charsetName.startsWith(QLatin1String("utf8")))
+        return 3;
+    return 1;
+}
+
+// '...' with '' inside -> the text; \N -> no default; anything else as it stands.
+QString unquote(const QString& v)
+{
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+        return v.mid(1, v.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    return v;
+}
+
+QStringList membersOf(const QString& columnType)
+{
+    QStringList members;
+    static const QRegularExpression member(QStringLiteral("'((?:[^']|'')*)'"));
+    auto it = member.globalMatch(columnType);
+    while (it.hasNext())
+        members.append(it.next().captured(1).replace(QStringLiteral("''"), QStringLiteral("'")));
+    return members;
+}
+
+// What our default text should be for the server's COLUMN_DEFAULT, or
+// nullopt where we intentionally do not compare.
+std::optional<QString> expectedDefault(const QStringList& row, const ColumnInformation& c)
+{
+    const QString& def = row[4];
+    const QString& dataType = row[2];
+    if (row[11].contains(QLatin1String("GENERATED")))
+        return std::nullopt; // generated columns have no default; their expression is elsewhere
+    if (def == QLatin1String("\\N"))
+        return QString(); // no DEFAULT clause (auto_increment, NOT NULL without default)
+    if (def == QLatin1String("NULL"))
+        return QStringLiteral("NULL");
+    if (def.startsWith(QLatin1Char('(')) || def.startsWith(QLatin1String("current_timestamp")))
+        return std::nullopt; // expression defaults live in the generated-column block, not the record
+    if (dataType == QLatin1String("decimal"))
+        return std::nullopt; // not decoded: the table creation gives every decimal its own default
+    if (dataType == QLatin1String("bit")) // b'1010' -> its value in decimal
+        return QString::number(def.mid(2, def.size() - 3).toULongLong(nullptr, 2));
+    if (dataType == QLatin1String("float") || dataType == QLatin1String("double")) {
+        EXPECT_DOUBLE_EQ(c.m_defaultText.toDouble(), def.toDouble()) << c.m_name.toStdString();
+        return std::nullopt;
+    }
+    if (dataType == QLatin1String("char")) // CHAR pads with blanks; the server strips them
+        return c.m_defaultText.trimmed().isEmpty() && unquote(def).isEmpty() ? c.m_defaultText : unquote(def);
+    if (dataType == QLatin1String("timestamp")) // we write two blanks between date and time
+        return unquote(def).replace(QLatin1Char(' '), QStringLiteral("  "));
+    return unquote(def);
+}
+
+void compareColumns(const FixtureTable& ft, const TableInformation& t)
+{
+    const QList<QStringList> rows = readTsv(ft.expected(".columns.tsv"));
+    ASSERT_FALSE(rows.isEmpty()) << ft.label();
+    ASSERT_EQ(t.columns().size(), static_cast<std::size_t>(rows.size())) << ft.label();
+    EXPECT_EQ(t.m_columnCount, rows.size()) << ft.label();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QStringList& row = rows[i];
+        ASSERT_GE(row.size(), 13) << ft.label();
+        const ColumnInformation& c = *t.columns()[static_cast<std::size_t>(i)];
+        const std::string where = ft.label() + "." + row[0].toStdString();
+        EXPECT_EQ(c.m_name, row[0]) << where;
+        EXPECT_EQ(c.m_typeName, row[2]) << where;
+        EXPECT_EQ(c.m_nullText, row[3] == QLatin1String("YES") ? "null" : "not null") << where;
+        EXPECT_EQ(c.m_comment, row[12]) << where;
+        const QString& columnType = row[1];
+        const bool isUnsigned = columnType.contains(QLatin1String("unsigned"));
+        if (columnType.contains(QLatin1String("zerofill"))) {
+            EXPECT_EQ(c.m_signText, "unsigned zerofill") << where;
+        } else if (isUnsigned) {
+            EXPECT_EQ(c.m_signText, "unsigned") << where;
+        }
+        EXPECT_EQ(c.m_autoIncrement, row[11].contains(QLatin1String("auto_increment"))) << where;
+
+        const QString& dataType = row[2];
+        if (dataType == QLatin1String("enum") || dataType == QLatin1String("set")) {
+            EXPECT_EQ(c.m_members, membersOf(columnType)) << where;
+        } else if (dataType == QLatin1String("decimal")) {
+            EXPECT_EQ(c.m_length, row[6].toUInt()) << where;
+            EXPECT_EQ(c.m_scale, row[7].toUInt()) << where;
+        } else if (dataType == QLatin1String("bit")) {
+            EXPECT_EQ(c.m_length, row[6].toUInt()) << where;
+        } else if (dataType.endsWith(QLatin1String("char")) || dataType.endsWith(QLatin1String("binary"))) {
+            // The definition counts bytes; the server reports characters.
+            EXPECT_EQ(c.m_length, row[5].toUInt() * bytesPerChar(row[9])) << where;
+        } else if (QStringList({"tinyint", "smallint", "mediumint", "int", "bigint"}).contains(dataType)) {
+            // The definition keeps the display width: int(11) has length 11.
+            static const QRegularExpression width(QStringLiteral("\\((\\d+)\\)"));
+            EXPECT_EQ(c.m_length, width.match(columnType).captured(1).toUInt()) << where;
+        }
+        if (const auto want = expectedDefault(row, c)) {
+            EXPECT_EQ(c.m_defaultText, *want) << where << " server default " << row[4].toStdString();
+        }
+    }
+}
+
+void compareKeys(const FixtureTable& ft, const TableInformation& t)
+{
+    QList<QStringList> keyRows;
+    for (const QStringList& row : readTsv(ft.expected(".keys.tsv"))) {
+        if (row.value(0) == QLatin1String("KEY"))
+            keyRows.append(row);
+    }
+    ASSERT_EQ(t.m_keyParts.size(), static_cast<std::size_t>(keyRows.size())) << ft.label();
+    QStringList wantNames;
+    for (const QStringList& row : keyRows) {
+        if (row[2] == QLatin1String("1"))
+            wantNames.append(row[1]);
+    }
+    EXPECT_EQ(t.m_keyNames, wantNames) << ft.label();
+    const QList<QStringList> columns = readTsv(ft.expected(".columns.tsv"));
+    for (qsizetype i = 0; i < keyRows.size(); ++i) {
+        const QStringList& row = keyRows[i];
+        const auto& part = t.m_keyParts[static_cast<std::size_t>(i)];
+        const std::string where = ft.label() + " key " + row[1].toStdString() + " part " + row[2].toStdString();
+        ASSERT_GE(part.m_column, 1) << where;
+        ASSERT_LE(part.m_column, t.columns().size()) << where;
+        EXPECT_EQ(t.columns()[part.m_column - 1u]->m_name, row[3]) << where;
+        QString kind = QStringLiteral("Key");
+        if (row[1] == QLatin1String("PRIMARY"))
+            kind = QStringLiteral("Primary Key");
+        else if (row[6] == QLatin1String("FULLTEXT"))
+            kind = QStringLiteral("FULLTEXT Key");
+        else if (row[4] == QLatin1String("0"))
+            kind = QStringLiteral("Unique Key");
+        EXPECT_EQ(part.m_kind, kind) << where;
+        if (row[5] != QLatin1String("\\N")) { // prefix: characters there, bytes here
+            const QStringList& col = columns[part.m_column - 1];
+            EXPECT_EQ(part.m_prefixLength, row[5].toUInt() * bytesPerChar(col[9])) << where;
+        }
+    }
+}
+
+class FrmReaderFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(kFixtures + "/default/expected/tables.tsv"))
+            GTEST_SKIP() << "fixtures not built in " << kFixtures.toStdString();
+    }
+};
+
+TEST_F(FrmReaderFixture, EveryTableAgreesWithTheServer)
+{
+    const auto tables = fixtureTables();
+    ASSERT_GT(tables.size(), 40u);
+    for (const FixtureTable& ft : tables) {
+        const Bytes bytes = readBytes(ft.frmPath());
+        ASSERT_FALSE(bytes.empty()) << ft.label();
+        auto r = FrmReader::read(bytes, ft.frmPath());
+        ASSERT_TRUE(r.ok()) << ft.label() << ": " << r.error().what;
+        ASSERT_FALSE(r->m_isView) << ft.label();
+        EXPECT_FALSE(r->m_damage.has_value()) << ft.label() << ": " << r->m_damage->what;
+        compareColumns(ft, *r->m_table);
+        compareKeys(ft, *r->m_table);
+        const QString engineFile = readTsv(ft.expected(".engine")).value(0).value(0).trimmed();
+        if (!engineFile.isEmpty()) {
+            EXPECT_EQ(r->m_engineName.toLower(), engineFile.toLower()) << ft.label();
+        }
+    }
+}
+
+TEST_F(FrmReaderFixture, ViewsAreViews)
+{
+    for (const char* set : {"legacy", "default"}) {
+        for (const char* view : {"fx_objects/v_customers.frm", "fx_objects/v_order_totals.frm"}) {
+            const QString path = kFixtures + "/" + set + "/data/" + view;
+            auto r = FrmReader::read(readBytes(path), path);
+            ASSERT_TRUE(r.ok()) << view;
+            EXPECT_TRUE(r->m_isView) << view;
+        }
+    }
+}
+
+TEST_F(FrmReaderFixture, TableCommentAndSmallFiles)
+{
+    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
+    const Bytes bytes = readBytes(path);
+    // MariaDB 10.x files are compact: far below the 8192 bytes of older servers.
+    EXPECT_LT(bytes.size(), 8192u);
+    auto r = FrmReader::read(bytes, path);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->m_tableComment, "one column of every type");
+    EXPECT_EQ(r->m_table->m_name, "all_types");
+}
+
+// ------------------------------------------------------------------ damage
+
+// Reads the damaged bytes from a scratch copy, as the scan would.
+void expectSurvives(const Bytes& damaged, const std::string& label, std::size_t maxColumns)
+{
+    testsupport::TempDir dir;
+    const QString path = dir.write(QStringLiteral("db/t.frm"), damaged);
+    auto r = FrmReader::read(readBytes(path), path);
+    if (r.ok() && r->m_table) {
+        EXPECT_LE(r->m_table->columns().size(), std::max<std::size_t>(maxColumns, r->m_table->m_columnCount))
+            << label;
+    }
+}
+
+TEST_F(FrmReaderFixture, DamagedCopiesGiveErrorsOrFewerColumns)
+{
+    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
+    const Bytes good = readBytes(path);
+    ASSERT_GT(good.size(), 1000u);
+    auto whole = FrmReader::read(good, path);
+    ASSERT_TRUE(whole.ok());
+    const std::size_t columns = whole->m_table->columns().size();
+
+    // Cut short at every length up to the header, then in steps.
+    for (std::size_t n = 0; n < good.size(); n += (n < 128 ? 1 : 37)) {
+        const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+        auto r = FrmReader::read(cut, path);
+        if (n < 64) {
+            EXPECT_FALSE(r.ok()) << "cut at " << n;
+        } else if (r.ok()) {
+            EXPECT_LE(r->m_table->columns().size(), columns) << "cut at " << n;
+            EXPECT_TRUE(r->m_damage.has_value()) << "cut at " << n;
+        }
+    }
+
+    // Zeroed file: the header's magic is gone.
+    auto zero = FrmReader::read(Bytes(good.size(), 0), path);
+    ASSERT_FALSE(zero.ok());
+    EXPECT_EQ(zero.error().code, platform::DecodeErrorCode::Corrupt);
+
+    // Offsets and counts pointing past the end.
+    struct Patch {
+        const char* name;
+        std::size_t at;
+        std::vector<std::uint8_t> bytes;
+    };
+    const std::size_t formPosAt = 64 + (good[4] | good[5] << 8);
+    const std::size_t form = good[formPosAt] | good[formPosAt + 1] << 8;
+    const Patch patches[] = {
+        {"form position past the end", formPosAt, {0xFF, 0xFF, 0xFF, 0x7F}},
+        {"key area past the end", 6, {0xFF, 0xFF}},
+        {"key length huge", 47, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"record length huge", 16, {0xFF, 0xFF}},
+        {"extra segment huge", 55, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"field count huge", form + 258, {0xFF, 0xFF}},
+        {"names length huge", form + 268, {0xFF, 0xFF}},
+        {"interval length huge", form + 274, {0xFF, 0xFF}},
+        {"comment length huge", form + 284, {0xFF, 0xFF}},
+        {"screens length huge", form + 260, {0xFF, 0xFF}},
+        {"key count and parts huge", static_cast<std::size_t>(good[6] | good[7] << 8), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    };
+    for (const Patch& p : patches) {
+        Bytes bad = good;
+        ASSERT_LE(p.at + p.bytes.size(), bad.size()) << p.name;
+        std::copy(p.bytes.begin(), p.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(p.at));
+        expectSurvives(bad, p.name, columns);
+    }
+
+    // Random bytes over everything after the magic, many seeds.
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 200; ++round) {
+        Bytes bad = good;
+        const int flips = 1 + round % 40;
+        for (int i = 0; i < flips; ++i)
+            bad[2 + rng() % (bad.size() - 2)] = static_cast<std::uint8_t>(rng());
+        auto r = FrmReader::read(bad, path);
+        (void)r;
+    }
+    Bytes noise(good.size());
+    for (auto& b : noise)
+        b = static_cast<std::uint8_t>(rng());
+    noise[0] = 0xFE;
+    noise[1] = 0x01;
+    auto r = FrmReader::read(noise, path);
+    (void)r;
+}
+
+TEST_F(FrmReaderFixture, StopFlagEndsTheReadEarly)
+{
+    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
+    std::atomic<bool> stop{true};
+    engine::FrmReadOptions options;
+    options.stop = &stop;
+    auto r = FrmReader::read(readBytes(path), path, options);
+    ASSERT_TRUE(r.ok());
+    EXPECT_TRUE(r->m_table->columns().empty());
+    EXPECT_TRUE(r->m_table->m_keyParts.empty());
+}
+
+} // namespace
