@@ -1,0 +1,227 @@
+#include "engine/TableStatements.h"
+
+#include "engine/Collations.h"
+#include "engine/ColumnTypeCode.h"
+#include "engine/FileNameCodec.h"
+#include "engine/RowWriter.h"
+
+#include <QRegularExpression>
+
+#include <array>
+#include <vector>
+
+namespace engine {
+
+namespace {
+
+bool isCharacterType(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_TINYTEXT: case TYPE_TEXT:
+    case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT: case TYPE_ENUM: case TYPE_SET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTextOrBlob(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_TINYTEXT: case TYPE_TEXT: case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT:
+    case TYPE_TINYBLOB: case TYPE_BLOB: case TYPE_MEDIUMBLOB: case TYPE_LONGBLOB:
+        return true;
+    default:
+        return code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION;
+    }
+}
+
+bool isTemporal(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_TIMESTAMP: case TYPE_DATETIME: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Character columns count their length in characters, the definition in bytes.
+unsigned bytesPerCharacter(const ColumnInformation& column)
+{
+    if (!isCharacterType(column.m_typeCode))
+        return 1;
+    const unsigned maxBytes = Collations::Find(column.m_charset).m_maxBytes;
+    return maxBytes == 0 ? 1 : maxBytes;
+}
+
+bool quotedDefault(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_BINARY: case TYPE_VARBINARY: case TYPE_SET: case TYPE_ENUM: case TYPE_YEAR: case TYPE_DATETIME:
+    case TYPE_TIMESTAMP: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
+    case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_DATE: case TYPE_NEWDATE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isPlainNumber(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
+    return number.match(text).hasMatch();
+}
+
+} // namespace
+
+QString TableStatements::Literal(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+QString TableStatements::SqlName(const QString& fileName)
+{
+    return FileNameCodec::Decode(fileName);
+}
+
+QString TableStatements::TypeText(const ColumnInformation& column)
+{
+    const QString& type = column.m_typeName;
+    const ColumnTypeCode code = column.m_typeCode;
+    if (type == QLatin1String("enum") || type == QLatin1String("set")) {
+        QStringList members;
+        for (const QString& member : column.m_members)
+            members << Literal(member);
+        return type + QLatin1Char('(') + (members.isEmpty() ? QStringLiteral("''") : members.join(QLatin1Char(',')))
+            + QStringLiteral(") ");
+    }
+    if (isTemporal(code)) {
+        const unsigned decimals = temporalDecimals(code, column.m_length);
+        return decimals ? type + QStringLiteral("(%1) ").arg(decimals) : type + QLatin1Char(' ');
+    }
+    if (isTextOrBlob(code) || type == QLatin1String("date"))
+        return type + QLatin1Char(' ');
+    if (type == QLatin1String("double") || type == QLatin1String("float")) {
+        const std::uint8_t flags = column.m_packFlags;
+        if (flags == 0x1F || flags == 0x5F || flags == 0x9F)
+            return type + QLatin1Char(' ');
+        return type + QStringLiteral("(%1,%2) ").arg(column.m_length).arg(column.m_scale);
+    }
+    if (type == QLatin1String("decimal"))
+        return type + QStringLiteral("(%1,%2) ").arg(std::min<std::uint32_t>(column.m_length, 65)).arg(column.m_scale);
+    return type + QStringLiteral("(%1) ").arg(column.m_length / bytesPerCharacter(column));
+}
+
+QString TableStatements::DefaultClause(const ColumnInformation& column)
+{
+    const QString& value = column.m_defaultText;
+    if (value.isEmpty())
+        return {};
+    QString text;
+    if (quotedDefault(column.m_typeCode) && value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
+        text = value.trimmed().isEmpty() ? QStringLiteral("''") : Literal(value);
+    else if (value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+        text = QStringLiteral("NULL");
+    else if (isPlainNumber(value))
+        text = value; // unquoted: a quoted number would be a string to a BIT column
+    else
+        text = Literal(value);
+    return QStringLiteral(" default ") + text;
+}
+
+QString TableStatements::ColumnClause(const TableInformation& table, const ColumnInformation& column)
+{
+    QString clause = RowWriter::QuoteName(column.m_name) + QLatin1Char(' ') + TypeText(column);
+    if (isCharacterType(column.m_typeCode)) {
+        const Collation collation = Collations::Find(column.m_charset);
+        if (!collation.m_name.isEmpty())
+            clause += QStringLiteral("character set %1 collate %2 ").arg(collation.m_charset, collation.m_name);
+    }
+    if (column.m_signText == QLatin1String("unsigned") || column.m_signText == QLatin1String("unsigned zerofill"))
+        clause += column.m_signText + QLatin1Char(' ');
+    clause += column.m_nullText;
+    if (column.m_autoIncrement)
+        clause += QStringLiteral(" auto_increment ");
+    clause += QLatin1Char(' ');
+    clause += DefaultClause(column);
+    if (!column.m_comment.isEmpty() && table.m_frmVersion > 9)
+        clause += QStringLiteral(" COMMENT ") + Literal(column.m_comment);
+    return clause;
+}
+
+QString TableStatements::KeyClause(const TableInformation& table)
+{
+    // The keys in the order the statement lists them: single-column primary,
+    // single-column unique, multi-column unique, multi-column primary,
+    // single-column key, multi-column key, single- and multi-column full-text.
+    std::array<QStringList, 8> pieces;
+    const auto& columns = table.columns();
+    const auto& parts = table.m_keyParts;
+    qsizetype nameIndex = 0;
+    for (std::size_t i = 0; i < parts.size();) {
+        const KeysInformation& first = parts[i];
+        if (first.m_kind == QLatin1String("Foreign Key") || first.m_partCount == 0) {
+            ++i;
+            continue;
+        }
+        const std::size_t count = std::min<std::size_t>(first.m_partCount, parts.size() - i);
+        const QString name = table.m_keyNames.value(nameIndex++);
+        QStringList references;
+        bool valid = true;
+        for (std::size_t k = i; k < i + count; ++k) {
+            const int index = parts[k].m_column - 1;
+            if (index < 0 || index >= static_cast<int>(columns.size())) {
+                valid = false; // a part naming no column: the key is left out
+                break;
+            }
+            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
+            QString reference = RowWriter::QuoteName(column.m_name);
+            // Full-text keys take whole columns; other keys on text and blob
+            // columns need the prefix, counted in characters.
+            const unsigned prefix = parts[k].m_prefixLength / bytesPerCharacter(column);
+            if (isTextOrBlob(column.m_typeCode) && prefix > 0 && first.m_kind != QLatin1String("FULLTEXT Key"))
+                reference += QStringLiteral("(%1)").arg(prefix);
+            references << reference;
+        }
+        i += count;
+        if (!valid)
+            continue;
+        const bool single = count == 1;
+        const QString list = QLatin1Char('(') + references.join(QLatin1Char(',')) + QLatin1Char(')');
+        const bool primary = first.m_kind == QLatin1String("Primary Key")
+            || name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0;
+        if (primary)
+            pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
+        else if (first.m_kind == QLatin1String("Unique Key"))
+            pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + RowWriter::QuoteName(name) + list;
+        else if (first.m_kind == QLatin1String("FULLTEXT Key"))
+            pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + RowWriter::QuoteName(name) + list;
+        else
+            pieces[single ? 4 : 5] << QStringLiteral("Key ") + RowWriter::QuoteName(name) + list;
+    }
+    QString clause;
+    for (const QStringList& piece : pieces)
+        for (const QString& key : piece)
+            clause += QLatin1Char(',') + key;
+    return clause;
+}
+
+QString TableStatements::CreateTable(const TableInformation& table)
+{
+    QStringList clauses;
+    for (const auto& column : table.columns())
+        clauses << ColumnClause(table, *column);
+    return QStringLiteral("create table ") + RowWriter::QuoteName(SqlName(table.m_name)) + QLatin1Char('(')
+        + clauses.join(QLatin1Char(',')) + KeyClause(table) + QStringLiteral(")engine=myisam;");
+}
+
+QString TableStatements::AlterToInnodb(const TableInformation& table)
+{
+    return QStringLiteral("alter table  ") + RowWriter::QuoteName(SqlName(table.m_name)) + QStringLiteral(" engine=innodb");
+}
+
+} // namespace engine
