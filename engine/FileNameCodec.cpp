@@ -39,4 +39,17 @@ QString FileNameCodec::Decode(const QString& fileName)
     return out;
 }
 
+QString FileNameCodec::Encode(const QString& name)
+{
+    QString out;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_')
+            out += c;
+        else
+            out += QStringLiteral("@%1").arg(static_cast<uint>(u), 4, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
 } // namespace engine

@@ -12,6 +12,9 @@ public:
     // The name as the server shows it. A sequence this codec does not know
     // (the server's two-character forms of some letters) is kept as it is.
     static QString Decode(const QString& fileName);
+    // The file name the server gives a name made of ASCII characters and
+    // the characters it writes as four hexadecimal digits.
+    static QString Encode(const QString& name);
 };
 
 } // namespace engine

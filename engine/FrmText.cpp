@@ -24,7 +24,9 @@ constexpr char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString windows1252(std::span<const std::uint8_t> bytes)
+} // namespace
+
+QString FrmText::windows1252(std::span<const std::uint8_t> bytes)
 {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
@@ -32,8 +34,6 @@ QString windows1252(std::span<const std::uint8_t> bytes)
         text.append(QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b)));
     return text;
 }
-
-} // namespace
 
 bool FrmText::isUtf8Collation(std::uint16_t collation)
 {

@@ -21,6 +21,9 @@ public:
 
     // The bytes (all of them) as UTF-8, or Windows-1252 when not valid UTF-8.
     static QString metadataText(std::span<const std::uint8_t> bytes);
+
+    // The bytes (all of them) as Windows-1252.
+    static QString windows1252(std::span<const std::uint8_t> bytes);
 };
 
 } // namespace engine

@@ -56,6 +56,16 @@ public:
     // and passed over; the scan goes on.
     void ScanDataFolder();
 
+    // Views and triggers. ReadViewSource leaves a view's text in
+    // m_objectText; ReadTriggerScript sends WM_SHOW_OBJECT_TEXT once per
+    // trigger with its script there. RecoverViews and RecoverTriggers
+    // re-create them in the database newName (current on the connection),
+    // and write each as a .sql file into that database's folder.
+    void ReadViewSource(const QString& path);
+    void ReadTriggerScript(const QString& path);
+    void RecoverViews(const MySqlInfo& database, const QString& newName);
+    void RecoverTriggers(const MySqlInfo& database, const QString& newName);
+
     // The clustered index root of "db/table" (as folder and file are named)
     // in the data dictionary of the start mode's ibdata1; 0 when the table is
     // not there or the dictionary cannot be read (logged once per scan).
@@ -76,6 +86,9 @@ public:
     // Runs one statement; "?" marks take the bound binary values in order.
     // Throws platform::OdbcError.
     void RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues = {});
+    // Runs a statement of the repair; a failure is logged with the server's
+    // error text (after `what`) and counted in m_statementsFailed.
+    bool RunLoggedStatement(const QString& sql, const QString& what);
     // The four-line report text of a database error.
     static QString ComErrorText(const platform::OdbcError& error);
     QString ConnectionString() const;
@@ -124,6 +137,8 @@ public:
     std::uint32_t m_rowsWritten = 0;
     // Statements of the current table that failed (logged and counted).
     std::uint64_t m_rowsFailed = 0;
+    // Statements of the whole repair that failed, rows included.
+    std::uint64_t m_statementsFailed = 0;
 
     CDiskObject m_diskObject;
     // Small files (my.ini, .frm, .MYI, view and trigger files).
@@ -141,6 +156,7 @@ private:
                              QStringList& tablePaths);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
+    bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
 
     AppState& m_app;
 };

@@ -45,6 +45,18 @@ void MySqlRepair::RunStatement(const QString& sql, const std::vector<platform::O
     m_connection->execute(sql, binaryValues);
 }
 
+bool MySqlRepair::RunLoggedStatement(const QString& sql, const QString& what)
+{
+    try {
+        RunStatement(sql);
+        return true;
+    } catch (const platform::OdbcError& error) {
+        ++m_statementsFailed;
+        AppendLog(what + QLatin1Char('\n') + ComErrorText(error));
+        return false;
+    }
+}
+
 QString MySqlRepair::ComErrorText(const platform::OdbcError& error)
 {
     const auto orNull = [](const QString& text) { return text.isEmpty() ? QStringLiteral("null") : text; };

@@ -75,6 +75,7 @@ bool RowWriter::insert(const std::vector<RowValue>& values)
         --m_engine.m_rowsWritten;
         ++m_rowsFailed;
         ++m_engine.m_rowsFailed;
+        ++m_engine.m_statementsFailed;
         if (m_rowsFailed <= kLoggedFailures)
             m_engine.AppendLog(QStringLiteral("A row of table %1 could not be inserted:\n").arg(m_tableName)
                                + MySqlRepair::ComErrorText(error));

@@ -30,6 +30,8 @@ ScratchServer ScratchServer::fromEnvironment()
             server.port = value;
         else if (key == QLatin1String("SOCKET"))
             server.socket = value;
+        else if (key == QLatin1String("DATADIR"))
+            server.dataFolder = value.endsWith(QLatin1Char('/')) ? value : value + QLatin1Char('/');
         else if (key == QLatin1String("HOST"))
             server.host = value;
     }

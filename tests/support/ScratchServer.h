@@ -10,6 +10,8 @@ struct ScratchServer {
     QString host = QStringLiteral("127.0.0.1");
     QString port;
     QString socket;
+    QString dataFolder; // ends with '/'
+
     QString user = QStringLiteral("root");
     QString password;
 

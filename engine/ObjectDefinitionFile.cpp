@@ -1,0 +1,75 @@
+#include "engine/ObjectDefinitionFile.h"
+
+#include "engine/FrmText.h"
+
+namespace engine {
+
+QMap<QByteArray, QByteArray> ObjectDefinitionFile::Parse(const QByteArray& bytes)
+{
+    QMap<QByteArray, QByteArray> values;
+    for (const QByteArray& line : bytes.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq <= 0)
+            continue;
+        const QByteArray key = line.left(eq);
+        if (!values.contains(key)) // the first occurrence wins, as the server reads it
+            values.insert(key, line.mid(eq + 1));
+    }
+    return values;
+}
+
+QByteArray ObjectDefinitionFile::Unescape(const QByteArray& value)
+{
+    QByteArray out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c != '\\' || i + 1 == value.size()) {
+            out += c;
+            continue;
+        }
+        const char next = value[++i];
+        switch (next) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '0': out += '\0'; break;
+        case 'Z': out += '\x1a'; break;
+        default: out += next; break; // \' \" \\ and anything else: the byte itself
+        }
+    }
+    return out;
+}
+
+QList<QByteArray> ObjectDefinitionFile::QuotedList(const QByteArray& value)
+{
+    QList<QByteArray> items;
+    qsizetype i = 0;
+    while (i < value.size()) {
+        if (value[i] != '\'') {
+            ++i;
+            continue;
+        }
+        QByteArray raw;
+        ++i;
+        // An item ends at the first quote that no backslash escapes.
+        while (i < value.size() && value[i] != '\'') {
+            if (value[i] == '\\' && i + 1 < value.size())
+                raw += value[i++];
+            raw += value[i++];
+        }
+        ++i;
+        items << Unescape(raw);
+    }
+    return items;
+}
+
+QString ObjectDefinitionFile::Text(const QByteArray& bytes, const QByteArray& charsetName)
+{
+    if (charsetName.isEmpty() || charsetName.startsWith("utf8"))
+        return QString::fromUtf8(bytes);
+    return FrmText::windows1252(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size())));
+}
+
+} // namespace engine
