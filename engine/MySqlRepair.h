@@ -93,6 +93,53 @@ public:
     static QString ComErrorText(const platform::OdbcError& error);
     QString ConnectionString() const;
 
+    // The server's environment: its configuration, its service, its ibdata1.
+    //
+    // Completes each listed service from its my.ini and makes the first one
+    // whose data folder exists the current and only listed service; false
+    // (after message 7006) when there is none.
+    bool LocateServiceConfig();
+    // Reads port, data folder and ibdata1 path from m_strMyIniPath: the last
+    // value of each in the server's option groups. m_strIbdataPath is emptied
+    // first and set whenever a data folder is known; m_strDataFolder (ending
+    // with '/') and m_strPort change only when the file names them.
+    void ReadMyIni();
+    // The option file that a service's command line names with
+    // --defaults-file; empty when it names none.
+    static QString MyIniPathFromCommandLine(const QString& imagePath);
+    // Stops every listed service through a generated "stop_" script and
+    // waits, up to m_serviceTimeout, until its process is gone. True when the
+    // last one is stopped; on false the services this call stopped are
+    // started again.
+    bool StopMySqlServices();
+    // Starts the current service through a "start_" script when the last stop
+    // succeeded, and waits until it accepts connections.
+    bool StartMySqlService();
+    // Sets the server's ibdata1 aside in a dated "old_ibdata1_" folder and
+    // puts the file of the start mode in its place. Touches nothing unless the
+    // current service is stopped and no process holds the file; replaces the
+    // server's file only once a verified copy of it is in the backup folder.
+    // On false the server's own file is back at m_strIbdataPath.
+    bool BackupIbdata();
+    // After a repair from a chosen folder: moves the exchanged ibdata1 and
+    // the created databases into a dated "Recovered_Data_" folder, puts the
+    // server's own ibdata1 back and starts the service.
+    void RestoreOriginalIbdata();
+    // Puts this repair's backup back over the exchanged file, once the
+    // service is stopped; false when there is no backup of this repair or
+    // the server still runs.
+    bool RestoreIbdataBackup();
+    // Stop, BackupIbdata, start; on a failure at any step the server's own
+    // ibdata1 is put back and the service started again if it was running.
+    // True only when the exchanged file is in place and the server runs.
+    bool ExchangeIbdataAndRestart();
+    // The program folder: the registry value "Path" of the product key.
+    static QString ReadProgramFolder();
+    // The date-and-time text of dated folder names, numbers without leading
+    // zeros: "8-12-2026 21-5-3"; without arguments, for the local time now.
+    static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
+    static QString DateTimeText();
+
     AppState& app() const { return m_app; }
 
     // Who logs in where; the login dialog (or a test) fills it.
@@ -149,6 +196,16 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
+    // How long a service may take to stop or to start before we give up.
+    std::int64_t m_serviceTimeoutMs = 120000;
+    // The "sc" program; when empty, the one in the program folder, next to
+    // our executable or on the PATH.
+    QString m_strServiceProgram;
+    // Set once this repair's backup holds a verified copy of the server's
+    // own ibdata1 and another file is in its place.
+    bool m_bIbdataExchanged = false;
+    // Whether the current service was running when the last stop began.
+    bool m_bServiceWasRunning = false;
 
 private:
     void ScanDatabaseFolder(const QString& folder);

@@ -1,0 +1,407 @@
+// The server's configuration (its my.ini) and its service: stop and start
+// through generated "stop_"/"start_" scripts calling our "sc" program.
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "platform/Registry.h"
+#include "platform/ServiceControl.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace engine {
+
+using platform::ServiceControl;
+using platform::ServiceState;
+
+namespace {
+
+const QString kProductKey = QStringLiteral("SOFTWARE\\Veltrax\\Grisolt");
+// 7006
+const QString kDataFolderNotFound = QStringLiteral("MySQL data folder path is not found.");
+constexpr int kMaxIncludeDepth = 8;
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+
+// What the server's option files say about where it keeps its files. Later
+// values win, as they do for the server.
+struct ServerOptions {
+    QString port;
+    QString dataDir;
+    QString innodbHomeDir;
+    bool hasPort = false;
+    bool hasDataDir = false;
+    bool hasInnodbHomeDir = false;
+
+    void apply(QString key, const QString& value)
+    {
+        key = key.toLower().replace(QLatin1Char('_'), QLatin1Char('-'));
+        if (key.startsWith(QLatin1String("loose-")))
+            key = key.mid(6);
+        if (key == QLatin1String("port")) {
+            port = value;
+            hasPort = true;
+        } else if (key == QLatin1String("datadir")) {
+            dataDir = value;
+            hasDataDir = true;
+        } else if (key == QLatin1String("innodb-data-home-dir")) {
+            innodbHomeDir = value;
+            hasInnodbHomeDir = true;
+        }
+    }
+};
+
+// The option groups the server reads, with or without a version suffix.
+bool isServerGroup(const QString& group)
+{
+    static const QStringList kGroups = {QStringLiteral("mysqld"), QStringLiteral("server"), QStringLiteral("mariadbd"),
+                                        QStringLiteral("mariadb"), QStringLiteral("client-server")};
+    const QString name = group.toLower();
+    for (const QString& g : kGroups)
+        if (name == g || name.startsWith(g + QLatin1Char('-')))
+            return true;
+    return false;
+}
+
+// A value as the option file writes it: quoted to the closing quote, or up
+// to a comment.
+QString optionValue(QString value)
+{
+    value = value.trimmed();
+    if (!value.isEmpty() && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))) {
+        const qsizetype close = value.indexOf(value.front(), 1);
+        return close < 0 ? value.mid(1) : value.mid(1, close - 1);
+    }
+    const qsizetype hash = value.indexOf(QLatin1Char('#'));
+    if (hash >= 0)
+        value.truncate(hash);
+    return value.trimmed();
+}
+
+// False when the file cannot be read.
+bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& seen, int depth,
+                    const std::atomic<bool>& stop)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (depth > kMaxIncludeDepth || canonical.isEmpty() || seen.contains(canonical))
+        return false;
+    seen.insert(canonical);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QString group;
+    while (!file.atEnd() && !stop) {
+        const QString line = QString::fromLocal8Bit(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1String("!include "))) {
+            readOptionFile(line.mid(9).trimmed(), options, seen, depth + 1, stop);
+        } else if (line.startsWith(QLatin1String("!includedir "))) {
+            const QDir dir(line.mid(12).trimmed());
+            for (const QString& name : dir.entryList({QStringLiteral("*.cnf")}, QDir::Files, QDir::Name))
+                readOptionFile(dir.filePath(name), options, seen, depth + 1, stop);
+        } else if (line.startsWith(QLatin1Char('['))) {
+            const qsizetype close = line.indexOf(QLatin1Char(']'));
+            group = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
+        } else if (isServerGroup(group)) {
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (eq > 0)
+                options.apply(line.left(eq).trimmed(), optionValue(line.mid(eq + 1)));
+        }
+    }
+    return true;
+}
+
+// Options on the service's command line override those of its files.
+void applyCommandLine(const QString& imagePath, ServerOptions& options)
+{
+    const QStringList args = QProcess::splitCommand(imagePath);
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && eq > 2)
+            options.apply(arg.mid(2, eq - 2), arg.mid(eq + 1));
+    }
+}
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// Port, data folder and ibdata1 path from what the option files said; a
+// value they do not name keeps the one the engine has.
+void takeOptions(MySqlRepair& engine, const ServerOptions& options)
+{
+    engine.m_strIbdataPath.clear();
+    if (options.hasPort)
+        engine.m_strPort = options.port;
+    if (options.hasDataDir && !options.dataDir.isEmpty())
+        engine.m_strDataFolder = withSlash(options.dataDir);
+    if (options.hasInnodbHomeDir && !options.innodbHomeDir.isEmpty())
+        engine.m_strIbdataPath = withSlash(options.innodbHomeDir) + QStringLiteral("ibdata1");
+    else if (!engine.m_strDataFolder.isEmpty())
+        engine.m_strIbdataPath = engine.m_strDataFolder + QStringLiteral("ibdata1");
+}
+
+QString shellQuoted(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The folder of the running executable.
+QString executableFolder()
+{
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+}
+
+QString serviceProgram(const MySqlRepair& engine)
+{
+    if (!engine.m_strServiceProgram.isEmpty())
+        return engine.m_strServiceProgram;
+    for (const QString& folder : {engine.m_strProgramFolder, executableFolder()}) {
+        const QFileInfo sc(folder + QStringLiteral("/sc"));
+        if (!folder.isEmpty() && sc.isFile() && sc.isExecutable())
+            return sc.absoluteFilePath();
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("sc"));
+}
+
+// Runs argv and waits until it ends, the deadline passes or the stop flag
+// is set; a command still running then is killed (it only waits for the
+// service: the stop or start it sent stands). Returns whether it ran to its end.
+bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& stop)
+{
+    std::vector<QByteArray> storage;
+    for (const QString& arg : args)
+        storage.push_back(QFile::encodeName(arg));
+    std::vector<char*> argv;
+    for (QByteArray& arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // What sc prints is for a person at a terminal; here nobody reads it.
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR))
+            return done == pid;
+        if (stop || std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Hands "sc VERB NAME" to the shell through a script in the program folder,
+// named after the local time ("stop_9_5_7.sh"), removed again after the run;
+// without a program folder, or when the script cannot be written, sc runs
+// directly.
+void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QString& name)
+{
+    const QString sc = serviceProgram(engine);
+    if (sc.isEmpty())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(engine.m_serviceTimeoutMs)
+        + std::chrono::seconds(5);
+    const QString timeout = QStringLiteral("--timeout=%1").arg((engine.m_serviceTimeoutMs + 999) / 1000);
+    QStringList direct = {sc, verb, name};
+    if (verb == QLatin1String("stop"))
+        direct.append(timeout);
+    const std::atomic<bool>& stop = engine.app().m_bStop;
+
+    if (!engine.m_strProgramFolder.isEmpty()) {
+        const QTime now = QTime::currentTime();
+        const QString script = engine.m_strProgramFolder + QLatin1Char('/') + verb
+            + QStringLiteral("_%1_%2_%3.sh").arg(now.hour()).arg(now.minute()).arg(now.second());
+        QFile::remove(script);
+        QFile file(script);
+        QString text = QStringLiteral("#!/bin/sh\nexec ") + shellQuoted(sc) + QLatin1Char(' ') + verb + QLatin1Char(' ')
+            + shellQuoted(name);
+        if (verb == QLatin1String("stop"))
+            text += QLatin1Char(' ') + timeout;
+        text += QLatin1Char('\n');
+        const QByteArray bytes = text.toLocal8Bit();
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(bytes) == bytes.size()) {
+            file.close();
+            runAndWait({QStringLiteral("/bin/sh"), script}, deadline, stop);
+            QFile::remove(script);
+            return;
+        }
+        QFile::remove(script);
+    }
+    runAndWait(direct, deadline, stop);
+}
+
+bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
+{
+    const std::atomic<bool>& stop = engine.app().m_bStop;
+    return ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs),
+                                   [&stop] { return stop.load(); });
+}
+
+// Stops one service: the script first, then our own stop signal if the
+// process still runs, then the wait for it to be gone.
+bool stopOneService(MySqlRepair& engine, const QString& name)
+{
+    launchServiceCommand(engine, QStringLiteral("stop"), name);
+    ServiceState state = ServiceControl::query(name);
+    if (state == ServiceState::Stopped)
+        return true;
+    if (state == ServiceState::Unknown || engine.app().m_bStop)
+        return false;
+    ServiceControl::requestStop(name);
+    return waitForState(engine, name, ServiceState::Stopped) && !engine.app().m_bStop;
+}
+
+bool startOneService(MySqlRepair& engine, const QString& name)
+{
+    if (ServiceControl::query(name) == ServiceState::Stopped)
+        launchServiceCommand(engine, QStringLiteral("start"), name);
+    return waitForState(engine, name, ServiceState::Running);
+}
+
+} // namespace
+
+QString MySqlRepair::MyIniPathFromCommandLine(const QString& imagePath)
+{
+    static const QString kOption = QStringLiteral("--defaults-file=");
+    for (const QString& arg : QProcess::splitCommand(imagePath))
+        if (arg.startsWith(kOption))
+            return arg.mid(kOption.size());
+    return {};
+}
+
+void MySqlRepair::ReadMyIni()
+{
+    ServerOptions options;
+    QSet<QString> seen;
+    if (!readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop)) {
+        m_strIbdataPath.clear();
+        return;
+    }
+    takeOptions(*this, options);
+}
+
+bool MySqlRepair::LocateServiceConfig()
+{
+    const std::size_t count = m_app.m_services.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        m_app.m_service = m_app.m_services[i];
+        m_app.m_strServiceImagePath = m_app.m_service.m_imagePath;
+        m_strMyIniPath = MyIniPathFromCommandLine(m_app.m_strServiceImagePath);
+        // Each service is judged by its own files only, never by what the
+        // previous one's said.
+        m_strDataFolder.clear();
+        m_strPort.clear();
+        ServerOptions options;
+        QSet<QString> seen;
+        readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop);
+        applyCommandLine(m_app.m_strServiceImagePath, options);
+        takeOptions(*this, options);
+        if (m_strIbdataPath.contains(QLatin1String("ibdata"))) {
+            MYSQL_SERVICE completed = m_app.m_service;
+            completed.m_myIniPath = m_strMyIniPath;
+            completed.m_port = m_strPort;
+            completed.m_ibdataPath = m_strIbdataPath;
+            completed.m_dataFolder = m_strDataFolder;
+            m_app.m_services[i] = completed;
+        }
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+        m_app.m_service = m_app.m_services[j];
+        const QString folder = m_app.m_service.m_dataFolder;
+        if (!folder.isEmpty() && m_diskObject.DirectoryExists(folder)) {
+            m_app.m_services = {m_app.m_service};
+            m_strDataFolder = folder;
+            return true;
+        }
+    }
+    ShowUserMessage(kDataFolderNotFound);
+    return false;
+}
+
+QString MySqlRepair::ReadProgramFolder()
+{
+    QString folder = platform::Registry::value(kProductKey, QStringLiteral("Path"));
+    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+bool MySqlRepair::StopMySqlServices()
+{
+    m_strProgramFolder = ReadProgramFolder();
+    const std::size_t count = m_app.m_services.size();
+    std::vector<MYSQL_SERVICE> stoppedHere;
+    for (std::size_t i = 0; i < count; ++i) {
+        m_app.m_service = m_app.m_services[i];
+        const QString name = m_app.m_service.m_displayName;
+        const ServiceState before = ServiceControl::query(name);
+        m_bServiceWasRunning = before != ServiceState::Stopped && before != ServiceState::Unknown;
+        const bool stopped = stopOneService(*this, name);
+        m_app.m_bServiceStopped = stopped;
+        if (stopped && m_bServiceWasRunning)
+            stoppedHere.push_back(m_app.m_service);
+    }
+    if (!m_app.m_bServiceStopped && !stoppedHere.empty()) {
+        // Nothing will be exchanged; what ran before runs again.
+        const MYSQL_SERVICE last = m_app.m_service;
+        for (const MYSQL_SERVICE& service : stoppedHere)
+            startOneService(*this, service.m_displayName);
+        m_app.m_service = last;
+    }
+    return m_app.m_bServiceStopped;
+}
+
+bool MySqlRepair::StartMySqlService()
+{
+    m_app.m_bServiceStarted = false;
+    if (!m_app.m_bServiceStopped)
+        return false;
+    m_strProgramFolder = ReadProgramFolder();
+    m_app.m_bServiceStarted = startOneService(*this, m_app.m_service.m_displayName);
+    return m_app.m_bServiceStarted;
+}
+
+QString MySqlRepair::DateTimeText(int day, int month, int year, int hour, int minute, int second)
+{
+    return QStringLiteral("%1-%2-%3 %4-%5-%6").arg(day).arg(month).arg(year).arg(hour).arg(minute).arg(second);
+}
+
+QString MySqlRepair::DateTimeText()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return DateTimeText(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second());
+}
+
+} // namespace engine

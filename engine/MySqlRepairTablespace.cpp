@@ -1,0 +1,289 @@
+// The exchange of the server's shared tablespace ibdata1 around a repair.
+//
+// The server's own ibdata1 is the one file here that nobody can make again,
+// so every step keeps it whole: nothing is put in its place before the dated
+// backup folder holds it (moved there - the same inode - or copied and
+// compared byte for byte), nothing is done while the server runs or another
+// process holds the file's lock, moves never replace a file, and copies land
+// under a temporary name and are renamed into place only once verified.
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "engine/MySqlRepairFiles.h"
+#include "engine/ReportWindow.h"
+#include "platform/ServiceControl.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace engine {
+
+using platform::ServiceControl;
+using platform::ServiceState;
+
+namespace {
+
+const QString kIbdata = QStringLiteral("ibdata1");
+const QString kTemplateName = QStringLiteral("veltrax");
+
+// How the start mode and the selection decide what takes ibdata1's place.
+enum class ExchangeCase { Nothing, DefaultSome, DefaultOther, ManualSome, ManualAll };
+
+ExchangeCase exchangeCase(const AppState& app)
+{
+    if (app.m_bDefaultLocation)
+        return app.m_bSomeSelected ? ExchangeCase::DefaultSome : ExchangeCase::DefaultOther;
+    if (app.m_bManualFolder) {
+        if (app.m_bSomeSelected)
+            return ExchangeCase::ManualSome;
+        if (app.m_bAllSelected)
+            return ExchangeCase::ManualAll;
+    }
+    return ExchangeCase::Nothing;
+}
+
+bool fileExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable();
+}
+
+// The file operations of one exchange, with progress steps as they go.
+class Exchange {
+public:
+    explicit Exchange(MySqlRepair& engine) : m_engine(engine) {}
+
+    fileops::Tick tick()
+    {
+        return [this] { m_engine.ReportProgress(PROGRESS_STEP); };
+    }
+    // Moves the server's file into the backup folder, tried twice.
+    bool moveAside()
+    {
+        return retry([&] { return fileops::moveNoReplace(server(), backup()); });
+    }
+    // Copies it there, verified, tried twice; the server's file stays.
+    bool copyAside()
+    {
+        return retry([&] { return fileops::copyVerified(server(), backup(), false, {}, tick()); });
+    }
+    // Puts a verified copy of source at the server's path, with the owner
+    // and mode of the server's own file (now the backup), tried twice.
+    bool putInPlace(const QString& source)
+    {
+        return retry([&] { return fileops::copyVerified(source, server(), true, backup(), tick()); });
+    }
+    // After a failed exchange: the server's own file back where it was.
+    void rollBack(bool moved)
+    {
+        if (moved && !fileExists(server()))
+            fileops::moveNoReplace(backup(), server());
+    }
+
+private:
+    template <typename Op>
+    bool retry(Op op)
+    {
+        return op() || op();
+    }
+    const QString& server() const { return m_engine.m_strIbdataPath; }
+    const QString& backup() const { return m_engine.m_strIbdataBackup; }
+
+    MySqlRepair& m_engine;
+};
+
+// The server may be touched only when its service has no process and no
+// process holds ibdata1's lock (a server started outside our services).
+bool serverConfirmedStopped(const MySqlRepair& engine)
+{
+    return ServiceControl::query(engine.app().m_service.m_displayName) == ServiceState::Stopped
+        && !fileops::lockedByAnotherProcess(engine.m_strIbdataPath);
+}
+
+QString templatePath()
+{
+    const QString folder = MySqlRepair::ReadProgramFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTemplateName;
+}
+
+} // namespace
+
+bool MySqlRepair::BackupIbdata()
+{
+    const QString templateFile = templatePath();
+    if (m_strIbdataPath.isEmpty()) {
+        for (const MYSQL_SERVICE& service : m_app.m_services) {
+            m_app.m_service = service;
+            m_app.m_strServiceImagePath = service.m_imagePath;
+            m_strMyIniPath = MyIniPathFromCommandLine(service.m_imagePath);
+            ReadMyIni();
+        }
+    }
+    // Without a folder the paths would be relative to whatever folder the
+    // process is in; nothing is done.
+    const qsizetype slash = m_strIbdataPath.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    const QString folder = m_strIbdataPath.left(slash + 1);
+    m_strIbdataPath = folder + kIbdata;
+    m_strIbdataBackup = folder + QStringLiteral("old_ibdata1_") + DateTimeText();
+    m_bIbdataExchanged = false;
+
+    const ExchangeCase what = exchangeCase(m_app);
+    const bool usesTemplate = what == ExchangeCase::DefaultOther || what == ExchangeCase::ManualAll;
+    if (what != ExchangeCase::Nothing) {
+        if (!fileExists(m_strIbdataPath) || !serverConfirmedStopped(*this))
+            return false;
+        if (usesTemplate && !fileExists(templateFile))
+            return false;
+        if (what == ExchangeCase::ManualSome && !fileExists(m_app.m_strIbdataPath))
+            return false;
+    }
+    if (!m_diskObject.CreateDirectory(m_strIbdataBackup))
+        return false;
+    m_strIbdataBackup += QLatin1Char('/') + kIbdata;
+
+    ReportProgress(PROGRESS_BEGIN, 800);
+    Exchange exchange(*this);
+    bool result = true;
+    switch (what) {
+    case ExchangeCase::DefaultSome: {
+        // The copy comes from the backup, which is the server's own file.
+        const bool moved = exchange.moveAside();
+        result = moved && exchange.putInPlace(m_strIbdataBackup);
+        if (!result)
+            exchange.rollBack(moved);
+        break;
+    }
+    case ExchangeCase::DefaultOther: {
+        const bool moved = exchange.moveAside();
+        result = moved && exchange.putInPlace(templateFile);
+        if (!result)
+            exchange.rollBack(moved);
+        break;
+    }
+    case ExchangeCase::ManualSome: {
+        // A user who chose the server's own file gets it from the backup.
+        const bool userIsServer = fileops::sameFile(m_app.m_strIbdataPath, m_strIbdataPath);
+        const bool moved = exchange.moveAside();
+        const bool backedUp = moved || exchange.copyAside();
+        result = backedUp && exchange.putInPlace(userIsServer ? m_strIbdataBackup : m_app.m_strIbdataPath);
+        if (!result)
+            exchange.rollBack(moved);
+        break;
+    }
+    case ExchangeCase::ManualAll:
+        result = exchange.copyAside() && exchange.putInPlace(templateFile);
+        break;
+    case ExchangeCase::Nothing:
+        break;
+    }
+    m_bIbdataExchanged = result && what != ExchangeCase::Nothing;
+    ReportProgress(PROGRESS_END);
+    return result;
+}
+
+bool MySqlRepair::RestoreIbdataBackup()
+{
+    if (!m_bIbdataExchanged || !fileExists(m_strIbdataBackup) || !serverConfirmedStopped(*this))
+        return false;
+    // The file in place was made for this repair from the template, a copy
+    // or the user's file; the backup is the server's own.
+    const QByteArray from = QFile::encodeName(m_strIbdataBackup);
+    const QByteArray to = QFile::encodeName(m_strIbdataPath);
+    const bool back = fileExists(m_strIbdataPath) ? ::rename(from.constData(), to.constData()) == 0
+                                                  : fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath);
+    if (!back)
+        return false;
+    m_bIbdataExchanged = false;
+    return true;
+}
+
+bool MySqlRepair::ExchangeIbdataAndRestart()
+{
+    m_bIbdataExchanged = false;
+    if (!StopMySqlServices())
+        return false; // what it stopped runs again
+    const bool wasRunning = m_bServiceWasRunning;
+    if (!BackupIbdata()) {
+        if (wasRunning)
+            StartMySqlService();
+        return false;
+    }
+    if (StartMySqlService())
+        return true;
+    // The server does not come up on the exchanged file: give it its own
+    // back and start it as it was.
+    const QString name = m_app.m_service.m_displayName;
+    if (ServiceControl::query(name) != ServiceState::Stopped)
+        StopMySqlServices();
+    if (RestoreIbdataBackup() && wasRunning) {
+        m_app.m_bServiceStopped = true;
+        StartMySqlService();
+    }
+    return false;
+}
+
+void MySqlRepair::RestoreOriginalIbdata()
+{
+    ReportProgress(PROGRESS_BEGIN, 1000);
+    // A data folder without its separator would put the dated folder beside
+    // it and move nothing out of it.
+    QString dataFolder = m_strDataFolder;
+    if (!dataFolder.isEmpty() && !dataFolder.endsWith(QLatin1Char('/')))
+        dataFolder += QLatin1Char('/');
+    m_strRecoveredFolder = dataFolder + QStringLiteral("Recovered_Data_") + DateTimeText();
+    const bool stopped = StopMySqlServices() && serverConfirmedStopped(*this);
+    const fileops::Tick step = [this] { ReportProgress(PROGRESS_STEP); };
+
+    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
+        if (stopped)
+            StartMySqlService(); // it ran before; it runs again
+        ReportProgress(PROGRESS_END);
+        return;
+    }
+    m_strRecoveredFolder += QLatin1Char('/');
+    const QString recoveredIbdata = m_strRecoveredFolder + kIbdata;
+    // Only a server file whose original waits in the backup may leave its
+    // place; otherwise, and always while the server runs, it is copied.
+    const bool haveBackup = m_bIbdataExchanged && fileExists(m_strIbdataBackup);
+    bool saved = false;
+    if (stopped && haveBackup)
+        saved = fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata) || fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata);
+    else
+        saved = fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, step);
+    ReportProgress(PROGRESS_STEP);
+
+    if (saved) {
+        for (const QString& name : QStringList(m_createdDatabases)) {
+            if (stopped && m_app.m_bStop)
+                break;
+            ReportProgress(PROGRESS_STEP);
+            if (stopped)
+                fileops::moveNoReplace(dataFolder + name, m_strRecoveredFolder + name);
+            else
+                fileops::copyFolder(dataFolder + name, m_strRecoveredFolder + name, step);
+        }
+    }
+    m_createdDatabases.clear();
+    ReportProgress(PROGRESS_STEP);
+    if (!stopped) {
+        ReportProgress(PROGRESS_END);
+        return;
+    }
+    if (haveBackup && !fileExists(m_strIbdataPath)) {
+        // The server must never start without an ibdata1: its own if it can
+        // be had, else the file it ran on.
+        if (fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath)
+            || fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath))
+            m_bIbdataExchanged = false;
+        else if (!fileops::copyVerified(m_strIbdataBackup, m_strIbdataPath, false, {}, step))
+            fileops::moveNoReplace(recoveredIbdata, m_strIbdataPath);
+    }
+    StartMySqlService();
+    ReportProgress(PROGRESS_END);
+}
+
+} // namespace engine
