@@ -56,6 +56,13 @@ public:
     // and passed over; the scan goes on.
     void ScanDataFolder();
 
+    // Re-creates every database of the model as "recovered_" + name (the
+    // first free name) with its tables, rows, views and then its triggers.
+    // Failed statements are logged and counted in m_statementsFailed; none
+    // ends the repair. Closes the connection at the end and, after a repair
+    // from a chosen folder, puts the server's own ibdata1 back.
+    void RepairDatabases();
+
     // Views and triggers. ReadViewSource leaves a view's text in
     // m_objectText; ReadTriggerScript sends WM_SHOW_OBJECT_TEXT once per
     // trigger with its script there. RecoverViews and RecoverTriggers
@@ -140,6 +147,47 @@ public:
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
     static QString DateTimeText();
 
+    // MyISAM rows.
+    //
+    // Prepares one MyISAM table and reads it: the .MYI header (record count,
+    // record layout), m_columns, the .MYD opened in m_hDataFile; then all
+    // records in a repair, the first preview page (100 records) otherwise.
+    // A missing or damaged index file is logged; a static table is then read
+    // from its definition alone, a dynamic one not at all.
+    void RecoverMyIsamTable(TableInformation& table);
+    // Walks up to count live records of the prepared table from the data
+    // file position start, into m_pageRows (preview) or the server (repair).
+    // Deleted records and blocks are stepped over; damaged ones are logged
+    // (the first few of a table) and stepped over. Sets m_nNextPageStart, and
+    // m_nPageRecords to 0 when the data ends.
+    void RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
+    // What the MyISAM reader keeps between its calls (defined with it).
+    struct MyisamState;
+    // Decodes column `column` of the state's current record into its values;
+    // a damaged value becomes NULL and is logged.
+    void ReadMyIsamColumn(std::size_t column, MyisamState& state);
+
+    // InnoDB rows. LocateInnoDbTableData prepares a table: m_columns in
+    // record order (the clustered index's key columns first), m_keyColumns,
+    // the nullable numbering, m_bRedundant, m_dataPages (every leaf of the
+    // clustered index, in key order) and m_nTotalRecords. RecoverInnoDbRows
+    // then sends the live records of one data page to the preview or the
+    // server (a preview page chains further data pages up to 100 records).
+    // Damage costs the records behind it and one log line per page.
+    struct InnodbReader;
+    void LocateInnoDbTableData(TableInformation& table);
+    // Replaces m_dataPages with the children of the node pointers of the
+    // pages in m_pageWorkList, which lie at parentLevel; empties the list.
+    void CollectTableChildPages(std::uint16_t parentLevel);
+    // Bytes of the column's field in a record; 0 for a field whose length
+    // the record header gives.
+    std::uint32_t FieldLengthByType(const tempColInfo& column) const;
+    void RecoverInnoDbRows(std::uint64_t page, TableInformation& table);
+    // Decode column `column` of the current record into the reader's row;
+    // false when its bytes are damaged.
+    bool ReadCompactColumn(std::size_t column);
+    bool ReadRedundantColumn(std::size_t column);
+
     AppState& app() const { return m_app; }
 
     // Who logs in where; the login dialog (or a test) fills it.
@@ -184,6 +232,12 @@ public:
     std::uint32_t m_rowsWritten = 0;
     // Statements of the current table that failed (logged and counted).
     std::uint64_t m_rowsFailed = 0;
+    // MyISAM reading: the prepared table's layout facts and walk position.
+    std::uint32_t m_nRecordNullBytes = 0;
+    std::uint32_t m_nPackedFlagBytes = 0;
+    std::uint32_t m_nRecordSkip = 0;
+    std::uint64_t m_nMyIsamFilePos = 0;
+    std::shared_ptr<MyisamState> m_myisam;
     // Statements of the whole repair that failed, rows included.
     std::uint64_t m_statementsFailed = 0;
 
@@ -196,6 +250,10 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
+    // The InnoDB table being read.
+    bool m_bHasPrimaryKey = false;
+    bool m_bRedundant = false;
+    std::unique_ptr<InnodbReader, void (*)(InnodbReader*)> m_innodb{nullptr, nullptr};
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
     // The "sc" program; when empty, the one in the program folder, next to
@@ -214,6 +272,10 @@ private:
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
+    QString RecoveredDatabaseName(const QString& name, int attempt) const;
+    QString CreateRecoveredDatabase(const QString& name);
+    void CreateTables(MySqlInfo& database);
+    void MoveTableRows(TableInformation& table);
 
     AppState& m_app;
 };

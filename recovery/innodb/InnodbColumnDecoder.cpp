@@ -1,0 +1,223 @@
+#include "recovery/innodb/InnodbColumnDecoder.h"
+
+#include "platform/ByteReader.h"
+#include "recovery/CSinglePrecision.h"
+#include "recovery/DoubleFromBits.h"
+#include "recovery/ValueText.h"
+
+#include <QByteArray>
+
+#include <bit>
+
+// Column values in a clustered-index record (n = stored bytes):
+//
+// | Type                          | n              | Stored as                                  |
+// |-------------------------------|----------------|--------------------------------------------|
+// | TINYINT..BIGINT               | 1,2,3,4,8      | big-endian; signed: top bit flipped        |
+// | FLOAT, DOUBLE                 | 4, 8           | IEEE 754, least significant byte first     |
+// | DECIMAL                       | per digits     | binary decimal (ValueText)                 |
+// | DATE                          | 3              | big-endian, top bit flipped: y<<9|m<<5|d   |
+// | TIME (no decimals)            | 3              | big-endian, top bit flipped: signed HHMMSS |
+// | DATETIME (no decimals)        | 8              | big-endian, top bit flipped: YYYYMMDDhhmmss|
+// | TIMESTAMP (no decimals)       | 4              | big-endian seconds since 1970 UTC          |
+// | TIME/DATETIME/TIMESTAMP(n),   | per decimals   | the server's own big-endian forms          |
+// | TIME2/DATETIME2/TIMESTAMP2    |                | (ValueText)                                |
+// | YEAR                          | 1              | year - 1900                                |
+// | BIT(m)                        | (m + 7) / 8    | big-endian bits                            |
+// | ENUM, SET                     | 1-2, 1-8       | big-endian member number / bit mask        |
+// | CHAR                          | length         | padded with blanks; COMPACT keeps a length |
+// |                               |                | for variable-width character sets          |
+// | BINARY                        | length         | padded with zero bytes                     |
+// | VARCHAR, BLOB, TEXT, geometry | from header    | the bytes                                  |
+
+namespace recovery::innodb {
+
+using engine::RowValue;
+using engine::tempColInfo;
+using platform::ByteReader;
+using platform::DecodeError;
+using platform::DecodeErrorCode;
+using platform::Result;
+using namespace engine;
+
+namespace {
+
+constexpr std::uint32_t kTimeBias = 0x800000;
+constexpr std::uint64_t kDatetimeBias = 0x8000000000000000ull;
+constexpr std::uint16_t kBinaryCollation = 63;
+
+bool isUnsigned(const tempColInfo& column)
+{
+    return column.m_signText.contains(QLatin1String("unsigned"), Qt::CaseInsensitive);
+}
+
+bool isBlobOrText(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_TINYTEXT: case TYPE_TEXT: case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT:
+    case TYPE_TINYBLOB: case TYPE_BLOB: case TYPE_MEDIUMBLOB: case TYPE_LONGBLOB:
+        return true;
+    default:
+        return code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION;
+    }
+}
+
+bool isBinaryCode(ColumnTypeCode code)
+{
+    return code == TYPE_BINARY || code == TYPE_VARBINARY || (code >= TYPE_BLOB && code <= TYPE_LONGBLOB);
+}
+
+std::uint32_t fixedWidthOf(const tempColInfo& c)
+{
+    const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length);
+    if (temporal)
+        return temporal;
+    switch (c.m_typeCode) {
+    case TYPE_TINYINT: case TYPE_YEAR: return 1;
+    case TYPE_SMALLINT: return 2;
+    case TYPE_MEDIUMINT: case TYPE_DATE: case TYPE_NEWDATE: case TYPE_TIME: return 3;
+    case TYPE_INT: case TYPE_FLOAT: case TYPE_TIMESTAMP: return 4;
+    case TYPE_BIGINT: case TYPE_DOUBLE: case TYPE_DATETIME: return 8;
+    case TYPE_DECIMAL: return ValueText::decimalStoredSize(c.m_length, c.m_scale);
+    case TYPE_BIT: return (c.m_length + 7) / 8;
+    case TYPE_ENUM: case TYPE_SET: return c.m_length;
+    default: return 0;
+    }
+}
+
+Result<RowValue> integerValue(const tempColInfo& c, ByteReader& r, unsigned n)
+{
+    const std::uint64_t raw = r.uintBe(n);
+    if (isUnsigned(c))
+        return RowValue::Text(ValueText::unsignedText(raw));
+    const std::uint64_t flipped = raw ^ (1ull << (8 * n - 1));
+    return RowValue::Text(ValueText::signedText(ValueText::signExtend(flipped, n)));
+}
+
+Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8_t> bytes)
+{
+    const bool binary = isBinaryCode(c.m_typeCode);
+    std::size_t size = bytes.size();
+    // The server pads CHAR with blanks and strips them when it reads.
+    if (c.m_typeCode == TYPE_CHAR && c.m_charset != kBinaryCollation)
+        while (size > 0 && bytes[size - 1] == 0x20)
+            --size;
+    const auto kept = bytes.first(size);
+    const QByteArray stored(QByteArrayView(kept.data(), static_cast<qsizetype>(kept.size())).toByteArray());
+    // Binary and spatial values are shown as the server's HEX() shows them.
+    if (binary || (c.m_typeCode >= TYPE_GEOMETRY && c.m_typeCode <= TYPE_GEOMETRYCOLLECTION))
+        return RowValue::Stored(stored, QString::fromLatin1(stored.toHex().toUpper()));
+    return RowValue::Stored(stored, ValueText::characterText(kept, c.m_charset));
+}
+
+DecodeError sizeError(std::uint64_t offset, const tempColInfo& c, std::size_t size)
+{
+    return DecodeError{DecodeErrorCode::Corrupt, offset,
+                       "column " + c.m_name.toStdString() + " has " + std::to_string(size)
+                           + " bytes, which its type cannot hold"};
+}
+
+} // namespace
+
+bool InnodbColumnDecoder::isVariableWidthCharset(std::uint16_t collation)
+{
+    const std::uint16_t c = collation >= 1024 && collation < 2048 ? collation - 1024 : collation;
+    if (ValueText::isUtf8Collation(c))
+        return true;
+    // utf16 (2 or 4 bytes), and the multi-byte Asian sets.
+    const bool utf16 = c == 54 || c == 55 || (c >= 101 && c <= 124) || c == 56 || c == 62
+        || (c >= 672 && c <= 674);
+    switch (c) {
+    case 1: case 84: case 12: case 91: case 13: case 88: case 19: case 85: case 24: case 86:
+    case 28: case 87: case 95: case 96: case 97: case 98:
+        return true;
+    default:
+        return utf16;
+    }
+}
+
+std::optional<FieldShape> InnodbColumnDecoder::shapeOf(const tempColInfo& column, RecordFormat format)
+{
+    const ColumnTypeCode code = column.m_typeCode;
+    if (code == TYPE_CHAR) {
+        if (format == RecordFormat::Compact && isVariableWidthCharset(column.m_charset))
+            return FieldShape{0, column.m_length > 255};
+        return FieldShape{column.m_length, false};
+    }
+    if (code == TYPE_BINARY)
+        return FieldShape{column.m_length, false};
+    if (code == TYPE_VARCHAR || code == TYPE_VAR_STRING || code == TYPE_VARBINARY || code == TYPE_OLD_DECIMAL)
+        return FieldShape{0, column.m_length > 255};
+    if (isBlobOrText(code) || code == TYPE_GEOMETRY_OTHER)
+        return FieldShape{0, true};
+    const std::uint32_t width = fixedWidthOf(column);
+    if (width == 0)
+        return std::nullopt;
+    return FieldShape{width, false};
+}
+
+Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStringList& members,
+                                              std::span<const std::uint8_t> bytes, std::uint64_t offset)
+{
+    const std::uint32_t fixed = fixedWidthOf(c);
+    const bool fixedType = fixed != 0 && c.m_typeCode != TYPE_CHAR && c.m_typeCode != TYPE_BINARY;
+    if (fixedType && bytes.size() != fixed)
+        return sizeError(offset, c, bytes.size());
+    const auto n = static_cast<unsigned>(bytes.size());
+    ByteReader r(bytes, offset);
+    if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length)) {
+        auto text = ValueText::bigEndianTemporalText(c.m_typeCode, c.m_length, bytes, offset);
+        if (!text)
+            return text.error();
+        return RowValue::Text(*text);
+    }
+    switch (c.m_typeCode) {
+    case TYPE_TINYINT: case TYPE_SMALLINT: case TYPE_MEDIUMINT: case TYPE_INT: case TYPE_BIGINT:
+        return integerValue(c, r, n);
+    case TYPE_FLOAT: {
+        double value = 0;
+        const float single = std::bit_cast<float>(r.u32le());
+        CSinglePrecision(std::bit_cast<std::uint32_t>(single)).ToDouble(value);
+        return RowValue{false, ValueText::floatText(single), ValueText::floatExactText(single).toUtf8()};
+    }
+    case TYPE_DOUBLE: {
+        double value = 0;
+        DoubleFromBits(r.u64le(), value);
+        return RowValue::Text(ValueText::doubleText(value));
+    }
+    case TYPE_DECIMAL: {
+        auto text = ValueText::decimalText(bytes, c.m_length, c.m_scale, offset);
+        if (!text)
+            return text.error();
+        return RowValue::Text(*text);
+    }
+    case TYPE_DATE: case TYPE_NEWDATE: return RowValue::Text(ValueText::dateText(r.u24be() ^ kTimeBias));
+    case TYPE_TIME:
+        return RowValue::Text(ValueText::timeText(static_cast<std::int64_t>(r.u24be()) - kTimeBias));
+    case TYPE_DATETIME: return RowValue::Text(ValueText::datetimeText(r.u64be() ^ kDatetimeBias));
+    case TYPE_TIMESTAMP: return RowValue::Text(ValueText::timestampText(r.u32be()));
+    case TYPE_YEAR: return RowValue::Text(ValueText::yearText(r.u8()));
+    case TYPE_BIT: {
+        if (n > 8)
+            return sizeError(offset, c, n);
+        const QByteArray stored(QByteArrayView(bytes.data(), static_cast<qsizetype>(n)).toByteArray());
+        return RowValue::Stored(stored, ValueText::unsignedText(r.uintBe(n)));
+    }
+    case TYPE_ENUM:
+        if (n > 2)
+            return sizeError(offset, c, n);
+        return RowValue::Text(ValueText::enumText(r.uintBe(n), members));
+    case TYPE_SET:
+        if (n > 8)
+            return sizeError(offset, c, n);
+        return RowValue::Text(ValueText::setText(r.uintBe(n), members));
+    case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::characterText(bytes, 8));
+    default:
+        if (shapeOf(c, RecordFormat::Compact))
+            return characterValue(c, bytes);
+        return DecodeError{DecodeErrorCode::Corrupt, offset,
+                           "column " + c.m_name.toStdString() + " has a type this reader cannot decode"};
+    }
+}
+
+} // namespace recovery::innodb

@@ -1,0 +1,232 @@
+#include "recovery/myisam/MyisamColumnDecoder.h"
+
+#include "engine/ColumnInformation.h"
+#include "platform/ByteReader.h"
+#include "recovery/CSinglePrecision.h"
+#include "recovery/DoubleFromBits.h"
+#include "recovery/ValueText.h"
+#include "recovery/myisam/MyisamRecord.h"
+#include "recovery/myisam/MyisamRowLayout.h"
+
+#include <QByteArray>
+
+#include <string>
+
+// Column values in a MyISAM record image (the server's in-memory record):
+//
+// | type                         | bytes            | form                                      |
+// |------------------------------|------------------|-------------------------------------------|
+// | TINYINT..BIGINT              | 1, 2, 3, 4, 8    | little-endian two's complement            |
+// | FLOAT, DOUBLE                | 4, 8             | IEEE 754, little-endian                   |
+// | DECIMAL                      | by precision     | the server's binary DECIMAL (big-endian)  |
+// | old DECIMAL                  | length           | the number as text, blanks in front       |
+// | DATE (3-byte)                | 3                | LE: day 5 bits, month 4, year from bit 9  |
+// | DATE (old, 4-byte)           | 4                | LE number YYYYMMDD                        |
+// | TIME, DATETIME, TIMESTAMP    | 3, 8, 4          | LE: HHMMSS, YYYYMMDDhhmmss, epoch seconds |
+// |   with fractions, and 17-19  | by decimals      | big-endian, as both engines keep them     |
+// | YEAR                         | 1                | 0 or year - 1900                          |
+// | CHAR, BINARY                 | length           | padded with blanks (binary: zero bytes)   |
+// | VARCHAR, VARBINARY           | 1-2 + max        | LE length, then the bytes                 |
+// | BLOB, TEXT, GEOMETRY         | 1-4 + 8          | LE length, then (dynamic rows) the value  |
+// |                              |                  | in the packed record                      |
+// | ENUM, SET                    | 1-2, 1-8         | LE member number, bit mask                |
+// | BIT(n)                       | n / 8            | big-endian; the n mod 8 high bits sit     |
+// |                              |                  | among the null flags                      |
+
+namespace recovery::myisam {
+
+namespace {
+
+using engine::ColumnInformation;
+using engine::RowValue;
+using platform::ByteReader;
+using platform::DecodeError;
+using platform::DecodeErrorCode;
+
+constexpr std::uint8_t kFloatDecimalsMask = 0x1F;
+constexpr std::uint8_t kNotFixedDecimals = 0x1F;
+
+DecodeError corrupt(std::uint64_t offset, const std::string& what)
+{
+    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
+}
+
+QByteArray toBytes(std::span<const std::uint8_t> bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+bool isUnsigned(const ColumnInformation& c)
+{
+    return c.m_signText == QLatin1String("unsigned") || c.m_signText == QLatin1String("unsigned zerofill");
+}
+
+bool isBinaryType(engine::ColumnTypeCode code)
+{
+    return code >= engine::TYPE_BINARY && code <= engine::TYPE_LONGBLOB;
+}
+
+bool isSpatial(engine::ColumnTypeCode code)
+{
+    return code == engine::TYPE_GEOMETRY_OTHER || (code >= engine::TYPE_GEOMETRY && code <= engine::TYPE_GEOMETRYCOLLECTION);
+}
+
+RowValue integerValue(const ColumnInformation& c, ByteReader& r, unsigned bytes)
+{
+    const std::uint64_t raw = r.uintLe(bytes);
+    QString exact = isUnsigned(c) ? ValueText::unsignedText(raw) : ValueText::signedText(ValueText::signExtend(raw, bytes));
+    if (!c.m_signText.endsWith(QLatin1String("zerofill")) || static_cast<std::uint32_t>(exact.size()) >= c.m_length)
+        return RowValue::Text(exact);
+    // The server shows ZEROFILL columns padded to their display width.
+    const QString shown = QString(static_cast<qsizetype>(c.m_length) - exact.size(), QLatin1Char('0')) + exact;
+    return RowValue{false, shown, exact.toUtf8()};
+}
+
+RowValue floatingValue(const ColumnInformation& c, ByteReader& r, bool isDouble)
+{
+    double value = 0;
+    QString exact;
+    if (isDouble) {
+        DoubleFromBits(r.u64le(), value);
+        exact = ValueText::doubleText(value);
+    } else {
+        CSinglePrecision(r.u32le()).ToDouble(value);
+        exact = ValueText::floatExactText(static_cast<float>(value));
+    }
+    const unsigned decimals = c.m_packFlags & kFloatDecimalsMask;
+    QString shown;
+    if (decimals != kNotFixedDecimals && decimals > 0)
+        shown = QString::number(value, 'f', static_cast<int>(decimals)); // FLOAT(M,D): D digits after the point
+    else
+        shown = isDouble ? exact : ValueText::floatText(static_cast<float>(value));
+    return RowValue{false, shown, exact.toUtf8()};
+}
+
+// CHAR and the old VARCHAR drop the blanks they are padded with; BINARY
+// keeps its zero bytes, which are part of the value.
+RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
+{
+    if (c.m_typeCode != engine::TYPE_BINARY && c.m_charset != 63) {
+        std::size_t n = bytes.size();
+        while (n > 0 && bytes[n - 1] == ' ')
+            --n;
+        bytes = bytes.first(n);
+    }
+    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, c.m_charset));
+}
+
+RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
+{
+    if (isSpatial(c.m_typeCode))
+        return RowValue::Stored(toBytes(bytes), QStringLiteral("Spatial type Data"));
+    const bool large = c.m_typeCode == engine::TYPE_MEDIUMBLOB || c.m_typeCode == engine::TYPE_LONGBLOB;
+    if (large && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
+        return RowValue::Stored(toBytes(bytes), QStringLiteral("Large data of longblob"));
+    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, isBinaryType(c.m_typeCode) ? 0 : c.m_charset));
+}
+
+platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
+{
+    const unsigned whole = l.m_length;
+    std::uint64_t value = r.uintBe(whole);
+    for (unsigned i = 0; i < l.m_bitCount; ++i) {
+        const std::uint32_t bit = l.m_bitPos + i;
+        if (bit / 8 >= record.m_image.size())
+            return corrupt(bit / 8, "BIT bits outside the null area");
+        if (record.m_image[bit / 8] & (1u << (bit % 8)))
+            value |= std::uint64_t{1} << (8 * whole + i);
+    }
+    const unsigned bytes = (l.m_column->m_length + 7) / 8;
+    QByteArray stored(static_cast<qsizetype>(bytes), '\0');
+    for (unsigned i = 0; i < bytes; ++i)
+        stored[static_cast<qsizetype>(bytes - 1 - i)] = static_cast<char>(value >> (8 * i));
+    return RowValue::Stored(stored, ValueText::unsignedText(value));
+}
+
+platform::Result<RowValue> textOf(platform::Result<QString> text)
+{
+    if (!text)
+        return text.error();
+    return RowValue::Text(*text);
+}
+
+platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
+{
+    const ColumnInformation& c = *l.m_column;
+    const std::uint64_t at = l.m_offset;
+    if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length) != 0)
+        return textOf(ValueText::bigEndianTemporalText(c.m_typeCode, c.m_length, r.bytes(l.m_length), at));
+    switch (c.m_typeCode) {
+    case engine::TYPE_TINYINT: return integerValue(c, r, 1);
+    case engine::TYPE_SMALLINT: return integerValue(c, r, 2);
+    case engine::TYPE_MEDIUMINT: return integerValue(c, r, 3);
+    case engine::TYPE_INT: return integerValue(c, r, 4);
+    case engine::TYPE_BIGINT: return integerValue(c, r, 8);
+    case engine::TYPE_FLOAT: return floatingValue(c, r, false);
+    case engine::TYPE_DOUBLE: return floatingValue(c, r, true);
+    case engine::TYPE_DECIMAL: return textOf(ValueText::decimalText(r.bytes(l.m_length), c.m_length, c.m_scale, at));
+    case engine::TYPE_OLD_DECIMAL: {
+        const auto bytes = r.bytes(l.m_length);
+        return RowValue::Text(QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<qsizetype>(bytes.size())).trimmed());
+    }
+    case engine::TYPE_NEWDATE: return RowValue::Text(ValueText::dateText(r.u24le()));
+    case engine::TYPE_DATE: {
+        const std::uint32_t n = r.u32le();
+        return RowValue::Text(ValueText::dateText((n % 100) | ((n / 100 % 100) << 5) | ((n / 10000) << 9)));
+    }
+    case engine::TYPE_TIME: return RowValue::Text(ValueText::timeText(ValueText::signExtend(r.u24le(), 3)));
+    case engine::TYPE_DATETIME: return RowValue::Text(ValueText::datetimeText(r.u64le()));
+    case engine::TYPE_TIMESTAMP: return RowValue::Text(ValueText::timestampText(r.u32le()));
+    case engine::TYPE_YEAR: {
+        const QString year = ValueText::yearText(r.u8());
+        return RowValue::Text(c.m_length == 2 ? year.right(2) : year);
+    }
+    case engine::TYPE_ENUM: return RowValue::Text(ValueText::enumText(r.uintLe(l.m_length), c.m_members));
+    case engine::TYPE_SET: return RowValue::Text(ValueText::setText(r.uintLe(l.m_length), c.m_members));
+    case engine::TYPE_BIT: return bitValue(l, record, r);
+    case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
+        return characterValue(c, r.bytes(l.m_length));
+    case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: {
+        const unsigned prefix = l.m_length - 1 > 255 ? 2 : 1;
+        const std::uint32_t n = static_cast<std::uint32_t>(r.uintLe(prefix));
+        if (n > l.m_length - prefix)
+            return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
+        const auto bytes = r.bytes(n);
+        return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, c.m_typeCode == engine::TYPE_VARBINARY ? 0 : c.m_charset));
+    }
+    default: break;
+    }
+    if (l.m_blobLengthBytes != 0) {
+        const std::uint64_t n = r.uintLe(l.m_blobLengthBytes);
+        const auto bytes = record.blob(l.m_fieldDef);
+        if (bytes.size() != n)
+            return corrupt(at, "blob length " + std::to_string(n) + " without its " + std::to_string(n) + " bytes");
+        return blobValue(c, bytes);
+    }
+    return corrupt(at, "column type " + std::to_string(c.m_typeCode) + " has no MyISAM form");
+}
+
+} // namespace
+
+platform::Result<RowValue> MyisamColumnDecoder::decode(const MyisamColumnLayout& l, const MyisamRecord& record)
+{
+    if (l.m_nullMask != 0) {
+        if (l.m_nullByte >= record.m_image.size())
+            return corrupt(l.m_nullByte, "null flag outside the record");
+        if (record.m_image[l.m_nullByte] & l.m_nullMask)
+            return RowValue::Null();
+    }
+    if (l.m_virtual)
+        return RowValue::Null();
+    ByteReader image(record.m_image);
+    ByteReader r = image.sub(l.m_offset, l.m_length);
+    if (!r)
+        return *r.error();
+    auto value = decodeStored(l, record, r);
+    if (value && !r)
+        return *r.error();
+    return value;
+}
+
+} // namespace recovery::myisam

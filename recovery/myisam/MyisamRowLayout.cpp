@@ -1,0 +1,212 @@
+#include "recovery/myisam/MyisamRowLayout.h"
+
+#include "engine/ColumnTypeCode.h"
+#include "engine/TableInformation.h"
+#include "recovery/ValueText.h"
+
+#include <string>
+
+// The record of a MyISAM table as the server holds it in memory, which is
+// what a static data file stores slot by slot and what a dynamic record
+// unpacks to:
+//
+// | part        | size                 | meaning                                   |
+// |-------------|----------------------|-------------------------------------------|
+// | null area   | (bits + 7) / 8       | static rows: bit 0 of byte 0 set = live;  |
+// |             |                      | then, in definition order, one bit per    |
+// |             |                      | nullable column followed, for a BIT(n)    |
+// |             |                      | column, by its n mod 8 high bits          |
+// | fields      | each its stored size | in definition order; BIT below 8 bits and |
+// |             |                      | generated columns that are not stored     |
+// |             |                      | take no bytes                             |
+//
+// The index file lists the null area (when it is not empty) and then every
+// field with its length, so the two are matched column by column.
+
+namespace recovery::myisam {
+
+namespace {
+
+using engine::ColumnInformation;
+using platform::DecodeError;
+using platform::DecodeErrorCode;
+
+// Pack-flag bits (high byte of the definition's 16-bit pack flags).
+constexpr std::uint8_t kPackNullable = 0x80;
+constexpr std::uint8_t kPackBitAsChar = 0x10;
+// Bytes of the in-memory pointer that follows a blob's length in the record.
+constexpr std::uint32_t kBlobPointerBytes = 8;
+
+bool isVarchar(engine::ColumnTypeCode code)
+{
+    return code == engine::TYPE_VARCHAR || code == engine::TYPE_VARBINARY;
+}
+
+bool keepsBitsAmongNullFlags(const ColumnInformation& c)
+{
+    return c.m_typeCode == engine::TYPE_BIT && (c.m_packFlags & kPackBitAsChar) == 0;
+}
+
+DecodeError corrupt(std::uint64_t offset, const std::string& what)
+{
+    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
+}
+
+// Does the index file's field fit the column (size, and packing kind where
+// the kind is fixed by the type)?
+bool fieldFits(const ColumnInformation& c, const MyisamFieldDef& def)
+{
+    if (def.m_length != MyisamRowLayout::storedSize(c))
+        return false;
+    if (MyisamRowLayout::blobLengthBytes(c) != 0)
+        return def.m_type == FIELD_BLOB;
+    if (isVarchar(c.m_typeCode))
+        return def.m_type == FIELD_VARCHAR || def.m_type == FIELD_NORMAL;
+    return def.m_type != FIELD_BLOB && def.m_type != FIELD_VARCHAR;
+}
+
+} // namespace
+
+std::uint8_t MyisamRowLayout::blobLengthBytes(const ColumnInformation& column)
+{
+    switch (column.m_typeCode) {
+    case engine::TYPE_TINYBLOB: case engine::TYPE_TINYTEXT: return 1;
+    case engine::TYPE_BLOB: case engine::TYPE_TEXT: return 2;
+    case engine::TYPE_MEDIUMBLOB: case engine::TYPE_MEDIUMTEXT: return 3;
+    case engine::TYPE_LONGBLOB: case engine::TYPE_LONGTEXT: return 4;
+    case engine::TYPE_GEOMETRY_OTHER: return 4;
+    default:
+        return column.m_typeCode >= engine::TYPE_GEOMETRY && column.m_typeCode <= engine::TYPE_GEOMETRYCOLLECTION ? 4 : 0;
+    }
+}
+
+std::uint32_t MyisamRowLayout::storedSize(const ColumnInformation& c)
+{
+    if (const std::uint8_t blob = blobLengthBytes(c))
+        return blob + kBlobPointerBytes;
+    if (const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length))
+        return temporal;
+    switch (c.m_typeCode) {
+    case engine::TYPE_TINYINT: case engine::TYPE_YEAR: return 1;
+    case engine::TYPE_SMALLINT: return 2;
+    case engine::TYPE_MEDIUMINT: case engine::TYPE_NEWDATE: case engine::TYPE_TIME: return 3;
+    case engine::TYPE_INT: case engine::TYPE_FLOAT: case engine::TYPE_TIMESTAMP: case engine::TYPE_DATE: return 4;
+    case engine::TYPE_BIGINT: case engine::TYPE_DOUBLE: case engine::TYPE_DATETIME: return 8;
+    case engine::TYPE_DECIMAL: return ValueText::decimalStoredSize(c.m_length, c.m_scale);
+    case engine::TYPE_OLD_DECIMAL: case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
+    case engine::TYPE_ENUM: case engine::TYPE_SET:
+        return c.m_length;
+    case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: return c.m_length + (c.m_length < 256 ? 1 : 2);
+    case engine::TYPE_BIT:
+        return keepsBitsAmongNullFlags(c) ? c.m_length / 8 : (c.m_length + 7) / 8;
+    default: return 0;
+    }
+}
+
+void MyisamRowLayout::placeNullFlags(const engine::TableInformation& table)
+{
+    // Static rows keep bit 0 of the first byte as the record's live mark.
+    std::uint32_t bit = m_dynamic ? 0 : 1;
+    m_columns.clear();
+    for (const auto& column : table.columns()) {
+        MyisamColumnLayout l;
+        l.m_column = column.get();
+        l.m_length = storedSize(*column);
+        l.m_blobLengthBytes = blobLengthBytes(*column);
+        if (column->m_packFlags & kPackNullable) {
+            l.m_nullByte = static_cast<std::uint16_t>(bit / 8);
+            l.m_nullMask = static_cast<std::uint8_t>(1u << (bit % 8));
+            ++bit;
+        }
+        if (keepsBitsAmongNullFlags(*column)) {
+            l.m_bitPos = bit;
+            l.m_bitCount = static_cast<std::uint8_t>(column->m_length % 8);
+            bit += l.m_bitCount;
+        }
+        m_columns.push_back(l);
+    }
+    m_nullBytes = (bit + 7) / 8;
+}
+
+platform::Result<bool> MyisamRowLayout::placeFields(std::uint64_t defsPos)
+{
+    std::size_t def = 0;
+    std::uint32_t offset = 0;
+    if (m_nullBytes > 0) {
+        if (m_fieldDefs.empty() || m_fieldDefs[0].m_length != m_nullBytes || m_fieldDefs[0].m_type != FIELD_NORMAL)
+            return corrupt(defsPos, "the index file's null area does not match the table definition ("
+                                        + std::to_string(m_nullBytes) + " bytes expected)");
+        offset = m_nullBytes;
+        def = 1;
+    }
+    for (MyisamColumnLayout& l : m_columns) {
+        if (l.m_length == 0 && l.m_bitCount > 0)
+            continue; // a BIT column kept wholly among the null flags
+        if (def < m_fieldDefs.size() && fieldFits(*l.m_column, m_fieldDefs[def])) {
+            l.m_fieldDef = static_cast<std::int32_t>(def);
+            l.m_offset = offset;
+            offset += m_fieldDefs[def].m_length;
+            ++def;
+            continue;
+        }
+        // The server leaves generated columns that are not stored out of
+        // the record; nothing else may be missing.
+        l.m_virtual = true;
+    }
+    if (def != m_fieldDefs.size())
+        return corrupt(defsPos + 7 * def, "the index file has " + std::to_string(m_fieldDefs.size() - def)
+                                               + " fields that the table definition does not account for");
+    return true;
+}
+
+platform::Result<MyisamRowLayout> MyisamRowLayout::build(const engine::TableInformation& table,
+                                                         const MyisamIndexHeader& header)
+{
+    if (header.compressed())
+        return corrupt(4, "compressed (packed) MyISAM tables are not supported");
+    MyisamRowLayout layout;
+    layout.m_dynamic = header.dynamicRows();
+    layout.m_checksum = header.checksum();
+    layout.m_recordLength = header.m_recordLength;
+    layout.m_slotLength = header.m_packRecordLength;
+    layout.m_packFlagBytes = header.m_packFlagBytes;
+    layout.m_fieldDefs = header.m_fieldDefs;
+    layout.placeNullFlags(table);
+    auto placed = layout.placeFields(header.m_fieldDefsPos);
+    if (!placed)
+        return placed.error();
+    // Where the index file states a column's null bit, it must be ours.
+    for (const MyisamColumnLayout& l : layout.m_columns) {
+        if (l.m_fieldDef < 0)
+            continue;
+        const MyisamFieldDef& d = layout.m_fieldDefs[static_cast<std::size_t>(l.m_fieldDef)];
+        if (d.m_nullBit != l.m_nullMask || (d.m_nullBit != 0 && d.m_nullPos != l.m_nullByte))
+            return corrupt(header.m_fieldDefsPos + 7 * static_cast<std::uint64_t>(l.m_fieldDef),
+                           "null flag of column " + l.m_column->m_name.toStdString() + " differs from the definition");
+    }
+    return layout;
+}
+
+platform::Result<MyisamRowLayout> MyisamRowLayout::fromDefinition(const engine::TableInformation& table)
+{
+    MyisamRowLayout layout;
+    layout.m_dynamic = false;
+    if (table.m_dynamicRows)
+        return corrupt(0, "dynamic rows cannot be read without the index file");
+    layout.placeNullFlags(table);
+    std::uint32_t offset = layout.m_nullBytes;
+    for (MyisamColumnLayout& l : layout.m_columns) {
+        if (l.m_blobLengthBytes != 0 || isVarchar(l.m_column->m_typeCode))
+            return corrupt(0, "dynamic rows cannot be read without the index file");
+        if (l.m_length == 0 && l.m_bitCount == 0)
+            return corrupt(0, "column " + l.m_column->m_name.toStdString() + " has a type the record cannot hold");
+        l.m_offset = offset;
+        offset += l.m_length;
+    }
+    layout.m_recordLength = offset;
+    // A deleted record keeps a 1-byte mark and a link in its slot.
+    layout.m_slotLength = offset < 7 ? 7 : offset;
+    return layout;
+}
+
+} // namespace recovery::myisam

@@ -1,0 +1,120 @@
+// Every InnoDB fixture table read through the engine in preview mode, page
+// after page to the end, compared value by value with what the server had.
+#include "tests/recovery/innodb/InnodbRowsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+using testsupport::ExpectedRows;
+
+struct TableCase {
+    const char* set;
+    const char* database;
+    const char* table;
+};
+
+std::string caseName(const testing::TestParamInfo<TableCase>& info)
+{
+    return std::string(info.param.set) + "_" + info.param.database + "_" + info.param.table;
+}
+
+std::map<QString, std::unique_ptr<innodbrows::Scanned>>& scans()
+{
+    static std::map<QString, std::unique_ptr<innodbrows::Scanned>> cache;
+    return cache;
+}
+
+innodbrows::Scanned& scanned(const QString& set)
+{
+    auto& s = scans()[set];
+    if (!s)
+        s = innodbrows::scan(ExpectedRows::setFolder(set) + QStringLiteral("/data"),
+                             {QStringLiteral("fx_innodb_sys"), QStringLiteral("fx_innodb_ibd")});
+    return *s;
+}
+
+// Rows of a table without a key come in insertion order; the server's
+// expectations are sorted by every column. Put ours in the matching order.
+void matchOrder(std::vector<std::vector<engine::RowValue>>& rows, const std::vector<engine::tempColInfo>& columns,
+                const ExpectedRows& expected)
+{
+    std::vector<std::vector<engine::RowValue>> ordered;
+    for (std::size_t e = 0; e < expected.rows().size(); ++e) {
+        for (auto it = rows.begin(); it != rows.end(); ++it) {
+            bool same = true;
+            for (std::size_t c = 0; same && c < columns.size(); ++c)
+                same = expected.mismatch(e, columns[c].m_name, (*it)[c]).isEmpty();
+            if (same) {
+                ordered.push_back(std::move(*it));
+                rows.erase(it);
+                break;
+            }
+        }
+    }
+    for (auto& rest : rows)
+        ordered.push_back(std::move(rest));
+    rows = std::move(ordered);
+}
+
+class InnodbRowsFixtureTest : public testing::TestWithParam<TableCase> {};
+
+TEST_P(InnodbRowsFixtureTest, PreviewPagesGiveTheServersRows)
+{
+    const TableCase c = GetParam();
+    innodbrows::Scanned& s = scanned(QLatin1String(c.set));
+    engine::TableInformation* table = s.table(QLatin1String(c.database), QLatin1String(c.table));
+    ASSERT_NE(table, nullptr);
+    const ExpectedRows expected = ExpectedRows::load(QLatin1String(c.set), QLatin1String(c.database),
+                                                     QLatin1String(c.table));
+    const auto logBefore = s.report.log().size();
+
+    s.app.m_bRepair = false;
+    s.repair.LocateInnoDbTableData(*table);
+    EXPECT_EQ(static_cast<std::size_t>(s.app.m_nTotalRecords), expected.rows().size());
+    std::vector<std::vector<engine::RowValue>> rows;
+    s.app.m_nPage = 0;
+    int previewPages = 0;
+    while (s.app.m_nPage < static_cast<std::int32_t>(s.repair.m_dataPages.size())) {
+        s.repair.m_pageRows.clear();
+        s.repair.RecoverInnoDbRows(s.repair.m_dataPages[static_cast<std::size_t>(s.app.m_nPage)], *table);
+        auto page = innodbrows::pageRows(s.repair, expected);
+        const bool last = s.app.m_nPage + s.app.m_nPagesMerged + 1 >= static_cast<std::int32_t>(s.repair.m_dataPages.size());
+        if (!last) {
+            EXPECT_GE(page.size(), 100u) << "preview page " << previewPages;
+        }
+        for (auto& row : page)
+            rows.push_back(std::move(row));
+        s.app.m_nPage += 1 + s.app.m_nPagesMerged;
+        ++previewPages;
+        ASSERT_LT(previewPages, 10000);
+    }
+    if (s.repair.m_keyColumns.empty())
+        matchOrder(rows, s.repair.m_columns, expected);
+    const QStringList problems = expected.compareTable(s.repair.m_columns, rows);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+    const QStringList log = s.report.log().mid(logBefore);
+    for (const QString& line : log)
+        EXPECT_FALSE(line.contains(QLatin1String("damaged"))) << line.toStdString();
+}
+
+// Not here: `defaults`. Its VIRTUAL generated column is not stored in the
+// record, and the table model does not yet say which columns are virtual.
+#define TABLES(set, db)                                                                                            \
+    TableCase{set, db, "all_types_compact"}, TableCase{set, db, "all_types_redundant"},                         \
+        TableCase{set, db, "all_types_dynamic"},                                                                  \
+        TableCase{set, db, "offpage_compact"}, TableCase{set, db, "offpage_redundant"},                           \
+        TableCase{set, db, "offpage_dynamic"}, TableCase{set, db, "no_pk"}, TableCase{set, db, "composite_pk"},   \
+        TableCase{set, db, "big_btree"}, TableCase{set, db, "empty_table"}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
+                         testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),
+                                         TABLES("default", "fx_innodb_sys"), TABLES("default", "fx_innodb_ibd"),
+                                         TableCase{"default", "fx_innodb_ibd", "fk_parent"},
+                                         TableCase{"default", "fx_innodb_ibd", "fk_child"}),
+                         caseName);
+
+} // namespace

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "engine/AppState.h"
+#include "engine/FileNameCodec.h"
+#include "engine/MySqlRepair.h"
+#include "engine/RowValue.h"
+#include "engine/TableInformation.h"
+#include "recovery/myisam/MyisamReaderState.h"
+#include "tests/support/ExpectedRows.h"
+#include "tests/support/RecordingReportWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <vector>
+
+namespace myisamtest {
+
+using Rows = std::vector<std::vector<engine::RowValue>>;
+
+// The engine after a scan of some database folders of a data folder.
+struct ScannedEngine {
+    engine::AppState app;
+    engine::MySqlRepair repair{app};
+    testsupport::RecordingReportWindow report{app};
+
+    // dataFolder ends with '/'; databaseFolders as named on disk.
+    ScannedEngine(const QString& dataFolder, const QStringList& databaseFolders)
+    {
+        repair.m_hWndReport = &report;
+        repair.m_hWndScanProgress = &report;
+        app.m_bManualFolder = true;
+        app.m_strDataFolder = dataFolder;
+        app.m_strIbdataPath = dataFolder + QStringLiteral("ibdata1");
+        for (const QString& folder : databaseFolders)
+            app.m_selectedDatabases << dataFolder + folder + QLatin1Char('/');
+        repair.ScanDataFolder();
+    }
+
+    engine::TableInformation* table(const QString& database, const QString& name) const
+    {
+        for (const auto& db : repair.m_databases)
+            // The model may keep the names as the folder and file spell them.
+            if (db->m_name == database || engine::FileNameCodec::Decode(db->m_name) == database)
+                for (const auto& t : db->m_tables)
+                    if (t->m_name == name || engine::FileNameCodec::Decode(t->m_name) == name)
+                        return t.get();
+        return nullptr;
+    }
+
+    // The preview of a table, page after page as the shell's Next button
+    // asks for them, until the records are shown or the data ends.
+    Rows previewAllPages(engine::TableInformation& t, int* pages = nullptr)
+    {
+        repair.RecoverMyIsamTable(t);
+        Rows rows;
+        int count = 0;
+        auto takePage = [&]() {
+            if (!repair.m_myisam)
+                return std::size_t{0};
+            const auto& page = repair.m_myisam->m_pageValues;
+            // The grid shows the same texts, column after column.
+            EXPECT_EQ(repair.m_pageRows.size(), page.size() * repair.m_columns.size());
+            for (std::size_t r = 0; r < page.size() && !repair.m_pageRows.empty(); ++r)
+                for (std::size_t c = 0; c < repair.m_columns.size(); ++c)
+                    EXPECT_EQ(repair.m_pageRows[r * repair.m_columns.size() + c].m_value, page[r][c].m_text);
+            rows.insert(rows.end(), page.begin(), page.end());
+            ++count;
+            return page.size();
+        };
+        std::size_t shown = takePage();
+        while (app.m_nPageRecords != 0 && shown > 0) {
+            app.m_nRecordsLeft -= static_cast<std::int64_t>(shown);
+            if (app.m_nRecordsLeft <= 0)
+                break;
+            repair.m_dataPages.push_back(static_cast<std::uint64_t>(app.m_nNextPageStart));
+            app.m_nPageRecords = std::min<std::int64_t>(100, app.m_nRecordsLeft);
+            repair.RecoverMyIsamRows(static_cast<std::uint64_t>(app.m_nPageRecords), t,
+                                     static_cast<std::uint64_t>(app.m_nNextPageStart));
+            shown = takePage();
+        }
+        if (pages)
+            *pages = count;
+        return rows;
+    }
+};
+
+// Rows in the server's ORDER BY of the fixtures: the columns in order, NULL
+// first, integers by value.
+inline void sortLikeTheServer(Rows& rows, const std::vector<engine::tempColInfo>& columns)
+{
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (a[c].m_isNull != b[c].m_isNull)
+                return a[c].m_isNull;
+            if (a[c].m_isNull)
+                continue;
+            bool okA = false, okB = false;
+            const qlonglong x = a[c].m_text.toLongLong(&okA), y = b[c].m_text.toLongLong(&okB);
+            if (okA && okB && x != y)
+                return x < y;
+            if (!(okA && okB) && a[c].m_text != b[c].m_text)
+                return a[c].m_text < b[c].m_text;
+        }
+        return false;
+    });
+}
+
+inline QString fixturesFolder(const QString& set)
+{
+    return testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/data/");
+}
+
+inline bool copyFile(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    return QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace myisamtest
