@@ -129,24 +129,24 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
     std::uint64_t data = origin;
     std::vector<FieldSlice> slices;
     slices.reserve(specs.size());
-    for (const FieldSpec& spec : specs) {
-        if (spec.nullIndex >= 0) {
-            if (static_cast<std::uint64_t>(spec.nullIndex) >= m_layout.nullableColumns)
+    for (const FieldSpec& field : specs) {
+        if (field.nullIndex >= 0) {
+            if (static_cast<std::uint64_t>(field.nullIndex) >= m_layout.nullableColumns)
                 return corrupt(page, origin, "NULL flag beyond the record's bitmap");
-            r.seek(origin - kCompactExtraBytes - 1 - static_cast<std::uint64_t>(spec.nullIndex) / 8);
-            if (r.u8() & (1u << (spec.nullIndex % 8))) {
+            r.seek(origin - kCompactExtraBytes - 1 - static_cast<std::uint64_t>(field.nullIndex) / 8);
+            if (r.u8() & (1u << (field.nullIndex % 8))) {
                 slices.push_back({static_cast<std::uint16_t>(data), 0, true, false});
                 continue;
             }
         }
-        std::uint64_t length = spec.shape.fixedWidth;
+        std::uint64_t length = field.shape.fixedWidth;
         bool external = false;
-        if (spec.shape.variable()) {
+        if (field.shape.variable()) {
             if (lengthPos == 0 || !r.seek(--lengthPos))
                 return corrupt(page, origin, "variable-length header runs out of the page");
             const std::uint8_t first = r.u8();
             length = first;
-            if (spec.shape.bigLength && (first & kLengthTwoBytes)) {
+            if (field.shape.bigLength && (first & kLengthTwoBytes)) {
                 if (lengthPos == 0 || !r.seek(--lengthPos))
                     return corrupt(page, origin, "variable-length header runs out of the page");
                 length = (std::uint64_t{first} & 0x3F) << 8 | r.u8();
