@@ -9,11 +9,28 @@
 
 namespace engine {
 
+// Whether the server computes a column, and whether it keeps the result.
+enum class Generated : std::uint8_t {
+    None,
+    Virtual, // computed when read; not in the table's records
+    Stored,  // computed when written; in the records like any column
+};
+
 // One column of a table definition.
 struct ColumnInformation {
     QString m_name;
-    // "NULL" for a NULL default, empty when the column gets no DEFAULT clause.
+    // "NULL" for a NULL default, empty when the column gets no DEFAULT
+    // clause or its default is an expression.
     QString m_defaultText;
+    // An expression default as the server prints it, without enclosing
+    // parentheses: "`n` * 2", "current_timestamp(3)". Empty: none.
+    QString m_defaultExpression;
+    // ON UPDATE: "current_timestamp()" or "current_timestamp(n)"; empty: none.
+    QString m_onUpdateExpression;
+    // The expression of a generated column.
+    QString m_generationExpression;
+    // The column's own CHECK constraint; empty: none.
+    QString m_checkExpression;
     // Members of an enum or set column, in definition order.
     QStringList m_members;
     QString m_typeName;
@@ -30,6 +47,7 @@ struct ColumnInformation {
     // High byte of the definition's pack flags; 0x80 and above marks a nullable column.
     std::uint8_t m_packFlags = 0;
     bool m_autoIncrement = false;
+    Generated m_generated = Generated::None;
 };
 
 } // namespace engine

@@ -2,6 +2,7 @@
 
 #include "engine/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
+#include "engine/FrmExpressionBlock.h"
 #include "engine/FrmText.h"
 #include "platform/ByteReader.h"
 
@@ -58,10 +59,12 @@
 // | P + 274 | 2 | length I of the interval block                                 |
 // | P + 282 | 2 | nullable field count                                           |
 // | P + 284 | 2 | length C of the comment block                                  |
-// | P + 286 | 2 | length of the generated-column block (MariaDB 10.x)            |
+// | P + 286 | 2 | length G of the expression block (MariaDB 10.x)                |
 // Then, one after another: screens (S bytes), n field records, the names
 // block (FF name FF ... FF 00), the interval block, the comment block and the
-// generated-column block.
+// expression block (G bytes; see FrmExpressionBlock.cpp). Version 11 marks a
+// file with an expression block in MariaDB's 10.2 layout; version 10 files
+// from MariaDB 5.2 to 10.1 keep another layout there, not read.
 //
 // Screens: each starts with its 2-byte length; labels from +48: 2 unused
 // bytes, length l, l - 1 name bytes, 1 terminating byte.
@@ -71,7 +74,8 @@
 // | +5  | 3 (+4 2)| position of the value in a record, plus 1                |
 // | +8  | 1 (+6)  | pack flags low byte (V = 7: also the type byte)          |
 // | +9  | 1 (+7)  | pack flags high: 0x80 nullable, 0x40 no default, decimals|
-// | +10 | 1 (+8)  | unireg check; 15 = auto_increment                        |
+// | +10 | 1 (+8)  | unireg check; 15 = auto_increment; TIMESTAMP, DATETIME:  |
+// |     |         | 21 DEFAULT now, 22 ON UPDATE now, 23 both                |
 // | +11 | 1       | high byte of the collation number                        |
 // | +12 | 1 (+10) | interval number (enum, set), from 1                      |
 // | +13 | 1       | type byte                                                |
@@ -113,12 +117,14 @@ constexpr std::uint64_t kFormIntervalCount = 270;
 constexpr std::uint64_t kFormIntervalLength = 274;
 constexpr std::uint64_t kFormNullFields = 282;
 constexpr std::uint64_t kFormCommentsLength = 284;
+constexpr std::uint64_t kFormExpressionsLength = 286;
 
 constexpr std::uint64_t kScreenLabelsStart = 48;
 constexpr std::uint32_t kMaxLabelLength = 64;
 constexpr std::uint32_t kFieldsPerScreen = 19;
 
 constexpr std::uint8_t kOldestVersion = 7;
+constexpr std::uint8_t kExpressionsVersion = 11;
 constexpr std::uint64_t kFieldRecordSize = 17;
 constexpr std::uint64_t kOldFieldRecordSize = 11;
 constexpr std::uint64_t kKeyRecordSize = 8;
@@ -126,6 +132,9 @@ constexpr std::uint64_t kOldKeyRecordSize = 4;
 constexpr std::uint64_t kKeyPartSize = 9;
 
 constexpr std::uint8_t kAutoIncrementCheck = 15;
+constexpr std::uint8_t kDefaultNowCheck = 21;
+constexpr std::uint8_t kUpdateNowCheck = 22;
+constexpr std::uint8_t kDefaultAndUpdateNowCheck = 23;
 constexpr std::uint8_t kNameSeparator = 0xFF;
 constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
 constexpr std::uint16_t kPackRecordOption = 0x0001;
@@ -208,12 +217,14 @@ struct Layout {
     std::uint16_t intervalLength = 0;
     std::uint16_t nullFields = 0;
     std::uint16_t commentsLength = 0;
+    std::uint16_t expressionsLength = 0;
     std::uint8_t tableCommentLength = 0;
     std::uint64_t fieldRecordSize = kFieldRecordSize;
     std::uint64_t fieldsPos = 0;
     std::uint64_t namesPos = 0;
     std::uint64_t intervalsPos = 0;
     std::uint64_t commentsPos = 0;
+    std::uint64_t expressionsPos = 0;
 };
 
 // One field record, as stored.
@@ -267,6 +278,8 @@ private:
     void fillColumn(ColumnInformation& column, const FieldRecord& f);
     void applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                 const std::vector<QList<QByteArray>>& intervals);
+    static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
+    void readExpressions();
     void readKeys();
     void readExtraSegment(const std::vector<std::uint16_t>& keyFlags);
 
@@ -345,6 +358,7 @@ void Parser::readFormInfo()
     f.seek(kFormNullFields);
     m_l.nullFields = f.u16le();
     m_l.commentsLength = f.u16le();
+    m_l.expressionsLength = f.u16le();
 
     if (m_l.tableCommentLength != 0xFF) {
         ByteReader c = f.sub(kFormComment, std::min<std::uint64_t>(m_l.tableCommentLength, kFormInfoSize - kFormComment));
@@ -354,6 +368,7 @@ void Parser::readFormInfo()
     m_l.namesPos = m_l.fieldsPos + m_l.fieldCount * m_l.fieldRecordSize;
     m_l.intervalsPos = m_l.namesPos + m_l.namesLength;
     m_l.commentsPos = m_l.intervalsPos + m_l.intervalLength;
+    m_l.expressionsPos = m_l.commentsPos + m_l.commentsLength;
 }
 
 QStringList Parser::readScreenLabels()
@@ -594,6 +609,66 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
     column.m_defaultText = chosen.join(QLatin1Char(','));
 }
 
+void Parser::applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f)
+{
+    // The numbers mean "now" only on the two types that can default to the
+    // current time (MySQL 4.1 and later write them there).
+    const bool temporal = column.m_typeName == QLatin1String("timestamp") || column.m_typeName == QLatin1String("datetime");
+    if (!temporal || f.uniregCheck < kDefaultNowCheck || f.uniregCheck > kDefaultAndUpdateNowCheck)
+        return;
+    const unsigned decimals = temporalDecimals(column.m_typeCode, column.m_length);
+    const QString now = decimals ? QStringLiteral("current_timestamp(%1)").arg(decimals)
+                                 : QStringLiteral("current_timestamp()");
+    if (f.uniregCheck != kUpdateNowCheck) {
+        column.m_defaultExpression = now;
+        column.m_defaultText.clear();
+    }
+    if (f.uniregCheck != kDefaultNowCheck)
+        column.m_onUpdateExpression = now;
+}
+
+void Parser::readExpressions()
+{
+    TableInformation& table = *m_out.m_table;
+    if (m_l.expressionsLength == 0 || m_l.version < kExpressionsVersion || stopped())
+        return;
+    ByteReader block = m_file.sub(m_l.expressionsPos, m_l.expressionsLength);
+    if (!block) {
+        // A file cut short still gives the entries that are in it.
+        damage(block);
+        if (m_l.expressionsPos >= m_file.size())
+            return;
+        block = m_file.sub(m_l.expressionsPos, m_file.size() - m_l.expressionsPos);
+    }
+    const FrmExpressionList list = FrmExpressionBlock::read(block, table.columns().size());
+    for (const FrmExpression& e : list.entries) {
+        if (e.kind == FrmExpressionKind::TableCheck) {
+            table.m_checkConstraints.push_back({e.name, e.text});
+            continue;
+        }
+        ColumnInformation& column = *table.columns()[e.field];
+        switch (e.kind) {
+        case FrmExpressionKind::VirtualColumn:
+        case FrmExpressionKind::StoredColumn:
+            column.m_generated = e.kind == FrmExpressionKind::VirtualColumn ? Generated::Virtual : Generated::Stored;
+            column.m_generationExpression = e.text;
+            column.m_defaultText.clear(); // the server allows a generated column no default
+            break;
+        case FrmExpressionKind::Default:
+            column.m_defaultExpression = e.text;
+            column.m_defaultText.clear();
+            break;
+        case FrmExpressionKind::ColumnCheck:
+            column.m_checkExpression = e.text;
+            break;
+        case FrmExpressionKind::TableCheck:
+            break;
+        }
+    }
+    if (list.damage)
+        damage(*list.damage);
+}
+
 void Parser::readColumns(const QStringList& names)
 {
     TableInformation& table = *m_out.m_table;
@@ -621,6 +696,7 @@ void Parser::readColumns(const QStringList& names)
         column.m_name = names[i];
         fillColumn(column, f);
         applyMembersAndDefault(column, f, defaults, intervals);
+        applyTimestampFunctions(column, f);
     }
     if (defaults.error())
         damage(*defaults.error());
@@ -781,6 +857,7 @@ Result<FrmContents> Parser::run(const QString& path)
         table.m_columnCount = m_l.fieldCount;
         table.m_nullableColumnCount = m_l.nullFields;
         readColumns(readColumnNames());
+        readExpressions();
     }
     readKeys();
     return std::move(m_out);

@@ -4,6 +4,7 @@
 #include "engine/ColWithType.h"
 #include "engine/DataInformation.h"
 #include "engine/MySqlInfo.h"
+#include "engine/RowValue.h"
 #include "engine/tempColInfo.h"
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -55,6 +57,25 @@ public:
     // database folder into m_databases. A file that cannot be read is logged
     // and passed over; the scan goes on.
     void ScanDataFolder();
+
+    // How a repair ended, for the worker's report.
+    enum RepairOutcome {
+        REPAIR_CANCELLED,    // the login was cancelled or incomplete; nothing touched
+        REPAIR_FAILED,       // the server could not be prepared or reached; ibdata1 put back
+        REPAIR_SUCCEEDED,    // the driver ran to its end and every statement succeeded
+        REPAIR_INCOMPLETE,   // it ran to its end, but m_statementsFailed statements failed
+        REPAIR_STOPPED,      // the user stopped it
+    };
+    // The repair job: log header, login (through the report window), the
+    // server prepared by start mode (ibdata1 exchanged, service running), the
+    // connection, the model pruned to the checked items, RepairDatabases.
+    // Whatever fails, the server's own ibdata1 ends in place or in this
+    // repair's backup folder, and a service that ran before runs again.
+    RepairOutcome RunRepair();
+    // What the worker reports when the job has ended: message boxes and log
+    // lines ("Repair process finished successfully." only for
+    // REPAIR_SUCCEEDED). Clears the repair and selection flags.
+    void ReportRepairOutcome(RepairOutcome outcome);
 
     // Re-creates every database of the model as "recovered_" + name (the
     // first free name) with its tables, rows, views and then its triggers.
@@ -240,6 +261,8 @@ public:
     std::shared_ptr<MyisamState> m_myisam;
     // Statements of the whole repair that failed, rows included.
     std::uint64_t m_statementsFailed = 0;
+    // Sees every record of a preview with its full values (test tools use it).
+    std::function<void(const std::vector<tempColInfo>&, const std::vector<RowValue>&)> m_rowObserver;
 
     CDiskObject m_diskObject;
     // Small files (my.ini, .frm, .MYI, view and trigger files).
@@ -264,8 +287,16 @@ public:
     bool m_bIbdataExchanged = false;
     // Whether the current service was running when the last stop began.
     bool m_bServiceWasRunning = false;
+    // Whether the service ran before this repair (or before the scan that
+    // stopped it): a failed repair starts it again.
+    bool m_bServiceRanBeforeRepair = false;
 
 private:
+    bool PrepareServer();
+    bool PrepareDefaultLocation();
+    bool OpenRepairConnection();
+    void RestoreAfterFailedRepair(unsigned messageId);
+    bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
                              QStringList& tablePaths);

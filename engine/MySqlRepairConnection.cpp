@@ -21,8 +21,9 @@ void MySqlRepair::OpenConnection()
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     try {
         m_connection->open(ConnectionString());
-        // TIMESTAMP values are read and written as UTC.
-        m_connection->execute(QStringLiteral("SET time_zone = '+00:00'"));
+        // TIMESTAMP values are read and written as UTC; a recovered row that
+        // breaks a re-created CHECK constraint is kept rather than lost.
+        m_connection->execute(QStringLiteral("SET time_zone = '+00:00', check_constraint_checks = 0"));
         if (!m_strUseStatement.isEmpty())
             m_connection->execute(m_strUseStatement);
     } catch (const platform::OdbcError& error) {

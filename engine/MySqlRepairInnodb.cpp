@@ -51,6 +51,7 @@ tempColInfo columnInfo(const ColumnInformation& c)
     t.m_charset = c.m_charset;
     t.m_length = c.m_length;
     t.m_scale = c.m_scale;
+    t.m_generated = c.m_generated != Generated::None;
     return t;
 }
 
@@ -148,13 +149,14 @@ void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
     m_innodb = {new InnodbReader, &deleteReader};
     m_innodb->table = table.m_name;
 
-    // Record order: the key columns as the index stores them, then the rest.
+    // Record order: the key columns as the index stores them, then the rest
+    // but the virtual columns, which InnoDB computes and does not store.
     const std::vector<std::size_t> key = clusteredKeyColumns(table);
     for (const KeysInformation& part : table.m_keyParts)
         m_bHasPrimaryKey = m_bHasPrimaryKey || part.m_kind.compare(QLatin1String("Primary Key"), Qt::CaseInsensitive) == 0;
     std::vector<std::size_t> order = key;
     for (std::size_t j = 0; j < table.columns().size(); ++j)
-        if (std::find(key.begin(), key.end(), j) == key.end())
+        if (std::find(key.begin(), key.end(), j) == key.end() && table.columns()[j]->m_generated != Generated::Virtual)
             order.push_back(j);
     InnodbTableLayout layout;
     for (std::size_t j : order) {

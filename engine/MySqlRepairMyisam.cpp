@@ -122,6 +122,7 @@ void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
         info.m_length = c.m_length;
         info.m_scale = c.m_scale;
         info.m_charset = c.m_charset;
+        info.m_generated = c.m_generated != Generated::None;
         info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
         info.m_nullFlagIndex = l.m_nullMask ? m_app.m_nNullableColumns++ : 0;
         if (l.m_fieldDef >= 0) {

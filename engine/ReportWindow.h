@@ -40,6 +40,16 @@ public:
     virtual long SendMessage(unsigned message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) = 0;
     // A modal one-button box showing text; returns when the user closed it.
     virtual void ShowUserMessage(const QString& text) = 0;
+    // The login dialog of a repair: host, user and password as the user
+    // typed them (the fields come in as the last login left them). False on
+    // Cancel; a window that cannot ask cancels.
+    virtual bool RunLoginDialog(QString& host, QString& user, QString& password)
+    {
+        (void)host;
+        (void)user;
+        (void)password;
+        return false;
+    }
 };
 
 } // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/RowWriter.h"
 
 #include "engine/AppState.h"
+#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
 
 namespace engine {
@@ -31,17 +32,19 @@ bool RowWriter::SendsStoredBytes(ColumnTypeCode code)
 }
 
 RowWriter::RowWriter(MySqlRepair& engine, const QString& tableName, const std::vector<tempColInfo>& columns)
-    : m_engine(engine), m_tableName(tableName), m_columns(columns)
+    : m_engine(engine), m_tableName(FileNameCodec::Decode(tableName)), m_columns(columns)
 {
     QStringList names;
     QStringList marks;
     for (const tempColInfo& column : columns) {
+        if (column.m_generated)
+            continue; // the server computes it from the other values
         names << QuoteName(column.m_name);
         // Stored bytes go in unchecked: the server would otherwise read them
         // in the connection's character set and refuse e.g. latin1 bytes.
         marks << (SendsStoredBytes(column.m_typeCode) ? QStringLiteral("CAST(? AS BINARY)") : QStringLiteral("?"));
     }
-    m_statement = QStringLiteral("insert into ") + QuoteName(tableName) + QStringLiteral(" (")
+    m_statement = QStringLiteral("insert into ") + QuoteName(m_tableName) + QStringLiteral(" (")
         + names.join(QStringLiteral(", ")) + QStringLiteral(") values(") + marks.join(QStringLiteral(" ,"))
         + QLatin1Char(')');
 }
@@ -49,6 +52,8 @@ RowWriter::RowWriter(MySqlRepair& engine, const QString& tableName, const std::v
 bool RowWriter::Write(const std::vector<RowValue>& values)
 {
     if (!m_engine.app().m_bRepair) {
+        if (m_engine.m_rowObserver)
+            m_engine.m_rowObserver(m_columns, values);
         for (std::size_t i = 0; i < m_columns.size(); ++i)
             m_engine.m_pageRows.push_back(
                 {m_columns[i].m_name, i < values.size() ? values[i].m_text : QStringLiteral("null")});
@@ -62,6 +67,8 @@ bool RowWriter::insert(const std::vector<RowValue>& values)
     std::vector<platform::OdbcConnection::Parameter> parameters;
     parameters.reserve(m_columns.size());
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].m_generated)
+            continue;
         if (i >= values.size() || values[i].m_isNull)
             parameters.emplace_back(std::nullopt);
         else

@@ -15,11 +15,13 @@ class MySqlRepair;
 
 // Where the decoded records of one table go: in a preview, (column, text)
 // pairs onto the engine's preview page; in a repair, one INSERT statement
-// per record on the server. Every value of the statement is bound, never
+// per record on the server, naming every column but the generated ones. Every value of the statement is bound, never
 // pasted, so no value can break it; the statement text is the same for every
 // record and stays prepared.
 class RowWriter {
 public:
+    // tableName: as the table's file is named (the server's file-name
+    // encoding); the statement uses the name the server shows.
     RowWriter(MySqlRepair& engine, const QString& tableName, const std::vector<tempColInfo>& columns);
 
     // Writes one record; values in column order. In a repair a failed

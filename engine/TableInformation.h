@@ -12,6 +12,12 @@
 
 namespace engine {
 
+// A CHECK constraint of the table (not of one column).
+struct CheckConstraint {
+    QString m_name;
+    QString m_expression; // without enclosing parentheses
+};
+
 // One scanned table. It owns its columns and key parts.
 class TableInformation {
 public:
@@ -27,6 +33,7 @@ public:
     QString m_name;
     std::vector<KeysInformation> m_keyParts;
     QStringList m_keyNames;        // one per key; "PRIMARY" for the primary key
+    std::vector<CheckConstraint> m_checkConstraints;
     QString m_engine;              // "innodb" or "myisam"
     QString m_dataFile;            // the .ibd, .MYD or ibdata1 that holds the rows
     std::uint32_t m_frmVersion = 0;

@@ -67,6 +67,13 @@ bool quotedDefault(ColumnTypeCode code)
     }
 }
 
+// The server's own spelling of the one function a default may name bare.
+bool isCurrentTimestamp(const QString& expression)
+{
+    static const QRegularExpression now(QStringLiteral("^current_timestamp\\([0-6]?\\)$"));
+    return now.match(expression).hasMatch();
+}
+
 bool isPlainNumber(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
@@ -118,6 +125,10 @@ QString TableStatements::TypeText(const ColumnInformation& column)
 
 QString TableStatements::DefaultClause(const ColumnInformation& column)
 {
+    if (!column.m_defaultExpression.isEmpty()) {
+        const QString& e = column.m_defaultExpression;
+        return QStringLiteral(" default ") + (isCurrentTimestamp(e) ? e : QLatin1Char('(') + e + QLatin1Char(')'));
+    }
     const QString& value = column.m_defaultText;
     if (value.isEmpty())
         return {};
@@ -143,13 +154,23 @@ QString TableStatements::ColumnClause(const TableInformation& table, const Colum
     }
     if (column.m_signText == QLatin1String("unsigned") || column.m_signText == QLatin1String("unsigned zerofill"))
         clause += column.m_signText + QLatin1Char(' ');
-    clause += column.m_nullText;
-    if (column.m_autoIncrement)
-        clause += QStringLiteral(" auto_increment ");
-    clause += QLatin1Char(' ');
-    clause += DefaultClause(column);
+    if (column.m_generated != Generated::None) {
+        // The server takes neither NULL nor a default with a generated column.
+        clause += QStringLiteral("generated always as (") + column.m_generationExpression
+            + (column.m_generated == Generated::Virtual ? QStringLiteral(") virtual") : QStringLiteral(") stored"));
+    } else {
+        clause += column.m_nullText;
+        if (column.m_autoIncrement)
+            clause += QStringLiteral(" auto_increment ");
+        clause += QLatin1Char(' ');
+        clause += DefaultClause(column);
+        if (!column.m_onUpdateExpression.isEmpty())
+            clause += QStringLiteral(" on update ") + column.m_onUpdateExpression;
+    }
     if (!column.m_comment.isEmpty() && table.m_frmVersion > 9)
         clause += QStringLiteral(" COMMENT ") + Literal(column.m_comment);
+    if (!column.m_checkExpression.isEmpty())
+        clause += QStringLiteral(" check (") + column.m_checkExpression + QLatin1Char(')');
     return clause;
 }
 
@@ -210,13 +231,26 @@ QString TableStatements::KeyClause(const TableInformation& table)
     return clause;
 }
 
+QString TableStatements::CheckClause(const TableInformation& table)
+{
+    QString clause;
+    for (const CheckConstraint& check : table.m_checkConstraints) {
+        // The server names every constraint; a damaged name lets it choose one.
+        if (!check.m_name.isEmpty())
+            clause += QStringLiteral(",constraint ") + RowWriter::QuoteName(check.m_name);
+        clause += (check.m_name.isEmpty() ? QStringLiteral(",check (") : QStringLiteral(" check ("))
+            + check.m_expression + QLatin1Char(')');
+    }
+    return clause;
+}
+
 QString TableStatements::CreateTable(const TableInformation& table)
 {
     QStringList clauses;
     for (const auto& column : table.columns())
         clauses << ColumnClause(table, *column);
     return QStringLiteral("create table ") + RowWriter::QuoteName(SqlName(table.m_name)) + QLatin1Char('(')
-        + clauses.join(QLatin1Char(',')) + KeyClause(table) + QStringLiteral(")engine=myisam;");
+        + clauses.join(QLatin1Char(',')) + KeyClause(table) + CheckClause(table) + QStringLiteral(")engine=myisam;");
 }
 
 QString TableStatements::AlterToInnodb(const TableInformation& table)

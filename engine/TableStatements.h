@@ -12,9 +12,11 @@ namespace engine {
 // their rows are in.
 class TableStatements {
 public:
-    // "create table `t`(<columns><keys>)engine=myisam;". Names are quoted,
-    // literals escaped; character columns keep their character set and
-    // collation, lengths are in characters as the server counts them.
+    // "create table `t`(<columns><keys><checks>)engine=myisam;". Names are
+    // quoted, literals escaped; character columns keep their character set
+    // and collation, lengths are in characters as the server counts them.
+    // Generated columns, expression defaults and CHECK constraints carry the
+    // expressions the definition holds, as the server printed them.
     static QString CreateTable(const TableInformation& table);
     // "alter table  `t` engine=innodb".
     static QString AlterToInnodb(const TableInformation& table);
@@ -29,6 +31,7 @@ private:
     static QString TypeText(const ColumnInformation& column);
     static QString DefaultClause(const ColumnInformation& column);
     static QString KeyClause(const TableInformation& table);
+    static QString CheckClause(const TableInformation& table);
 };
 
 } // namespace engine

@@ -26,6 +26,9 @@ struct tempColInfo {
     std::int32_t m_packedFlagIndex = -1;
     bool m_keyColumn = false;
     bool m_packable = false;
+    // A stored generated column: read and shown, but the server computes
+    // it, so an INSERT leaves it out.
+    bool m_generated = false;
 };
 
 } // namespace engine

@@ -142,7 +142,8 @@ platform::Result<bool> MyisamRowLayout::placeFields(std::uint64_t defsPos)
     for (MyisamColumnLayout& l : m_columns) {
         if (l.m_length == 0 && l.m_bitCount > 0)
             continue; // a BIT column kept wholly among the null flags
-        if (def < m_fieldDefs.size() && fieldFits(*l.m_column, m_fieldDefs[def])) {
+        const bool isVirtual = l.m_column->m_generated == engine::Generated::Virtual;
+        if (!isVirtual && def < m_fieldDefs.size() && fieldFits(*l.m_column, m_fieldDefs[def])) {
             l.m_fieldDef = static_cast<std::int32_t>(def);
             l.m_offset = offset;
             offset += m_fieldDefs[def].m_length;
@@ -150,7 +151,9 @@ platform::Result<bool> MyisamRowLayout::placeFields(std::uint64_t defsPos)
             continue;
         }
         // The server leaves generated columns that are not stored out of
-        // the record; nothing else may be missing.
+        // the record; nothing else may be missing. A definition without its
+        // expression block does not say which they are: those are the
+        // columns the index file has no field for.
         l.m_virtual = true;
     }
     if (def != m_fieldDefs.size())
@@ -196,6 +199,10 @@ platform::Result<MyisamRowLayout> MyisamRowLayout::fromDefinition(const engine::
     layout.placeNullFlags(table);
     std::uint32_t offset = layout.m_nullBytes;
     for (MyisamColumnLayout& l : layout.m_columns) {
+        if (l.m_column->m_generated == engine::Generated::Virtual) {
+            l.m_virtual = true; // in no record
+            continue;
+        }
         if (l.m_blobLengthBytes != 0 || isVarchar(l.m_column->m_typeCode))
             return corrupt(0, "dynamic rows cannot be read without the index file");
         if (l.m_length == 0 && l.m_bitCount == 0)

@@ -117,20 +117,66 @@ QStringList membersOf(const QString& columnType)
     return members;
 }
 
+// The server shows an expression default in parentheses unless it is a
+// function call; ours is kept without them.
+bool isExpressionDefault(const QString& def)
+{
+    return def.startsWith(QLatin1Char('(')) || def.startsWith(QLatin1String("current_timestamp"));
+}
+
+// The expression of a generated column in the server's SHOW CREATE TABLE.
+QString generationExpression(const FixtureTable& ft, const QString& column)
+{
+    QFile f(ft.expected(".create.sql"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QString start = QStringLiteral("  `") + QString(column).replace(QLatin1Char('`'), QStringLiteral("``"))
+        + QStringLiteral("` ");
+    static const QRegularExpression generated(QStringLiteral(" GENERATED ALWAYS AS \\((.*)\\) (VIRTUAL|STORED)"));
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(start))
+            return generated.match(line).captured(1);
+    }
+    return {};
+}
+
+// Generated columns, expression defaults and ON UPDATE against EXTRA,
+// COLUMN_DEFAULT and the server's statement.
+void compareExpressions(const FixtureTable& ft, const QStringList& row, const ColumnInformation& c)
+{
+    const std::string where = ft.label() + "." + row[0].toStdString();
+    const QString& extra = row[11];
+    const engine::Generated generated = extra.contains(QLatin1String("VIRTUAL GENERATED")) ? engine::Generated::Virtual
+        : extra.contains(QLatin1String("STORED GENERATED"))                               ? engine::Generated::Stored
+                                                                                           : engine::Generated::None;
+    EXPECT_EQ(c.m_generated, generated) << where;
+    EXPECT_EQ(c.m_generationExpression, generated == engine::Generated::None ? QString() : generationExpression(ft, c.m_name))
+        << where;
+    const QString& def = row[4];
+    if (isExpressionDefault(def)) {
+        EXPECT_TRUE(def == c.m_defaultExpression || def == "(" + c.m_defaultExpression + ")")
+            << where << " ours " << c.m_defaultExpression.toStdString() << ", server " << def.toStdString();
+    } else {
+        EXPECT_EQ(c.m_defaultExpression, QString()) << where;
+    }
+    static const QRegularExpression onUpdate(QStringLiteral("on update (\\S+)"));
+    EXPECT_EQ(c.m_onUpdateExpression, onUpdate.match(extra).captured(1)) << where;
+    EXPECT_EQ(c.m_checkExpression, QString()) << where; // no fixture column has a CHECK
+}
+
 // What our default text should be for the server's COLUMN_DEFAULT, or
 // nullopt where we intentionally do not compare.
 std::optional<QString> expectedDefault(const QStringList& row, const ColumnInformation& c)
 {
     const QString& def = row[4];
     const QString& dataType = row[2];
-    if (row[11].contains(QLatin1String("GENERATED")))
-        return std::nullopt; // generated columns have no default; their expression is elsewhere
+    // A generated column has no default; an expression default is no literal one.
+    if (row[11].contains(QLatin1String("GENERATED")) || isExpressionDefault(def))
+        return QString();
     if (def == QLatin1String("\\N"))
         return QString(); // no DEFAULT clause (auto_increment, NOT NULL without default)
     if (def == QLatin1String("NULL"))
         return QStringLiteral("NULL");
-    if (def.startsWith(QLatin1Char('(')) || def.startsWith(QLatin1String("current_timestamp")))
-        return std::nullopt; // expression defaults live in the generated-column block, not the record
     if (dataType == QLatin1String("decimal"))
         return std::nullopt; // not decoded: the table creation gives every decimal its own default
     if (dataType == QLatin1String("bit")) // b'1010' -> its value in decimal
@@ -189,6 +235,7 @@ void compareColumns(const FixtureTable& ft, const TableInformation& t)
         if (const auto want = expectedDefault(row, c)) {
             EXPECT_EQ(c.m_defaultText, *want) << where << " server default " << row[4].toStdString();
         }
+        compareExpressions(ft, row, c);
     }
 }
 
@@ -367,6 +414,60 @@ TEST_F(FrmReaderFixture, DamagedCopiesGiveErrorsOrFewerColumns)
     noise[1] = 0x01;
     auto r = FrmReader::read(noise, path);
     (void)r;
+}
+
+// The expression block comes last: damage there costs expressions, never
+// the columns read before it.
+TEST_F(FrmReaderFixture, DamagedExpressionBlockKeepsTheColumns)
+{
+    const QString path = kFixtures + "/default/data/fx_myisam/defaults.frm";
+    const Bytes good = readBytes(path);
+    ASSERT_GT(good.size(), 1000u);
+    const std::size_t formPosAt = 64 + (good[4] | good[5] << 8);
+    const std::size_t form = good[formPosAt] | good[formPosAt + 1] << 8;
+    const std::size_t blockLength = good[form + 286] | good[form + 287] << 8;
+    const std::size_t block = good.size() - blockLength; // the file ends with it
+    const std::size_t second = block + 16 + 6 + 4 + 11;  // past "expr" and "`n_int` * 2"
+    using engine::Generated;
+    struct Case {
+        const char* name;
+        std::size_t at; // where the bytes go; the file is cut there when bytes is empty
+        Bytes bytes;
+        bool damaged;
+        bool defaultExpression;
+        Generated virtualColumn;
+        Generated storedColumn;
+    };
+    const Case cases[] = {
+        {"intact", good.size(), {}, false, true, Generated::Virtual, Generated::Stored},
+        {"block length past the end", form + 286, {0xFF, 0xFF}, true, true, Generated::Virtual, Generated::Stored},
+        // Version 10 files of MariaDB 5.2 to 10.1 keep another layout there.
+        {"older version", 2, {10}, false, false, Generated::None, Generated::None},
+        {"unknown kind in the second entry", second, {9}, true, true, Generated::None, Generated::None},
+        {"second entry names field 20 of 20", second + 1, {20, 0}, true, true, Generated::None, Generated::Stored},
+        {"file cut in the last entry", good.size() - 3, {}, true, true, Generated::Virtual, Generated::None},
+    };
+    for (const Case& c : cases) {
+        Bytes bad = good;
+        if (c.bytes.empty())
+            bad.resize(c.at);
+        else
+            std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(c.at));
+        auto r = FrmReader::read(bad, path);
+        ASSERT_TRUE(r.ok()) << c.name;
+        const auto& columns = r->m_table->columns();
+        ASSERT_EQ(columns.size(), 20u) << c.name;
+        EXPECT_EQ(r->m_damage.has_value(), c.damaged) << c.name;
+        EXPECT_EQ(columns[17]->m_defaultExpression, c.defaultExpression ? "`n_int` * 2" : "") << c.name;
+        EXPECT_EQ(columns[18]->m_generated, c.virtualColumn) << c.name;
+        EXPECT_EQ(columns[19]->m_generated, c.storedColumn) << c.name;
+        EXPECT_EQ(columns[19]->m_typeName, "varchar") << c.name;
+        // The unireg byte, not the block, holds the CURRENT_TIMESTAMP parts.
+        EXPECT_EQ(columns[10]->m_defaultExpression, "current_timestamp()") << c.name;
+        EXPECT_EQ(columns[10]->m_onUpdateExpression, "current_timestamp()") << c.name;
+        EXPECT_EQ(columns[11]->m_defaultExpression, "current_timestamp(3)") << c.name;
+        EXPECT_EQ(columns[11]->m_onUpdateExpression, "") << c.name;
+    }
 }
 
 TEST_F(FrmReaderFixture, StopFlagEndsTheReadEarly)

@@ -98,9 +98,11 @@ TEST_F(ScanDamage, DamagedDefinitionsCostOnlyTheirOwnTable)
         rewrite("fx_myisam/defaults.frm", c.damage);
         QStringList log;
         const QStringList tables = scanTables(m_data, m_data + "/ibdata1", &log);
-        for (const QString& table : m_clean)
-            if (!table.startsWith(QLatin1String("fx_myisam/defaults ")))
+        for (const QString& table : m_clean) {
+            if (!table.startsWith(QLatin1String("fx_myisam/defaults "))) {
                 EXPECT_TRUE(tables.contains(table)) << table.toStdString();
+            }
+        }
         EXPECT_GE(log.size(), 2);
         EXPECT_TRUE(log.join('\n').contains(QStringLiteral("defaults.frm"))) << log.join('\n').toStdString();
         QFile::remove(m_data + "/fx_myisam/defaults.frm");
@@ -131,9 +133,11 @@ TEST_F(ScanDamage, ADamagedDictionaryMarksInnodbTablesAndTheScanGoesOn)
         QStringList log;
         const QStringList tables = scanTables(m_data, ibdata, &log);
         EXPECT_EQ(tables.size(), m_clean.size()) << "every definition is still read";
-        for (const QString& table : tables)
-            if (table.startsWith(QLatin1String("fx_innodb_sys/")))
+        for (const QString& table : tables) {
+            if (table.startsWith(QLatin1String("fx_innodb_sys/"))) {
                 EXPECT_TRUE(table.endsWith(QLatin1String(" 0"))) << table.toStdString();
+            }
+        }
         EXPECT_TRUE(log.join('\n').contains(QStringLiteral("data dictionary"))) << log.join('\n').toStdString();
     }
 }

@@ -35,6 +35,24 @@ TEST(RowWriterText, NamesAreQuotedAndTheStatementIsFixedPerTable)
               QStringLiteral("insert into `t` (`id`, `na``me`, `d`) values(? ,CAST(? AS BINARY) ,?)"));
 }
 
+TEST(RowWriterText, GeneratedColumnsAreLeftToTheServer)
+{
+    AppState app;
+    MySqlRepair repair(app);
+    std::vector<tempColInfo> columns = {column("g1", engine::TYPE_INT), column("id", engine::TYPE_INT),
+                                        column("g2", engine::TYPE_VARCHAR), column("s", engine::TYPE_VARCHAR)};
+    columns[0].m_generated = true;
+    columns[2].m_generated = true;
+    RowWriter writer(repair, QStringLiteral("t"), columns);
+    EXPECT_EQ(writer.statement(), QStringLiteral("insert into `t` (`id`, `s`) values(? ,CAST(? AS BINARY))"));
+    // The preview still shows what the record holds for them.
+    EXPECT_TRUE(writer.Write({RowValue::Text(QStringLiteral("2")), RowValue::Text(QStringLiteral("1")),
+                              RowValue::Text(QStringLiteral("x!")), RowValue::Text(QStringLiteral("x"))}));
+    ASSERT_EQ(repair.m_pageRows.size(), 4u);
+    EXPECT_EQ(repair.m_pageRows[2].m_columnName, QStringLiteral("g2"));
+    EXPECT_EQ(repair.m_pageRows[2].m_value, QStringLiteral("x!"));
+}
+
 TEST(RowWriterPreview, AppendsOnePairPerColumn)
 {
     AppState app;

@@ -122,10 +122,12 @@ private:
 };
 
 // A MariaDB server in a folder of the test machine, registered as a service
-// whose command line names its my.ini. Made with mariadb-install-db, not started.
+// whose command line names its my.ini. Made with mariadb-install-db, or on a
+// copy of the data folder copyOf (a real server's, e.g. a fixture set's);
+// not started.
 class TestServer {
 public:
-    TestServer(TestMachine& machine, const QString& name, const QString& extraOptions = {})
+    TestServer(TestMachine& machine, const QString& name, const QString& extraOptions = {}, const QString& copyOf = {})
         : m_name(name)
     {
         m_root = machine.dir().mkdir(name);
@@ -146,8 +148,10 @@ public:
         }
         // The data folder is named on the command line too: whatever my.ini
         // holds, the installer never goes near the system's own data folder.
-        const CommandResult install = run("mariadb-install-db --defaults-file=" + quoted(m_myIni) + " --datadir=" + quoted(m_dataDir)
-                                          + " --auth-root-authentication-method=normal --skip-test-db --skip-name-resolve");
+        const CommandResult install = !copyOf.isEmpty()
+            ? run("cp -a " + quoted(copyOf) + " " + quoted(m_dataDir))
+            : run("mariadb-install-db --defaults-file=" + quoted(m_myIni) + " --datadir=" + quoted(m_dataDir)
+                  + " --auth-root-authentication-method=normal --skip-test-db --skip-name-resolve");
         m_installed = install.status == 0 && QFileInfo::exists(m_dataDir + QStringLiteral("/mysql"));
         if (!m_installed)
             std::fprintf(stderr, "mariadb-install-db failed:\n%s\n%s\n", install.output.c_str(), readAll(m_myIni).constData());

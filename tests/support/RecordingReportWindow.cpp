@@ -17,6 +17,17 @@ void RecordingReportWindow::ShowUserMessage(const QString& text)
     m_boxes.append(text);
 }
 
+bool RecordingReportWindow::RunLoginDialog(QString& host, QString& user, QString& password)
+{
+    ++m_loginDialogs;
+    if (!m_loginAccepted)
+        return false;
+    host = m_loginHost;
+    user = m_loginUser;
+    password = m_loginPassword;
+    return true;
+}
+
 QStringList RecordingReportWindow::log() const
 {
     QStringList lines;

@@ -29,12 +29,20 @@ public:
 
     long SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void ShowUserMessage(const QString& text) override;
+    // Answers the login dialog with m_login; Cancel when m_loginAccepted is false.
+    bool RunLoginDialog(QString& host, QString& user, QString& password) override;
 
     // The log lines, in order.
     QStringList log() const;
 
     std::vector<Sent> m_sent;
     QStringList m_boxes;
+    // What the login dialog answers, and how often it was shown.
+    bool m_loginAccepted = true;
+    QString m_loginHost;
+    QString m_loginUser;
+    QString m_loginPassword;
+    int m_loginDialogs = 0;
     // Called after each message is recorded, e.g. to press Stop mid-job.
     std::function<void(const Sent&)> m_onSend;
 

@@ -1,11 +1,17 @@
-// grisolt-dump DATADIR [IBDATA1]
+// grisolt-dump [--no-rows] DATADIR [IBDATA1]
 // Runs the engine's scan on every database of a data folder, without the
 // GUI, and prints the model as plain text, one item a line, fields separated
-// by a tab (a tab, newline or backslash inside a field written \t, \n, \\).
+// by a tab (a tab, newline, backslash or zero byte inside a field written \t,
+// \n, \\, \0).
+// Under each table come its rows as the preview reads them, page after page
+// to the end of the table: NULL as \N, the values of binary, BIT and spatial
+// columns as their stored bytes in upper-case hexadecimal, every other value
+// as the preview shows it. --no-rows leaves the rows out.
 // Log lines go to standard error.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
+#include "engine/RowWriter.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -19,6 +25,7 @@ QString escaped(QString field)
     field.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     field.replace(QLatin1Char('\t'), QLatin1String("\\t"));
     field.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    field.replace(QChar(0), QLatin1String("\\0"));
     return field;
 }
 
@@ -49,6 +56,14 @@ QString objectLabel(const QString& path, const QString& extension)
 class Printer {
 public:
     explicit Printer(QTextStream& out) : m_out(out) {}
+    // Fields already escaped where they need it.
+    void rawLine(const QStringList& fields)
+    {
+        QStringList cells;
+        for (const QString& field : fields)
+            cells << (field == QLatin1String("\\N") ? field : escaped(field));
+        m_out << cells.join(QLatin1Char('\t')) << '\n';
+    }
     void line(const QStringList& fields)
     {
         QStringList cells;
@@ -78,14 +93,62 @@ void printTable(Printer& print, const engine::TableInformation& table)
     }
 }
 
+bool shownAsHex(engine::ColumnTypeCode code)
+{
+    return engine::RowWriter::SendsStoredBytes(code) && !(code >= engine::TYPE_TINYTEXT && code <= engine::TYPE_CHAR)
+        && code != engine::TYPE_VARCHAR;
+}
+
+// Reads a table the way the preview pages through it and prints each record.
+void printRows(Printer& print, engine::MySqlRepair& repair, engine::TableInformation& table)
+{
+    engine::AppState& app = repair.app();
+    repair.m_rowObserver = [&](const std::vector<engine::tempColInfo>& columns, const std::vector<engine::RowValue>& values) {
+        QStringList fields{QStringLiteral("row")};
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const engine::RowValue& value = values[i];
+            if (value.m_isNull)
+                fields << QStringLiteral("\\N");
+            else if (i < columns.size() && shownAsHex(columns[i].m_typeCode))
+                fields << QString::fromLatin1(value.m_bytes.toHex().toUpper());
+            else
+                fields << value.m_text;
+        }
+        print.rawLine(fields);
+    };
+    if (table.m_engine == QLatin1String("innodb")) {
+        repair.m_dataPages.clear();
+        repair.LocateInnoDbTableData(table);
+        app.m_nPage = 0;
+        while (app.m_nPage >= 0 && app.m_nPage < static_cast<std::int32_t>(repair.m_dataPages.size())) {
+            repair.m_pageRows.clear();
+            app.m_nPagesMerged = 0;
+            repair.RecoverInnoDbRows(repair.m_dataPages[static_cast<std::size_t>(app.m_nPage)], table);
+            app.m_nPage += 1 + app.m_nPagesMerged;
+        }
+    } else if (table.m_engine == QLatin1String("myisam")) {
+        repair.RecoverMyIsamTable(table);
+        // Next page after next page, as the preview's Next button asks.
+        for (int guard = 0; app.m_nPageRecords != 0 && app.m_nRecordsLeft > 100 && guard < 100000000; ++guard) {
+            app.m_nRecordsLeft -= 100;
+            app.m_nPageRecords = std::min<std::int64_t>(100, app.m_nRecordsLeft);
+            repair.m_pageRows.clear();
+            repair.RecoverMyIsamRows(static_cast<std::uint64_t>(app.m_nPageRecords), table,
+                                     static_cast<std::uint64_t>(app.m_nNextPageStart));
+        }
+    }
+    repair.m_rowObserver = nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    const QStringList args = application.arguments();
+    QStringList args = application.arguments();
+    const bool rows = !args.removeAll(QStringLiteral("--no-rows"));
     if (args.size() < 2 || args.size() > 3) {
-        std::fprintf(stderr, "usage: grisolt-dump DATADIR [IBDATA1]\n");
+        std::fprintf(stderr, "usage: grisolt-dump [--no-rows] DATADIR [IBDATA1]\n");
         return 2;
     }
     engine::AppState app;
@@ -114,8 +177,11 @@ int main(int argc, char** argv)
     Printer print(out);
     for (const auto& database : repair.m_databases) {
         print.line({QStringLiteral("database"), database->m_name});
-        for (const auto& table : database->m_tables)
+        for (const auto& table : database->m_tables) {
             printTable(print, *table);
+            if (rows)
+                printRows(print, repair, *table);
+        }
         for (const QString& view : database->m_viewFiles)
             print.line({QStringLiteral("view"), objectLabel(view, QStringLiteral(".frm"))});
         for (const QString& trigger : database->m_triggerFiles)

@@ -155,6 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RepairCase{"legacy", "fx_innodb_sys", "offpage_redundant"},
                     RepairCase{"default", "fx_innodb_sys", "big_btree"},
                     RepairCase{"default", "fx_innodb_ibd", "composite_pk"},
+                    RepairCase{"default", "fx_innodb_sys", "defaults"},
+                    RepairCase{"legacy", "fx_innodb_ibd", "defaults"},
                     RepairCase{"legacy", "fx_innodb_ibd", "no_pk"}),
     caseName);
 

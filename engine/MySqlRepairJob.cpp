@@ -1,0 +1,231 @@
+// The repair job: login, the server prepared around the repair, the
+// connection, the driver; and, when the server cannot be prepared or reached,
+// the way back to the server as it was.
+//
+// The server's own ibdata1 is the one file that cannot be made again. Every
+// road out of the job leaves it either in place or in this repair's dated
+// backup folder, whole: the exchange replaces it only once a verified copy is
+// in the backup (BackupIbdata), and the way back only ever puts that backup
+// over the exchanged file (RestoreIbdataBackup), never deletes one blindly.
+#include "engine/MySqlRepair.h"
+
+#include "engine/AppState.h"
+#include "engine/ReportWindow.h"
+#include "engine/StringTable.h"
+#include "platform/ServiceControl.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace engine {
+
+namespace {
+
+// The date and time of the job's log lines: "Tuesday, December 08, 2026, 09:05:03 PM".
+QString logTimeText()
+{
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("dddd, MMMM dd, yyyy, hh:mm:ss AP"));
+}
+
+QString folderOf(const QString& path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+bool MySqlRepair::ServiceIsRunning() const
+{
+    const auto state = platform::ServiceControl::query(m_app.m_service.m_displayName);
+    return state != platform::ServiceState::Stopped && state != platform::ServiceState::Unknown;
+}
+
+MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
+{
+    m_statementsFailed = 0;
+    // A "use" left from an earlier repair would send this one's first
+    // statements after a re-connect into that repair's database.
+    m_strUseStatement.clear();
+    AppendLog(QString());
+    AppendLog(StringTable::Load(IDS_REPAIR_STARTED) + logTimeText());
+    AppendLog(QString());
+
+    LoginDetails login = m_login;
+    if (!m_hWndReport || !m_hWndReport->RunLoginDialog(login.m_host, login.m_user, login.m_password)) {
+        m_app.m_bTablesFound = true;
+        return REPAIR_CANCELLED;
+    }
+    if (login.m_host.isEmpty() || login.m_user.isEmpty()) {
+        m_app.setMessage(QString());
+        m_app.m_strMessageText.clear();
+        ShowUserMessage(StringTable::Load(IDS_UNABLE_TO_CONNECT));
+        AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
+        ShowUserMessage(StringTable::Load(IDS_REPAIR_UNSUCCESSFUL));
+        return REPAIR_CANCELLED;
+    }
+    m_login = login;
+
+    if (!PrepareServer()) {
+        RestoreAfterFailedRepair(IDS_UNABLE_TO_START_SERVER);
+        m_app.m_bTablesFound = true;
+        return REPAIR_FAILED;
+    }
+    if (!OpenRepairConnection()) {
+        RestoreAfterFailedRepair(IDS_UNABLE_TO_CONNECT);
+        return REPAIR_FAILED;
+    }
+    try {
+        if (m_hWndReport) {
+            m_hWndReport->SendMessage(WM_READ_TREE_CHECKS);
+            m_hWndReport->SendMessage(WM_RESET_TREE);
+        }
+        m_app.m_bConnected = true;
+        RepairDatabases();
+    } catch (const std::exception& error) {
+        // The driver handles every statement's error itself; what still
+        // escapes it ends the repair, and the server gets its own file back.
+        const auto* odbc = dynamic_cast<const platform::OdbcError*>(&error);
+        AppendLog(odbc ? ComErrorText(*odbc) : QString::fromLocal8Bit(error.what()));
+        ++m_statementsFailed;
+        CloseConnection();
+        // From a chosen folder, what was recovered so far is kept aside as
+        // at the driver's end.
+        if (m_app.m_bManualFolder)
+            RestoreOriginalIbdata();
+        RestoreAfterFailedRepair(IDS_UNABLE_TO_CONNECT);
+        m_app.m_bTablesFound = true;
+        return REPAIR_FAILED;
+    }
+    if (m_app.m_bStop)
+        return REPAIR_STOPPED;
+    return m_statementsFailed == 0 ? REPAIR_SUCCEEDED : REPAIR_INCOMPLETE;
+}
+
+bool MySqlRepair::PrepareServer()
+{
+    m_bIbdataExchanged = false;
+    if (m_app.m_bDefaultLocation)
+        return PrepareDefaultLocation();
+    if (!m_app.m_bManualFolder)
+        return false;
+    if (!LocateServiceConfig())
+        return false;
+    // The chosen service's files, not those of the last my.ini read.
+    m_strIbdataPath = m_app.m_service.m_ibdataPath;
+    m_strDataFolder = m_app.m_service.m_dataFolder;
+    m_bServiceRanBeforeRepair = ServiceIsRunning();
+    return ExchangeIbdataAndRestart();
+}
+
+bool MySqlRepair::PrepareDefaultLocation()
+{
+    // The scan stopped the service; whether it ran before that is what the
+    // scan's stop saw.
+    const bool stoppedByScan = m_bServiceWasRunning;
+    const std::vector<MYSQL_SERVICE> services = m_app.m_services;
+    for (const MYSQL_SERVICE& service : services) {
+        m_app.m_service = service;
+        m_strIbdataPath = service.m_ibdataPath;
+        if (m_strIbdataPath.isEmpty())
+            continue;
+        m_bServiceRanBeforeRepair = stoppedByScan || ServiceIsRunning();
+        // The stop acts on every listed service; only this one is prepared.
+        m_app.m_services = {service};
+        const bool ready = ExchangeIbdataAndRestart();
+        m_app.m_services = services;
+        m_app.m_service = service;
+        if (ready) {
+            // New databases are folders of the data folder, wherever the
+            // InnoDB home folder puts ibdata1.
+            m_strDataFolder = service.m_dataFolder.isEmpty() ? folderOf(m_strIbdataPath) : service.m_dataFolder;
+            return true;
+        }
+        // A file that could not be put back must not be left behind for
+        // another service's attempt.
+        if (m_bIbdataExchanged)
+            return false;
+        if (m_bServiceRanBeforeRepair && !ServiceIsRunning())
+            StartMySqlService();
+    }
+    return false;
+}
+
+bool MySqlRepair::OpenRepairConnection()
+{
+    m_connection = std::make_unique<platform::OdbcConnection>();
+    try {
+        m_connection->open(ConnectionString());
+        // TIMESTAMP values are read and written as UTC.
+        m_connection->execute(QStringLiteral("SET time_zone = '+00:00'"));
+    } catch (const platform::OdbcError& error) {
+        // The box says that the login failed; the log says why.
+        AppendLog(ComErrorText(error));
+        m_connection.reset();
+        return false;
+    }
+    return true;
+}
+
+void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
+{
+    if (messageId == IDS_UNABLE_TO_CONNECT)
+        m_app.m_strMessageText.clear();
+    m_app.setMessage(QString());
+    ShowUserMessage(StringTable::Load(messageId));
+
+    ReportProgress(PROGRESS_BEGIN, 500);
+    m_hDataFile.close();
+    if (m_bIbdataExchanged) {
+        // The exchanged file may leave its place only once no server holds it.
+        if (ServiceIsRunning())
+            StopMySqlServices();
+        if (RestoreIbdataBackup())
+            AppendLog(QStringLiteral("The server's own ibdata1 is back in %1.").arg(m_strIbdataPath));
+        else
+            AppendLog(QStringLiteral("The server's own ibdata1 could not be put back; it is kept in %1.")
+                          .arg(m_strIbdataBackup));
+    }
+    ReportProgress(PROGRESS_STEP);
+    // A service that ran before the repair runs again, on its own file - or,
+    // when that could not be put back, on the file it ran on during the repair.
+    if (m_bServiceRanBeforeRepair && !ServiceIsRunning())
+        StartMySqlService();
+    ReportProgress(PROGRESS_END);
+}
+
+void MySqlRepair::ReportRepairOutcome(RepairOutcome outcome)
+{
+    const QString unsuccessful = StringTable::Load(IDS_REPAIR_UNSUCCESSFUL);
+    switch (outcome) {
+    case REPAIR_CANCELLED:
+    case REPAIR_FAILED:
+        m_app.m_bTablesFound = true;
+        m_app.m_bRepair = false;
+        if (outcome == REPAIR_FAILED)
+            AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
+        AppendLog(unsuccessful);
+        return;
+    case REPAIR_STOPPED:
+        AppendLog(unsuccessful);
+        break;
+    case REPAIR_INCOMPLETE:
+        // Not a success: the log above names each statement that failed.
+        AppendLog(QStringLiteral("%1 statement(s) of the repair failed.").arg(m_statementsFailed));
+        ShowUserMessage(unsuccessful);
+        AppendLog(unsuccessful);
+        AppendLog(QString());
+        AppendLog(StringTable::Load(IDS_REPAIR_COMPLETED) + logTimeText());
+        break;
+    case REPAIR_SUCCEEDED:
+        ShowUserMessage(StringTable::Load(IDS_REPAIR_SUCCESSFUL));
+        AppendLog(StringTable::Load(IDS_REPAIR_SUCCESSFUL));
+        AppendLog(QString());
+        AppendLog(StringTable::Load(IDS_REPAIR_COMPLETED) + logTimeText());
+        break;
+    }
+    m_app.m_bRepair = false;
+    m_app.m_bSomeSelected = false;
+    m_app.m_bAllSelected = false;
+}
+
+} // namespace engine

@@ -1,0 +1,456 @@
+// Whole repairs against real MariaDB servers registered as services on a
+// test machine: the fixture sets rebuilt as "recovered_" databases, from the
+// server's own data folder and from a chosen folder, and every way the job
+// can fail, each checked for what it leaves of the server's ibdata1 and of
+// its service.
+#include "engine/AppState.h"
+#include "engine/FileNameCodec.h"
+#include "engine/MySqlRepair.h"
+#include "engine/ServiceDiscovery.h"
+#include "platform/ServiceControl.h"
+#include "tests/support/EnvironmentServer.h"
+#include "tests/support/ExpectedRows.h"
+#include "tests/support/RecordingReportWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+#include <functional>
+
+using engine::AppState;
+using engine::MySqlRepair;
+using platform::ServiceControl;
+using platform::ServiceState;
+using testsupport::readAll;
+using testsupport::RecordingReportWindow;
+using testsupport::TestMachine;
+using testsupport::TestServer;
+
+namespace {
+
+constexpr auto kServerWait = std::chrono::seconds(60);
+
+QString fixtureData(const QString& set)
+{
+    return testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/data");
+}
+
+QString quotedName(const QString& name)
+{
+    return QLatin1Char('`') + QString(name).replace(QLatin1Char('`'), QStringLiteral("``")) + QLatin1Char('`');
+}
+
+QString literal(const QString& text)
+{
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+std::string sqlText(const QString& sql)
+{
+    return ("SET NAMES utf8mb4; SET time_zone = '+00:00'; " + sql).toStdString();
+}
+
+QStringList lines(const std::string& text)
+{
+    return QString::fromStdString(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The ibdata1 files waiting in the dated backup folders of a data folder.
+QStringList backupFiles(const QString& dataDir)
+{
+    QStringList files;
+    for (const QString& entry : QDir(dataDir).entryList({QStringLiteral("old_ibdata1_*")}, QDir::Dirs))
+        if (QFileInfo(dataDir + QLatin1Char('/') + entry + QStringLiteral("/ibdata1")).isFile())
+            files << dataDir + QLatin1Char('/') + entry + QStringLiteral("/ibdata1");
+    return files;
+}
+
+bool startServer(const TestServer& server)
+{
+    if (ServiceControl::query(server.name()) == ServiceState::Stopped && !ServiceControl::start(server.name()))
+        return false;
+    return ServiceControl::waitFor(server.name(), ServiceState::Running, kServerWait);
+}
+
+// A folder of the machine holding what a user might pick: the fixture set's
+// ibdata1 and those of its databases whose folder names match the pattern.
+QString chosenFolder(const TestMachine& machine, const QString& set, const QString& pattern)
+{
+    const QString folder = machine.dir().mkdir(QStringLiteral("chosen-") + set);
+    const auto copied = testsupport::runCommand("cp -a " + TestServer::quoted(fixtureData(set)) + "/" + pattern.toStdString() + " "
+                                                + TestServer::quoted(fixtureData(set) + QStringLiteral("/ibdata1")) + " "
+                                                + TestServer::quoted(folder));
+    EXPECT_EQ(copied.status, 0) << copied.output;
+    return folder;
+}
+
+// ---- What a recovered fixture set must look like on the server ------------
+
+struct ExpectedTable {
+    QString database;
+    QString name;
+    QString type;
+    QString engine;
+};
+
+std::vector<ExpectedTable> expectedTables(const QString& set)
+{
+    std::vector<ExpectedTable> tables;
+    const QByteArray text = readAll(testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/expected/tables.tsv"));
+    for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        tables.push_back({f.value(0), f.value(1), f.value(2), f.value(3)});
+    }
+    return tables;
+}
+
+QString recovered(const QString& database)
+{
+    return QStringLiteral("recovered_") + database;
+}
+
+// The rows the server returned when the fixture was made, as the client
+// prints them (NULL written out).
+QStringList expectedRows(const QString& file)
+{
+    QStringList rows;
+    for (const QString& line : QString::fromUtf8(readAll(file + QStringLiteral(".rows.tsv"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QStringList fields = line.split(QLatin1Char('\t'));
+        for (QString& field : fields)
+            if (field == QLatin1String("\\N"))
+                field = QStringLiteral("NULL");
+        rows << fields.join(QLatin1Char('\t'));
+    }
+    return rows;
+}
+
+// Each table with the original's rows (the same ordered SELECT), in its own
+// engine; each view answering, each view and trigger also as a .sql file in
+// the new database's folder; the triggers there and working. dataDir: where
+// the new database folders are.
+void expectRecoveredSet(const TestServer& server, const QString& set, const QString& dataDir)
+{
+    const QString expected = testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/expected/");
+    int tables = 0;
+    for (const ExpectedTable& t : expectedTables(set)) {
+        const QString label = t.database + QLatin1Char('.') + t.name;
+        const QString newDb = recovered(t.database);
+        const QString folder = dataDir + QLatin1Char('/') + engine::FileNameCodec::Encode(newDb) + QLatin1Char('/');
+        if (t.type == QLatin1String("VIEW")) {
+            const auto count = server.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(quotedName(newDb), quotedName(t.name))));
+            EXPECT_EQ(count.status, 0) << label.toStdString() << ": " << count.output;
+            EXPECT_FALSE(readAll(folder + engine::FileNameCodec::Encode(t.name) + QStringLiteral(".sql")).isEmpty())
+                << label.toStdString();
+            continue;
+        }
+        ++tables;
+        const auto engineName = server.sql(sqlText(
+            QStringLiteral("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = %1 AND TABLE_NAME = %2")
+                .arg(literal(newDb), literal(t.name))));
+        EXPECT_EQ(QString::fromStdString(engineName.output).trimmed(), t.engine) << label.toStdString();
+
+        const QString file = expected + t.database + QLatin1Char('/') + QString(t.name).replace(QLatin1Char('/'), QStringLiteral("@002f"));
+        QString select = QString::fromUtf8(readAll(file + QStringLiteral(".rows.sql")));
+        select.replace(QStringLiteral("FROM ") + quotedName(t.database) + QLatin1Char('.'),
+                       QStringLiteral("FROM ") + quotedName(newDb) + QLatin1Char('.'));
+        const auto rows = server.sql(sqlText(select));
+        ASSERT_EQ(rows.status, 0) << label.toStdString() << ": " << rows.output;
+        const QStringList got = lines(rows.output);
+        const QStringList want = expectedRows(file);
+        EXPECT_EQ(got.size(), want.size()) << label.toStdString();
+        for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+            if (got[i] != want[i]) {
+                ADD_FAILURE() << label.toStdString() << " row " << i << ":\n  got  " << got[i].toStdString() << "\n  want "
+                              << want[i].toStdString();
+                break;
+            }
+    }
+    EXPECT_GT(tables, 20);
+
+    // The triggers: there, written out, and working - after the rows, so
+    // they did not fire on them (the rows above are the original's).
+    const QString objects = quotedName(recovered(QStringLiteral("fx_objects")));
+    const auto triggers = server.sql(sqlText(QStringLiteral("SELECT TRIGGER_NAME FROM information_schema.TRIGGERS "
+                                                            "WHERE TRIGGER_SCHEMA = 'recovered_fx_objects' ORDER BY 1")));
+    EXPECT_EQ(triggers.output, "orders_au\norders_bi\norders_bi_clamp\n");
+    EXPECT_FALSE(readAll(dataDir + QStringLiteral("/recovered_fx_objects/orders.sql")).isEmpty());
+    const auto fired = server.sql(sqlText(
+        QStringLiteral("INSERT INTO %1.orders (customer_id, amount, status) VALUES (2, -3, 'new');"
+                       "UPDATE %1.orders SET amount = 12 WHERE id = 1;"
+                       "SELECT amount, status, note FROM %1.orders ORDER BY id DESC LIMIT 1;"
+                       "SELECT COUNT(*) FROM %1.order_log")
+            .arg(objects)));
+    EXPECT_EQ(fired.output, "0.00\tNEW\tclamped é\n3\n");
+}
+
+QString runOutput(QProcess& process)
+{
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+int runRepairTool(const QStringList& args, QString& output)
+{
+    QProcess process;
+    process.start(QStringLiteral(GRISOLT_REPAIR), args);
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished();
+        output = runOutput(process);
+        return -1;
+    }
+    output = runOutput(process);
+    if (process.exitStatus() != QProcess::NormalExit)
+        output += QStringLiteral("\n(crashed: %1)").arg(process.errorString());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// ---- The tool, from the server's own data folder ---------------------------
+
+class RepairFromDefaultLocation : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RepairFromDefaultLocation, RebuildsEveryDatabaseAndKeepsTheServersOwnIbdata)
+{
+    const QString set = QString::fromLatin1(GetParam());
+    TestMachine machine;
+    TestServer server(machine, QStringLiteral("MySQLFixture"), {}, fixtureData(set));
+    ASSERT_TRUE(server.installed());
+    // Stopped before the run: its ibdata1 is what the repair sets aside.
+    const QByteArray original = readAll(server.ibdata());
+    ASSERT_FALSE(original.isEmpty());
+
+    QStringList args = {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--user"),
+                        QStringLiteral("root"), QStringLiteral("--service-timeout"), QStringLiteral("60")};
+    if (set == QLatin1String("default")) {
+        // Every database of the folder: the template takes ibdata1's place.
+        // The server's "sys" schema is left out of this folder: its views
+        // call stored functions, which live in the mysql schema and are
+        // never recovered.
+        ASSERT_TRUE(QDir(server.dataDir() + QStringLiteral("/sys")).removeRecursively());
+    } else {
+        // Some databases: a copy of the server's own ibdata1 takes its place.
+        QStringList chosen;
+        for (const ExpectedTable& t : expectedTables(set))
+            if (!chosen.contains(engine::FileNameCodec::Encode(t.database)))
+                chosen << engine::FileNameCodec::Encode(t.database);
+        args << QStringLiteral("--databases") << chosen.join(QLatin1Char(','));
+    }
+    QString log;
+    const int status = runRepairTool(args, log);
+    EXPECT_EQ(status, 0) << log.toStdString() << server.log();
+    EXPECT_TRUE(log.contains(QStringLiteral("Repair process finished successfully."))) << log.toStdString();
+
+    const QStringList backups = backupFiles(server.dataDir());
+    ASSERT_EQ(backups.size(), 1) << log.toStdString();
+    EXPECT_TRUE(readAll(backups.front()) == original) << "the server's own ibdata1, byte for byte";
+    ASSERT_TRUE(server.acceptsConnections()) << server.log();
+    expectRecoveredSet(server, set, server.dataDir());
+
+    // A second run that cannot log in: the file the server ran on goes back,
+    // and the server, which ran before the run, runs again on it.
+    const int failed = runRepairTool({QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--user"),
+                                      QStringLiteral("root"), QStringLiteral("--password"), QStringLiteral("wrong"),
+                                      QStringLiteral("--databases"), QStringLiteral("fx_objects")},
+                                     log);
+    EXPECT_EQ(failed, 3) << log.toStdString() << server.log();
+    EXPECT_TRUE(log.contains(QStringLiteral("[box] Unable to create connection. Please verify login information.")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Repair process finished unsuccessfully."))) << log.toStdString();
+    EXPECT_TRUE(server.acceptsConnections()) << server.log();
+    const auto kept = server.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM `recovered_fx_objects`.`customers`")));
+    EXPECT_EQ(kept.output, "3\n") << kept.output;
+    EXPECT_EQ(backupFiles(server.dataDir()), backups) << "only the first run's backup holds a file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, RepairFromDefaultLocation, ::testing::Values("default", "legacy"));
+
+// ---- In-process: a chosen folder, and the failure points -------------------
+
+// An engine reporting into a recorder, with the login answered.
+struct Job {
+    AppState app;
+    MySqlRepair engine{app};
+    RecordingReportWindow report{app};
+    Job()
+    {
+        engine.m_hWndReport = &report;
+        engine.m_hWndScanProgress = &report;
+        engine.m_serviceTimeoutMs = 60000;
+        report.m_loginHost = QStringLiteral("127.0.0.1");
+        report.m_loginUser = QStringLiteral("root");
+        engine::FindMySqlServices(app);
+    }
+    // The scan job of a chosen folder, then the Repair command.
+    void scanChosenFolder(const QString& folder, const QStringList& databases = {})
+    {
+        app.m_bManualFolder = true;
+        app.m_strDataFolder = folder + QLatin1Char('/');
+        app.m_strIbdataPath = folder + QStringLiteral("/ibdata1");
+        engine.ListDatabaseFolders();
+        for (const auto& record : app.m_dataFolders)
+            for (const QString& path : record.m_databaseFolders)
+                if (databases.isEmpty() || databases.contains(QDir(path).dirName()))
+                    app.m_selectedDatabases << path;
+        app.m_bAllSelected = databases.isEmpty();
+        app.m_bSomeSelected = !databases.isEmpty();
+        app.FreeDataFolderRecords();
+        engine.ScanDataFolder();
+        app.m_bTablesFound = false;
+        app.m_bRepair = true;
+    }
+    QString log() const { return report.log().join(QLatin1Char('\n')); }
+};
+
+// A fresh server with InnoDB data of its own, readable only with its own ibdata1.
+struct OwnServer {
+    TestMachine machine;
+    TestServer server{machine, QStringLiteral("MySQLOwn")};
+
+    bool begin()
+    {
+        return server.installed() && startServer(server)
+            && server.sql("CREATE DATABASE own; CREATE TABLE own.t (a INT PRIMARY KEY) ENGINE=InnoDB;"
+                          "INSERT INTO own.t VALUES (1),(2),(3)")
+                   .status
+            == 0;
+    }
+    bool ownDataReadable() const { return server.sql("SELECT COUNT(*) FROM own.t").output == "3\n"; }
+};
+
+TEST(RepairFromChosenFolder, RebuildsTheFolderAndGivesTheServerItsOwnIbdataBack)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
+    const QByteArray original = readAll(own.server.ibdata());
+    // Every database of the chosen folder: the template takes ibdata1's place.
+    const QString chosen = chosenFolder(own.machine, QStringLiteral("default"), QStringLiteral("fx*"));
+    const QByteArray chosenIbdata = readAll(chosen + QStringLiteral("/ibdata1"));
+
+    Job job;
+    job.scanChosenFolder(chosen);
+    // Before the server gets its own file back, the recovered databases are
+    // there, and the server's file waits, whole, in the backup folder.
+    bool checked = false;
+    job.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+        if (checked || sent.message != engine::WM_STATUS_PROGRESS || sent.wParam != engine::PROGRESS_BEGIN || sent.lParam != 1000)
+            return;
+        checked = true;
+        expectRecoveredSet(own.server, QStringLiteral("default"), own.server.dataDir());
+        const QStringList backups = backupFiles(own.server.dataDir());
+        ASSERT_EQ(backups.size(), 1);
+        EXPECT_TRUE(readAll(backups.front()) == original);
+    };
+    const auto outcome = job.engine.RunRepair();
+    EXPECT_EQ(outcome, MySqlRepair::REPAIR_SUCCEEDED) << job.log().toStdString();
+    EXPECT_EQ(job.engine.m_statementsFailed, 0u);
+    EXPECT_TRUE(checked) << job.log().toStdString();
+    job.report.m_onSend = nullptr;
+    // The main frame pruned the model and emptied the tree before the driver began.
+    std::vector<unsigned> order;
+    for (const auto& sent : job.report.m_sent)
+        if (sent.message == engine::WM_READ_TREE_CHECKS || sent.message == engine::WM_RESET_TREE
+            || (sent.message == engine::WM_APPEND_LOG && sent.text.startsWith(QStringLiteral("Database in process..."))))
+            order.push_back(sent.message);
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(order[0], engine::WM_READ_TREE_CHECKS);
+    EXPECT_EQ(order[1], engine::WM_RESET_TREE);
+    EXPECT_EQ(order[2], engine::WM_APPEND_LOG);
+    EXPECT_FALSE(job.app.m_bConnected);
+    EXPECT_FALSE(job.app.m_bTablesFound);
+
+    // Afterwards: the server runs on its own ibdata1, the recovered files
+    // wait in a "Recovered_Data_" folder, the chosen folder is as it was.
+    EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+    EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty());
+    const QString recoveredData = job.engine.m_strRecoveredFolder;
+    EXPECT_TRUE(recoveredData.startsWith(own.server.dataDir() + QStringLiteral("/Recovered_Data_")));
+    EXPECT_TRUE(QFileInfo(recoveredData + QStringLiteral("ibdata1")).isFile());
+    EXPECT_TRUE(QFileInfo(recoveredData + QStringLiteral("recovered_fx_objects/v_customers.sql")).isFile());
+    EXPECT_TRUE(QFileInfo(recoveredData + QStringLiteral("recovered_fx_innodb_ibd/big_btree.ibd")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(own.server.dataDir() + QStringLiteral("/recovered_fx_objects")));
+    EXPECT_TRUE(readAll(chosen + QStringLiteral("/ibdata1")) == chosenIbdata) << "the chosen files are only read";
+
+    job.engine.ReportRepairOutcome(outcome);
+    EXPECT_EQ(job.report.m_boxes.back(), QStringLiteral("Repair process finished successfully."));
+    EXPECT_FALSE(job.app.m_bRepair);
+}
+
+// Each failure point, once with the server stopped before the repair and
+// once with it running: nothing of the server's own ibdata1 is lost, and the
+// service is left as it was.
+TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    // One database, all of the folder: the template takes ibdata1's place.
+    const QString chosen = chosenFolder(own.machine, QStringLiteral("default"), QStringLiteral("fx_objects"));
+
+    const struct {
+        const char* name;
+        bool onlyWhileRunning;
+        std::function<void(OwnServer&, Job&)> arrange;
+        MySqlRepair::RepairOutcome outcome;
+        QStringList boxes;
+    } cases[] = {
+        {"login cancelled", false, [](OwnServer&, Job& job) { job.report.m_loginAccepted = false; },
+         MySqlRepair::REPAIR_CANCELLED, {}},
+        {"empty user", false, [](OwnServer&, Job& job) { job.report.m_loginUser.clear(); }, MySqlRepair::REPAIR_CANCELLED,
+         {QStringLiteral("Unable to create connection. Please verify login information."),
+          QStringLiteral("Repair process finished unsuccessfully.")}},
+        {"server cannot be stopped", true,
+         [](OwnServer& s, Job& job) {
+             job.engine.m_serviceTimeoutMs = 1500;
+             ::kill(ServiceControl::processId(s.server.name()), SIGSTOP);
+         },
+         MySqlRepair::REPAIR_FAILED, {QStringLiteral("Unable to start mysql...")}},
+        {"server cannot be started on the exchanged file", false,
+         [](OwnServer& s, Job&) { s.machine.dir().write(QStringLiteral("program/veltrax"), QByteArray(16 << 20, '\x5a')); },
+         MySqlRepair::REPAIR_FAILED, {QStringLiteral("Unable to start mysql...")}},
+        {"wrong password", false, [](OwnServer&, Job& job) { job.report.m_loginPassword = QStringLiteral("wrong"); },
+         MySqlRepair::REPAIR_FAILED, {QStringLiteral("Unable to create connection. Please verify login information.")}},
+    };
+    const QByteArray goodTemplate = readAll(own.machine.templateFile());
+    for (const auto& c : cases) {
+        for (const bool running : {false, true}) {
+            if (c.onlyWhileRunning && !running)
+                continue;
+            const std::string label = std::string(c.name) + (running ? ", running before" : ", stopped before");
+            SCOPED_TRACE(label);
+            ASSERT_TRUE(running ? startServer(own.server) : ServiceControl::stop(own.server.name(), kServerWait))
+                << own.server.log();
+            Job job;
+            job.scanChosenFolder(chosen);
+            c.arrange(own, job);
+            const pid_t pid = ServiceControl::processId(own.server.name());
+            // While it runs the server may write its file; a stopped one cannot.
+            const QByteArray before = running ? QByteArray() : readAll(own.server.ibdata());
+
+            EXPECT_EQ(job.engine.RunRepair(), c.outcome) << job.log().toStdString();
+            EXPECT_EQ(job.report.m_boxes, c.boxes) << job.log().toStdString();
+            EXPECT_EQ(job.report.m_loginDialogs, 1);
+            EXPECT_FALSE(job.app.m_bConnected);
+            EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << job.log().toStdString();
+            if (std::string(c.name) == "server cannot be stopped") {
+                EXPECT_EQ(ServiceControl::processId(own.server.name()), pid) << "the same process, untouched";
+                // It held the stop we sent while it was frozen; let it have it.
+                ::kill(pid, SIGCONT);
+                ASSERT_TRUE(ServiceControl::waitFor(own.server.name(), ServiceState::Stopped, kServerWait));
+                ASSERT_TRUE(startServer(own.server)) << own.server.log();
+            }
+            if (running) {
+                EXPECT_TRUE(own.server.acceptsConnections()) << own.server.log();
+                EXPECT_TRUE(own.ownDataReadable()) << "its own ibdata1 is in place";
+            } else {
+                EXPECT_EQ(ServiceControl::query(own.server.name()), ServiceState::Stopped);
+                EXPECT_TRUE(readAll(own.server.ibdata()) == before) << "in place, byte for byte";
+            }
+            own.machine.dir().write(QStringLiteral("program/veltrax"), goodTemplate);
+        }
+    }
+}
+
+} // namespace
