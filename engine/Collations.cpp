@@ -18,15 +18,27 @@ constexpr Entry kCollations[] = {
 #include "engine/CollationTable.inc"
 };
 
+const Entry* find(std::uint16_t id)
+{
+    const auto it = std::lower_bound(std::begin(kCollations), std::end(kCollations), id,
+                                     [](const Entry& entry, std::uint16_t wanted) { return entry.id < wanted; });
+    return it == std::end(kCollations) || it->id != id ? nullptr : it;
+}
+
 } // namespace
 
 Collation Collations::Find(std::uint16_t id)
 {
-    const auto it = std::lower_bound(std::begin(kCollations), std::end(kCollations), id,
-                                     [](const Entry& entry, std::uint16_t wanted) { return entry.id < wanted; });
-    if (it == std::end(kCollations) || it->id != id)
+    const Entry* entry = find(id);
+    if (!entry)
         return {};
-    return {it->id, QString::fromLatin1(it->name), QString::fromLatin1(it->charset), it->maxBytes};
+    return {entry->id, QString::fromLatin1(entry->name), QString::fromLatin1(entry->charset), entry->maxBytes};
+}
+
+QLatin1StringView Collations::CharsetOf(std::uint16_t id)
+{
+    const Entry* entry = find(id);
+    return entry ? QLatin1StringView(entry->charset) : QLatin1StringView("");
 }
 
 } // namespace engine

@@ -18,6 +18,10 @@ class Collations {
 public:
     // The collation with that number; an empty name for an unknown number.
     static Collation Find(std::uint16_t id);
+    // Its character set's name ("" for an unknown number), without copying.
+    static QLatin1StringView CharsetOf(std::uint16_t id);
+    // True for the utf8mb3 and utf8mb4 collations.
+    static bool IsUtf8(std::uint16_t id) { return CharsetOf(id).startsWith(QLatin1String("utf8")); }
 };
 
 } // namespace engine

@@ -56,6 +56,54 @@ inline constexpr ColumnTypeCode TYPE_MULTILINESTRING = 0xAC;
 inline constexpr ColumnTypeCode TYPE_MULTIPOLYGON = 0xAD;
 inline constexpr ColumnTypeCode TYPE_GEOMETRYCOLLECTION = 0xAE;
 
+// The groups of codes that the readers and the statements switch on.
+constexpr bool isSpatialCode(ColumnTypeCode code)
+{
+    return code == TYPE_GEOMETRY_OTHER || (code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION);
+}
+
+// BINARY, VARBINARY and the BLOB family: byte strings without a character set.
+constexpr bool isBinaryStringCode(ColumnTypeCode code)
+{
+    return code >= TYPE_BINARY && code <= TYPE_LONGBLOB;
+}
+
+// The TEXT and BLOB families and the spatial types: values of no fixed size.
+constexpr bool isTextOrBlobCode(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_TINYTEXT: case TYPE_TEXT: case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT:
+    case TYPE_TINYBLOB: case TYPE_BLOB: case TYPE_MEDIUMBLOB: case TYPE_LONGBLOB:
+        return true;
+    default:
+        return isSpatialCode(code);
+    }
+}
+
+// Columns whose values are text in a character set.
+constexpr bool isCharacterCode(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_TINYTEXT: case TYPE_TEXT:
+    case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT: case TYPE_ENUM: case TYPE_SET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// TIME, DATETIME and TIMESTAMP in any of their formats: they may keep fractions.
+constexpr bool isTimeOfDayCode(ColumnTypeCode code)
+{
+    switch (code) {
+    case TYPE_TIMESTAMP: case TYPE_DATETIME: case TYPE_TIME:
+    case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Bytes of fractional seconds kept for 0..6 decimals in the 5.6 formats.
 constexpr unsigned fractionalSecondBytes(unsigned decimals)
 {

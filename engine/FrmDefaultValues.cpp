@@ -75,11 +75,6 @@ constexpr std::array kBlobWidths{
     BlobWidth{TYPE_LONGTEXT, 12},  BlobWidth{TYPE_LONGBLOB, 12},  BlobWidth{TYPE_GEOMETRY_OTHER, 12},
 };
 
-bool isGeometry(ColumnTypeCode code)
-{
-    return code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION;
-}
-
 bool isUnsigned(const QString& sign)
 {
     return sign == QLatin1String("unsigned") || sign == QLatin1String("unsigned zerofill");
@@ -250,7 +245,7 @@ std::uint32_t FrmDefaultValues::valueWidth(const DefaultColInfo& c, std::uint8_t
         if (b.code == c.typeCode)
             return b.width;
     }
-    if (isGeometry(c.typeCode))
+    if (isSpatialCode(c.typeCode))
         return 12;
     const unsigned decimals = temporalDecimals(c.typeCode, c.length);
     switch (c.typeCode) {
@@ -280,7 +275,7 @@ FrmDefaultValues::NullTest FrmDefaultValues::nullTestOf(ColumnTypeCode code)
         if (b.code == code)
             return NullTest::Blob;
     }
-    if (isGeometry(code))
+    if (isSpatialCode(code))
         return NullTest::Blob;
     switch (code) {
     case TYPE_OLD_DECIMAL: case TYPE_TINYINT: case TYPE_SMALLINT: case TYPE_INT: case TYPE_FLOAT:

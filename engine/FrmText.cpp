@@ -1,5 +1,7 @@
 #include "engine/FrmText.h"
 
+#include "engine/Collations.h"
+
 #include <QByteArray>
 #include <QStringDecoder>
 
@@ -37,11 +39,7 @@ QString FrmText::windows1252(std::span<const std::uint8_t> bytes)
 
 bool FrmText::isUtf8Collation(std::uint16_t collation)
 {
-    // MariaDB numbers its NO PAD variants 1024 above the PAD SPACE ones.
-    const std::uint16_t c = collation >= 1024 && collation < 2048 ? collation - 1024 : collation;
-    return c == 33 || c == 83 || c == 223 || c == 45 || c == 46 || c == 76
-        || (c >= 192 && c <= 215) || (c >= 224 && c <= 247)
-        || (c >= 2048 && c <= 2559); // the UCA 14.0 collations of 10.10 and later
+    return Collations::IsUtf8(collation);
 }
 
 QString FrmText::columnText(std::span<const std::uint8_t> bytes, std::uint16_t collation)

@@ -14,42 +14,10 @@ namespace engine {
 
 namespace {
 
-bool isCharacterType(ColumnTypeCode code)
-{
-    switch (code) {
-    case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_TINYTEXT: case TYPE_TEXT:
-    case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT: case TYPE_ENUM: case TYPE_SET:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isTextOrBlob(ColumnTypeCode code)
-{
-    switch (code) {
-    case TYPE_TINYTEXT: case TYPE_TEXT: case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT:
-    case TYPE_TINYBLOB: case TYPE_BLOB: case TYPE_MEDIUMBLOB: case TYPE_LONGBLOB:
-        return true;
-    default:
-        return code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION;
-    }
-}
-
-bool isTemporal(ColumnTypeCode code)
-{
-    switch (code) {
-    case TYPE_TIMESTAMP: case TYPE_DATETIME: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Character columns count their length in characters, the definition in bytes.
 unsigned bytesPerCharacter(const ColumnInformation& column)
 {
-    if (!isCharacterType(column.m_typeCode))
+    if (!isCharacterCode(column.m_typeCode))
         return 1;
     const unsigned maxBytes = Collations::Find(column.m_charset).m_maxBytes;
     return maxBytes == 0 ? 1 : maxBytes;
@@ -106,11 +74,11 @@ QString TableStatements::TypeText(const ColumnInformation& column)
         return type + QLatin1Char('(') + (members.isEmpty() ? QStringLiteral("''") : members.join(QLatin1Char(',')))
             + QStringLiteral(") ");
     }
-    if (isTemporal(code)) {
+    if (isTimeOfDayCode(code)) {
         const unsigned decimals = temporalDecimals(code, column.m_length);
         return decimals ? type + QStringLiteral("(%1) ").arg(decimals) : type + QLatin1Char(' ');
     }
-    if (isTextOrBlob(code) || type == QLatin1String("date"))
+    if (isTextOrBlobCode(code) || type == QLatin1String("date"))
         return type + QLatin1Char(' ');
     if (type == QLatin1String("double") || type == QLatin1String("float")) {
         const std::uint8_t flags = column.m_packFlags;
@@ -147,7 +115,7 @@ QString TableStatements::DefaultClause(const ColumnInformation& column)
 QString TableStatements::ColumnClause(const TableInformation& table, const ColumnInformation& column)
 {
     QString clause = RowWriter::QuoteName(column.m_name) + QLatin1Char(' ') + TypeText(column);
-    if (isCharacterType(column.m_typeCode)) {
+    if (isCharacterCode(column.m_typeCode)) {
         const Collation collation = Collations::Find(column.m_charset);
         if (!collation.m_name.isEmpty())
             clause += QStringLiteral("character set %1 collate %2 ").arg(collation.m_charset, collation.m_name);
@@ -204,7 +172,7 @@ QString TableStatements::KeyClause(const TableInformation& table)
             // Full-text keys take whole columns; other keys on text and blob
             // columns need the prefix, counted in characters.
             const unsigned prefix = parts[k].m_prefixLength / bytesPerCharacter(column);
-            if (isTextOrBlob(column.m_typeCode) && prefix > 0 && first.m_kind != QLatin1String("FULLTEXT Key"))
+            if (isTextOrBlobCode(column.m_typeCode) && prefix > 0 && first.m_kind != QLatin1String("FULLTEXT Key"))
                 reference += QStringLiteral("(%1)").arg(prefix);
             references << reference;
         }

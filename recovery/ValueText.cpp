@@ -1,5 +1,8 @@
 #include "recovery/ValueText.h"
 
+#include "engine/Collations.h"
+#include "engine/FrmText.h"
+
 #include "platform/ByteReader.h"
 
 #include <QByteArrayView>
@@ -58,12 +61,6 @@ constexpr std::array<std::uint32_t, 7> kDatetimeHiresBytes{5, 6, 6, 7, 7, 7, 8};
 constexpr std::array<std::uint32_t, 7> kTimestampHiresFractionBytes{0, 1, 1, 2, 2, 3, 3};
 constexpr std::uint64_t kDatetime2Bias = 0x8000000000ull;
 constexpr std::uint64_t kTime2Bias = 0x800000ull;
-
-// The server's latin1 is Windows-1252 with the five undefined bytes kept.
-constexpr std::array<char16_t, 32> kCp1252High{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString pad(std::uint64_t value, int width)
 {
@@ -437,10 +434,7 @@ QString ValueText::setText(std::uint64_t bits, const QStringList& members)
 
 bool ValueText::isUtf8Collation(std::uint16_t collation)
 {
-    // The no-pad variants are their base collation + 1024.
-    const std::uint16_t c = collation >= 1024 && collation < 2048 ? collation - 1024 : collation;
-    return c == 33 || c == 45 || c == 46 || c == 83 || (c >= 192 && c <= 215) || c == 223
-        || (c >= 224 && c <= 247) || c == 253 || (c >= 576 && c <= 579) || (c >= 608 && c <= 611);
+    return engine::Collations::IsUtf8(collation);
 }
 
 QString ValueText::characterText(std::span<const std::uint8_t> bytes, std::uint16_t collation)
@@ -448,11 +442,11 @@ QString ValueText::characterText(std::span<const std::uint8_t> bytes, std::uint1
     const auto size = static_cast<qsizetype>(bytes.size());
     if (isUtf8Collation(collation))
         return QString::fromUtf8(QByteArrayView(bytes.data(), size));
-    const std::uint16_t c = collation >= 1024 && collation < 2048 ? collation - 1024 : collation;
-    const bool ucs2 = c == 35 || c == 90 || (c >= 128 && c <= 151) || c == 159 || (c >= 640 && c <= 642);
-    const bool utf16 = c == 54 || c == 55 || (c >= 101 && c <= 124) || (c >= 672 && c <= 674);
-    const bool utf16le = c == 56 || c == 62;
-    const bool utf32 = c == 60 || c == 61 || (c >= 160 && c <= 183) || (c >= 736 && c <= 738);
+    const QLatin1StringView charset = engine::Collations::CharsetOf(collation);
+    const bool ucs2 = charset == QLatin1String("ucs2");
+    const bool utf16 = charset == QLatin1String("utf16");
+    const bool utf16le = charset == QLatin1String("utf16le");
+    const bool utf32 = charset == QLatin1String("utf32");
     QString text;
     if (ucs2 || utf16 || utf16le) {
         text.reserve(size / 2);
@@ -469,12 +463,7 @@ QString ValueText::characterText(std::span<const std::uint8_t> bytes, std::uint1
         }
         return text;
     }
-    text.resize(size);
-    for (qsizetype i = 0; i < size; ++i) {
-        const std::uint8_t b = bytes[i];
-        text[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b));
-    }
-    return text;
+    return engine::FrmText::windows1252(bytes);
 }
 
 } // namespace recovery

@@ -51,22 +51,6 @@ bool isUnsigned(const tempColInfo& column)
     return column.m_signText.contains(QLatin1String("unsigned"), Qt::CaseInsensitive);
 }
 
-bool isBlobOrText(ColumnTypeCode code)
-{
-    switch (code) {
-    case TYPE_TINYTEXT: case TYPE_TEXT: case TYPE_MEDIUMTEXT: case TYPE_LONGTEXT:
-    case TYPE_TINYBLOB: case TYPE_BLOB: case TYPE_MEDIUMBLOB: case TYPE_LONGBLOB:
-        return true;
-    default:
-        return code >= TYPE_GEOMETRY && code <= TYPE_GEOMETRYCOLLECTION;
-    }
-}
-
-bool isBinaryCode(ColumnTypeCode code)
-{
-    return code == TYPE_BINARY || code == TYPE_VARBINARY || (code >= TYPE_BLOB && code <= TYPE_LONGBLOB);
-}
-
 std::uint32_t fixedWidthOf(const tempColInfo& c)
 {
     const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length);
@@ -96,7 +80,7 @@ Result<RowValue> integerValue(const tempColInfo& c, ByteReader& r, unsigned n)
 
 Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8_t> bytes)
 {
-    const bool binary = isBinaryCode(c.m_typeCode);
+    const bool binary = isBinaryStringCode(c.m_typeCode);
     std::size_t size = bytes.size();
     // The server pads CHAR with blanks and strips them when it reads.
     if (c.m_typeCode == TYPE_CHAR && c.m_charset != kBinaryCollation)
@@ -148,7 +132,7 @@ std::optional<FieldShape> InnodbColumnDecoder::shapeOf(const tempColInfo& column
         return FieldShape{column.m_length, false};
     if (code == TYPE_VARCHAR || code == TYPE_VAR_STRING || code == TYPE_VARBINARY || code == TYPE_OLD_DECIMAL)
         return FieldShape{0, column.m_length > 255};
-    if (isBlobOrText(code) || code == TYPE_GEOMETRY_OTHER)
+    if (isTextOrBlobCode(code) || code == TYPE_GEOMETRY_OTHER)
         return FieldShape{0, true};
     const std::uint32_t width = fixedWidthOf(column);
     if (width == 0)

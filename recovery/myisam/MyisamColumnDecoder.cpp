@@ -61,16 +61,6 @@ bool isUnsigned(const ColumnInformation& c)
     return c.m_signText == QLatin1String("unsigned") || c.m_signText == QLatin1String("unsigned zerofill");
 }
 
-bool isBinaryType(engine::ColumnTypeCode code)
-{
-    return code >= engine::TYPE_BINARY && code <= engine::TYPE_LONGBLOB;
-}
-
-bool isSpatial(engine::ColumnTypeCode code)
-{
-    return code == engine::TYPE_GEOMETRY_OTHER || (code >= engine::TYPE_GEOMETRY && code <= engine::TYPE_GEOMETRYCOLLECTION);
-}
-
 RowValue integerValue(const ColumnInformation& c, ByteReader& r, unsigned bytes)
 {
     const std::uint64_t raw = r.uintLe(bytes);
@@ -117,12 +107,12 @@ RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t
 
 RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
 {
-    if (isSpatial(c.m_typeCode))
+    if (engine::isSpatialCode(c.m_typeCode))
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Spatial type Data"));
     const bool large = c.m_typeCode == engine::TYPE_MEDIUMBLOB || c.m_typeCode == engine::TYPE_LONGBLOB;
     if (large && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Large data of longblob"));
-    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, isBinaryType(c.m_typeCode) ? 0 : c.m_charset));
+    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, engine::isBinaryStringCode(c.m_typeCode) ? 0 : c.m_charset));
 }
 
 platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
