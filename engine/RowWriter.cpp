@@ -56,7 +56,7 @@ bool RowWriter::Write(const std::vector<RowValue>& values)
             m_engine.m_rowObserver(m_columns, values);
         for (std::size_t i = 0; i < m_columns.size(); ++i)
             m_engine.m_pageRows.push_back(
-                {m_columns[i].m_name, i < values.size() ? values[i].m_text : QStringLiteral("null")});
+                {m_columns[i].m_name, i < values.size() ? values[i].text() : QStringLiteral("null")});
         return true;
     }
     return insert(values);
@@ -72,7 +72,7 @@ bool RowWriter::insert(const std::vector<RowValue>& values)
         if (i >= values.size() || values[i].m_isNull)
             parameters.emplace_back(std::nullopt);
         else
-            parameters.emplace_back(values[i].m_bytes);
+            parameters.emplace_back(values[i].bytes());
     }
     ++m_engine.m_rowsWritten;
     try {

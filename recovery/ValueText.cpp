@@ -7,10 +7,12 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 // Stored forms turned into text here (B = big-endian):
@@ -62,28 +64,33 @@ constexpr std::array<std::uint32_t, 7> kTimestampHiresFractionBytes{0, 1, 1, 2, 
 constexpr std::uint64_t kDatetime2Bias = 0x8000000000ull;
 constexpr std::uint64_t kTime2Bias = 0x800000ull;
 
-QString pad(std::uint64_t value, int width)
-{
-    return QString::number(value).rightJustified(width, QLatin1Char('0'));
-}
-
-QString fractionText(std::uint32_t micros, unsigned decimals)
+void fractionText(ShortText& out, std::uint32_t micros, unsigned decimals)
 {
     if (decimals == 0)
-        return {};
+        return;
     const unsigned shown = decimals > 6 ? 6 : decimals;
-    return QLatin1Char('.') + pad(micros / kPowersOf10[6 - shown], static_cast<int>(shown));
+    out.append('.');
+    out.appendNumber(micros / kPowersOf10[6 - shown], shown);
 }
 
-QString hmsText(bool negative, std::uint64_t hours, std::uint64_t minutes, std::uint64_t seconds)
+void hmsText(ShortText& out, bool negative, std::uint64_t hours, std::uint64_t minutes, std::uint64_t seconds)
 {
-    return (negative ? QStringLiteral("-") : QString()) + pad(hours, 2) + QLatin1Char(':') + pad(minutes, 2)
-        + QLatin1Char(':') + pad(seconds, 2);
+    if (negative)
+        out.append('-');
+    out.appendNumber(hours, 2);
+    out.append(':');
+    out.appendNumber(minutes, 2);
+    out.append(':');
+    out.appendNumber(seconds, 2);
 }
 
-QString ymdText(std::uint64_t year, std::uint64_t month, std::uint64_t day)
+void ymdText(ShortText& out, std::uint64_t year, std::uint64_t month, std::uint64_t day)
 {
-    return pad(year, 4) + QLatin1Char('-') + pad(month, 2) + QLatin1Char('-') + pad(day, 2);
+    out.appendNumber(year, 4);
+    out.append('-');
+    out.appendNumber(month, 2);
+    out.append('-');
+    out.appendNumber(day, 2);
 }
 
 // Days since 1970-01-01 to the civil date (proleptic Gregorian).
@@ -102,7 +109,8 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 
 // Shortest digits and decimal exponent (value = 0.DIGITS * 10^decpt).
 struct Digits {
-    std::string digits;
+    char digits[32];
+    int length = 0;
     int decpt = 0;
     bool negative = false;
 };
@@ -118,46 +126,76 @@ Digits shortestDigits(double value, int maxDigits)
         r = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, maxDigits - 1);
     else
         r = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
-    const std::string text(buffer, r.ptr);
-    const std::size_t e = text.find('e');
-    for (std::size_t i = 0; i < e; ++i)
-        if (text[i] != '.')
-            out.digits += text[i];
-    while (out.digits.size() > 1 && out.digits.back() == '0')
-        out.digits.pop_back();
-    out.decpt = std::stoi(text.substr(e + 1)) + 1;
+    const char* e = buffer;
+    while (e < r.ptr && *e != 'e')
+        ++e;
+    for (const char* c = buffer; c < e && out.length < static_cast<int>(sizeof out.digits); ++c)
+        if (*c != '.')
+            out.digits[out.length++] = *c;
+    while (out.length > 1 && out.digits[out.length - 1] == '0')
+        --out.length;
+    // The exponent: "e+05" or "e-05"; from_chars takes no '+'.
+    const char* exponent = e + 1 < r.ptr && e[1] == '+' ? e + 2 : e + 1;
+    int power = 0;
+    std::from_chars(exponent, r.ptr, power);
+    out.decpt = power + 1;
     return out;
 }
 
 // The server's layout: fixed notation unless the decimal exponent is far out.
-QString layoutDigits(const Digits& d)
+ShortText layoutDigits(const Digits& d)
 {
-    const int len = static_cast<int>(d.digits.size());
-    std::string text = d.negative ? "-" : "";
-    if (d.digits == "0")
-        return QString::fromStdString(text + "0");
+    ShortText text;
+    if (d.negative)
+        text.append('-');
+    const int len = d.length;
+    if (len == 1 && d.digits[0] == '0') {
+        text.append('0');
+        return text;
+    }
     const bool fixed = d.decpt >= -14 && (d.decpt <= 15 || len > d.decpt);
     if (fixed) {
-        if (d.decpt <= 0)
-            text += "0." + std::string(static_cast<std::size_t>(-d.decpt), '0') + d.digits;
-        else if (d.decpt < len)
-            text += d.digits.substr(0, static_cast<std::size_t>(d.decpt)) + "." + d.digits.substr(static_cast<std::size_t>(d.decpt));
-        else
-            text += d.digits + std::string(static_cast<std::size_t>(d.decpt - len), '0');
+        if (d.decpt <= 0) {
+            text.append("0.", 2);
+            for (int i = 0; i < -d.decpt; ++i)
+                text.append('0');
+            text.append(d.digits, static_cast<std::size_t>(len));
+        } else if (d.decpt < len) {
+            text.append(d.digits, static_cast<std::size_t>(d.decpt));
+            text.append('.');
+            text.append(d.digits + d.decpt, static_cast<std::size_t>(len - d.decpt));
+        } else {
+            text.append(d.digits, static_cast<std::size_t>(len));
+            for (int i = len; i < d.decpt; ++i)
+                text.append('0');
+        }
     } else {
-        text += d.digits.substr(0, 1);
-        if (len > 1)
-            text += "." + d.digits.substr(1);
-        text += "e" + std::to_string(d.decpt - 1);
+        text.append(d.digits[0]);
+        if (len > 1) {
+            text.append('.');
+            text.append(d.digits + 1, static_cast<std::size_t>(len - 1));
+        }
+        text.append('e');
+        const int power = d.decpt - 1;
+        if (power < 0)
+            text.append('-');
+        text.appendNumber(static_cast<std::uint64_t>(power < 0 ? -power : power));
     }
-    return QString::fromStdString(text);
+    return text;
 }
 
-QString nonFiniteText(double value)
+ShortText asciiOf(const char* chars)
+{
+    ShortText text;
+    text.append(chars, std::strlen(chars));
+    return text;
+}
+
+ShortText nonFiniteAscii(double value)
 {
     if (std::isnan(value))
-        return QStringLiteral("nan");
-    return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+        return asciiOf("nan");
+    return asciiOf(value < 0 ? "-inf" : "inf");
 }
 
 DecodeError corrupt(std::uint64_t offset, const std::string& what)
@@ -165,7 +203,7 @@ DecodeError corrupt(std::uint64_t offset, const std::string& what)
     return DecodeError{DecodeErrorCode::Corrupt, offset, what};
 }
 
-Result<QString> timeHiresText(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
+Result<ShortText> timeHiresText(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
 {
     ByteReader r(bytes, offset);
     const std::uint64_t stored = r.uintBe(static_cast<unsigned>(bytes.size()));
@@ -174,11 +212,13 @@ Result<QString> timeHiresText(std::span<const std::uint8_t> bytes, unsigned deci
     const bool negative = stored < zero;
     const std::uint64_t magnitude = (negative ? zero - stored : stored - zero) * unit;
     const std::uint64_t seconds = magnitude / 1000000;
-    return hmsText(negative, seconds / 3600, seconds / 60 % 60, seconds % 60)
-        + fractionText(static_cast<std::uint32_t>(magnitude % 1000000), decimals);
+    ShortText text;
+    hmsText(text, negative, seconds / 3600, seconds / 60 % 60, seconds % 60);
+    fractionText(text, static_cast<std::uint32_t>(magnitude % 1000000), decimals);
+    return text;
 }
 
-Result<QString> datetimeHiresText(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
+Result<ShortText> datetimeHiresText(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
 {
     ByteReader r(bytes, offset);
     std::uint64_t packed = r.uintBe(static_cast<unsigned>(bytes.size()));
@@ -192,8 +232,12 @@ Result<QString> datetimeHiresText(std::span<const std::uint8_t> bytes, unsigned 
     const std::uint64_t day = packed % 32, month = packed / 32 % 13, year = packed / 32 / 13;
     if (year > 9999)
         return corrupt(offset, "DATETIME year out of range");
-    return ymdText(year, month, day) + QLatin1Char(' ') + hmsText(false, hour, minute, second)
-        + fractionText(micros, decimals);
+    ShortText text;
+    ymdText(text, year, month, day);
+    text.append(' ');
+    hmsText(text, false, hour, minute, second);
+    fractionText(text, micros, decimals);
+    return text;
 }
 
 std::uint32_t microsOfFraction(std::uint64_t fraction, unsigned fractionBytes)
@@ -205,7 +249,7 @@ std::uint32_t microsOfFraction(std::uint64_t fraction, unsigned fractionBytes)
     }
 }
 
-Result<QString> time2Text(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
+Result<ShortText> time2Text(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
 {
     const unsigned fb = engine::fractionalSecondBytes(decimals);
     ByteReader r(bytes, offset);
@@ -217,10 +261,13 @@ Result<QString> time2Text(std::span<const std::uint8_t> bytes, unsigned decimals
     const std::uint32_t micros = microsOfFraction(magnitude & ((1ull << (8 * fb)) - 1), fb);
     if (micros >= 1000000 || (hms & 0x3F) > 59 || ((hms >> 6) & 0x3F) > 59)
         return corrupt(offset, "TIME field out of range");
-    return hmsText(negative, (hms >> 12) & 0x3FF, (hms >> 6) & 0x3F, hms & 0x3F) + fractionText(micros, decimals);
+    ShortText text;
+    hmsText(text, negative, (hms >> 12) & 0x3FF, (hms >> 6) & 0x3F, hms & 0x3F);
+    fractionText(text, micros, decimals);
+    return text;
 }
 
-Result<QString> datetime2Text(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
+Result<ShortText> datetime2Text(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
 {
     const unsigned fb = engine::fractionalSecondBytes(decimals);
     ByteReader r(bytes, offset);
@@ -233,11 +280,35 @@ Result<QString> datetime2Text(std::span<const std::uint8_t> bytes, unsigned deci
     const std::uint32_t micros = microsOfFraction(fraction, fb);
     if (micros >= 1000000)
         return corrupt(offset, "DATETIME fraction out of range");
-    return ymdText(ym / 13, ym % 13, ymd & 31) + QLatin1Char(' ')
-        + hmsText(false, hms >> 12, (hms >> 6) & 0x3F, hms & 0x3F) + fractionText(micros, decimals);
+    ShortText text;
+    ymdText(text, ym / 13, ym % 13, ymd & 31);
+    text.append(' ');
+    hmsText(text, false, hms >> 12, (hms >> 6) & 0x3F, hms & 0x3F);
+    fractionText(text, micros, decimals);
+    return text;
+}
+
+Result<QString> toText(const Result<ShortText>& ascii)
+{
+    if (!ascii)
+        return ascii.error();
+    return ascii->toString();
 }
 
 } // namespace
+
+void ShortText::appendNumber(std::uint64_t value, unsigned width)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const auto count = static_cast<std::size_t>(end - digits);
+    if (count < width) {
+        const std::size_t zeros = std::min<std::size_t>(width - count, kCapacity - m_size);
+        std::fill_n(m_chars + m_size, zeros, '0');
+        m_size += zeros;
+    }
+    append(digits, count);
+}
 
 std::int64_t ValueText::signExtend(std::uint64_t raw, unsigned bytes)
 {
@@ -247,33 +318,64 @@ std::int64_t ValueText::signExtend(std::uint64_t raw, unsigned bytes)
     return static_cast<std::int64_t>(raw << shift) >> shift;
 }
 
+ShortText ValueText::signedAscii(std::int64_t value)
+{
+    ShortText text;
+    if (value < 0)
+        text.append('-');
+    text.appendNumber(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
+    return text;
+}
+
+ShortText ValueText::unsignedAscii(std::uint64_t value)
+{
+    ShortText text;
+    text.appendNumber(value);
+    return text;
+}
+
 QString ValueText::signedText(std::int64_t value)
 {
-    return QString::number(value);
+    return signedAscii(value).toString();
 }
 
 QString ValueText::unsignedText(std::uint64_t value)
 {
-    return QString::number(value);
+    return unsignedAscii(value).toString();
+}
+
+ShortText ValueText::doubleAscii(double value)
+{
+    if (!std::isfinite(value))
+        return nonFiniteAscii(value);
+    return layoutDigits(shortestDigits(value, 0));
+}
+
+ShortText ValueText::floatAscii(float value)
+{
+    if (!std::isfinite(value))
+        return nonFiniteAscii(value);
+    return layoutDigits(shortestDigits(static_cast<double>(value), 6));
+}
+
+ShortText ValueText::floatExactAscii(float value)
+{
+    return doubleAscii(static_cast<double>(value));
 }
 
 QString ValueText::doubleText(double value)
 {
-    if (!std::isfinite(value))
-        return nonFiniteText(value);
-    return layoutDigits(shortestDigits(value, 0));
+    return doubleAscii(value).toString();
 }
 
 QString ValueText::floatText(float value)
 {
-    if (!std::isfinite(value))
-        return nonFiniteText(value);
-    return layoutDigits(shortestDigits(static_cast<double>(value), 6));
+    return floatAscii(value).toString();
 }
 
 QString ValueText::floatExactText(float value)
 {
-    return doubleText(static_cast<double>(value));
+    return floatExactAscii(value).toString();
 }
 
 std::uint32_t ValueText::decimalStoredSize(std::uint32_t precision, std::uint32_t scale)
@@ -286,84 +388,137 @@ std::uint32_t ValueText::decimalStoredSize(std::uint32_t precision, std::uint32_
 Result<QString> ValueText::decimalText(std::span<const std::uint8_t> bytes, std::uint32_t precision,
                                        std::uint32_t scale, std::uint64_t offset)
 {
+    return toText(decimalAscii(bytes, precision, scale, offset));
+}
+
+Result<ShortText> ValueText::decimalAscii(std::span<const std::uint8_t> bytes, std::uint32_t precision,
+                                          std::uint32_t scale, std::uint64_t offset)
+{
     const std::uint32_t size = decimalStoredSize(precision, scale);
     if (size == 0 || bytes.size() != size)
         return corrupt(offset, "DECIMAL value of the wrong size");
+    const std::uint32_t intDigits = precision > scale ? precision - scale : 0;
+    // The server keeps at most 65 digits; a damaged definition may claim more.
+    std::array<std::uint8_t, 64> plain{};
+    if (intDigits + scale + 3 > ShortText::kCapacity || size > plain.size())
+        return corrupt(offset, "DECIMAL wider than any the server writes");
     // Undo the storage bias: top bit set = not negative; a negative value is
     // kept with every byte inverted.
-    std::vector<std::uint8_t> plain(bytes.begin(), bytes.end());
+    std::copy(bytes.begin(), bytes.end(), plain.begin());
     const bool negative = !(plain[0] & 0x80);
     plain[0] ^= 0x80;
     if (negative)
-        for (std::uint8_t& b : plain)
-            b = static_cast<std::uint8_t>(~b);
+        for (std::uint32_t i = 0; i < size; ++i)
+            plain[i] = static_cast<std::uint8_t>(~plain[i]);
 
-    ByteReader r(plain, offset);
-    const std::uint32_t intDigits = precision > scale ? precision - scale : 0;
-    std::string integer;
-    std::string fraction;
-    const auto group = [&](std::uint32_t digits, std::string& out) -> bool {
-        if (digits == 0)
+    ByteReader r(std::span<const std::uint8_t>(plain.data(), size), offset);
+    ShortText digits;  // integer digits, then exactly `scale` fraction digits
+    const auto group = [&](std::uint32_t count) -> bool {
+        if (count == 0)
             return true;
-        const std::uint32_t n = digits == kDigitsPerGroup ? kGroupBytes : kLeftoverBytes[digits];
+        const std::uint32_t n = count == kDigitsPerGroup ? kGroupBytes : kLeftoverBytes[count];
         const std::uint64_t v = r.uintBe(n);
-        if (v >= kPowersOf10[digits])
+        if (v >= kPowersOf10[count])
             return false;
-        std::string text = std::to_string(v);
-        out += std::string(digits - text.size(), '0') + text;
+        digits.appendNumber(v, count);
         return true;
     };
-    bool ok = group(intDigits % kDigitsPerGroup, integer);
+    bool ok = group(intDigits % kDigitsPerGroup);
     for (std::uint32_t i = 0; ok && i < intDigits / kDigitsPerGroup; ++i)
-        ok = group(kDigitsPerGroup, integer);
+        ok = group(kDigitsPerGroup);
     for (std::uint32_t i = 0; ok && i < scale / kDigitsPerGroup; ++i)
-        ok = group(kDigitsPerGroup, fraction);
+        ok = group(kDigitsPerGroup);
     if (ok)
-        ok = group(scale % kDigitsPerGroup, fraction);
+        ok = group(scale % kDigitsPerGroup);
     if (!ok || !r)
         return corrupt(offset, "DECIMAL digit group out of range");
 
-    const std::size_t firstDigit = integer.find_first_not_of('0');
-    integer = firstDigit == std::string::npos ? "0" : integer.substr(firstDigit);
-    std::string text = integer;
-    if (scale > 0)
-        text += "." + fraction;
+    const char* d = digits.data();
+    std::uint32_t first = 0;
+    while (first < intDigits && d[first] == '0')
+        ++first;
+    bool nonZero = false;
+    for (std::uint32_t i = first; i < intDigits + scale; ++i)
+        nonZero = nonZero || d[i] != '0';
+    ShortText text;
     // The server never prints a negative zero.
-    if (negative && text.find_first_not_of("0.") != std::string::npos)
-        text = "-" + text;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    if (negative && nonZero)
+        text.append('-');
+    if (first == intDigits)
+        text.append('0');
+    else
+        text.append(d + first, intDigits - first);
+    if (scale > 0) {
+        text.append('.');
+        text.append(d + intDigits, scale);
+    }
+    return text;
 }
 
 QString ValueText::dateText(std::uint32_t packed)
 {
-    return ymdText(packed >> 9, (packed >> 5) & 15, packed & 31);
+    return dateAscii(packed).toString();
 }
 
 QString ValueText::datetimeText(std::uint64_t number)
 {
-    const std::uint64_t date = number / 1000000, time = number % 1000000;
-    return ymdText(date / 10000, date / 100 % 100, date % 100) + QLatin1Char(' ')
-        + hmsText(false, time / 10000, time / 100 % 100, time % 100);
+    return datetimeAscii(number).toString();
 }
 
 QString ValueText::timeText(std::int64_t number)
 {
-    const bool negative = number < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number);
-    return hmsText(negative, magnitude / 10000, magnitude / 100 % 100, magnitude % 100);
+    return timeAscii(number).toString();
 }
 
 QString ValueText::timestampText(std::uint32_t seconds, std::uint32_t micros, unsigned decimals)
 {
-    if (seconds == 0 && micros == 0)
-        return QStringLiteral("0000-00-00 00:00:00") + fractionText(0, decimals);
+    return timestampAscii(seconds, micros, decimals).toString();
+}
+
+ShortText ValueText::dateAscii(std::uint32_t packed)
+{
+    ShortText text;
+    ymdText(text, packed >> 9, (packed >> 5) & 15, packed & 31);
+    return text;
+}
+
+ShortText ValueText::datetimeAscii(std::uint64_t number)
+{
+    const std::uint64_t date = number / 1000000, time = number % 1000000;
+    ShortText text;
+    ymdText(text, date / 10000, date / 100 % 100, date % 100);
+    text.append(' ');
+    hmsText(text, false, time / 10000, time / 100 % 100, time % 100);
+    return text;
+}
+
+ShortText ValueText::timeAscii(std::int64_t number)
+{
+    const bool negative = number < 0;
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(number) : static_cast<std::uint64_t>(number);
+    ShortText text;
+    hmsText(text, negative, magnitude / 10000, magnitude / 100 % 100, magnitude % 100);
+    return text;
+}
+
+ShortText ValueText::timestampAscii(std::uint32_t seconds, std::uint32_t micros, unsigned decimals)
+{
+    ShortText text;
+    if (seconds == 0 && micros == 0) {
+        text.append("0000-00-00 00:00:00", 19);
+        fractionText(text, 0, decimals);
+        return text;
+    }
     std::int64_t year = 0;
     unsigned month = 0;
     unsigned day = 0;
     civilFromDays(seconds / 86400, year, month, day);
     const std::uint32_t t = seconds % 86400;
-    return ymdText(static_cast<std::uint64_t>(year), month, day) + QLatin1Char(' ')
-        + hmsText(false, t / 3600, t / 60 % 60, t % 60) + fractionText(micros, decimals);
+    ymdText(text, static_cast<std::uint64_t>(year), month, day);
+    text.append(' ');
+    hmsText(text, false, t / 3600, t / 60 % 60, t % 60);
+    fractionText(text, micros, decimals);
+    return text;
 }
 
 QString ValueText::yearText(std::uint8_t stored)
@@ -388,6 +543,12 @@ std::uint32_t ValueText::bigEndianTemporalSize(ColumnTypeCode code, std::uint32_
 Result<QString> ValueText::bigEndianTemporalText(ColumnTypeCode code, std::uint32_t length,
                                                  std::span<const std::uint8_t> bytes, std::uint64_t offset)
 {
+    return toText(bigEndianTemporalAscii(code, length, bytes, offset));
+}
+
+Result<ShortText> ValueText::bigEndianTemporalAscii(ColumnTypeCode code, std::uint32_t length,
+                                                    std::span<const std::uint8_t> bytes, std::uint64_t offset)
+{
     const std::uint32_t size = bigEndianTemporalSize(code, length);
     if (size == 0 || bytes.size() != size)
         return corrupt(offset, "temporal value of the wrong size");
@@ -399,14 +560,14 @@ Result<QString> ValueText::bigEndianTemporalText(ColumnTypeCode code, std::uint3
         const std::uint32_t micros = microsOfFraction(r.uintBe(size - 4), size - 4);
         if (micros >= 1000000)
             return corrupt(offset, "TIMESTAMP fraction out of range");
-        return timestampText(seconds, micros, decimals);
+        return timestampAscii(seconds, micros, decimals);
     }
     case engine::TYPE_TIMESTAMP: {
         const auto seconds = r.u32be();
         const std::uint64_t fraction = r.uintBe(size - 4);
         if (fraction >= kPowersOf10[decimals])
             return corrupt(offset, "TIMESTAMP fraction out of range");
-        return timestampText(seconds, static_cast<std::uint32_t>(fraction * kPowersOf10[6 - decimals]), decimals);
+        return timestampAscii(seconds, static_cast<std::uint32_t>(fraction * kPowersOf10[6 - decimals]), decimals);
     }
     case engine::TYPE_DATETIME2: return datetime2Text(bytes, decimals, offset);
     case engine::TYPE_TIME2: return time2Text(bytes, decimals, offset);
@@ -435,6 +596,17 @@ QString ValueText::setText(std::uint64_t bits, const QStringList& members)
 bool ValueText::isUtf8Collation(std::uint16_t collation)
 {
     return engine::Collations::IsUtf8(collation);
+}
+
+QString ValueText::storedCharacterText(const QByteArray& bytes, std::uint16_t collation)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    return characterText(std::span<const std::uint8_t>(data, static_cast<std::size_t>(bytes.size())), collation);
+}
+
+QString ValueText::hexText(const QByteArray& bytes, std::uint16_t)
+{
+    return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
 QString ValueText::characterText(std::span<const std::uint8_t> bytes, std::uint16_t collation)

@@ -6,10 +6,41 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 namespace recovery {
+
+// A short ASCII text (a number, a date, a decimal) built on the stack, so
+// that a decoder makes one string of it at the end instead of many on the way.
+class ShortText {
+public:
+    static constexpr std::size_t kCapacity = 96;
+    // Characters past the capacity are dropped; callers size their texts
+    // below it (the widest, a DECIMAL(65), takes 67).
+    void append(char c)
+    {
+        if (m_size < kCapacity)
+            m_chars[m_size++] = c;
+    }
+    void append(const char* chars, std::size_t size)
+    {
+        const std::size_t n = size < kCapacity - m_size ? size : kCapacity - m_size;
+        std::copy(chars, chars + n, m_chars + m_size);
+        m_size += n;
+    }
+    // value in decimal digits, zero-padded on the left to `width`.
+    void appendNumber(std::uint64_t value, unsigned width = 0);
+    const char* data() const { return m_chars; }
+    std::size_t size() const { return m_size; }
+    QString toString() const { return QString::fromLatin1(m_chars, static_cast<qsizetype>(m_size)); }
+
+private:
+    char m_chars[kCapacity];
+    std::size_t m_size = 0;
+};
 
 // Value texts shared by the row readers of both engines. Each function takes
 // a number or bytes already taken out of the record (the engines differ in
@@ -24,17 +55,22 @@ public:
     static std::int64_t signExtend(std::uint64_t raw, unsigned bytes);
     static QString signedText(std::int64_t value);
     static QString unsignedText(std::uint64_t value);
+    static ShortText signedAscii(std::int64_t value);
+    static ShortText unsignedAscii(std::uint64_t value);
 
     // DOUBLE as the server prints it: the shortest digits that read back to
     // the same double, fixed notation for decimal exponents -14..15 (and for
     // longer numbers whose digits all lie before the point), else "1.5e-16".
     static QString doubleText(double value);
+    static ShortText doubleAscii(double value);
     // FLOAT as the server prints it: six significant digits, same layout.
     static QString floatText(float value);
     // A FLOAT text that reads back to the same float and never lies beyond
     // it (3.4028234663852886e38 for the largest float, which six or nine
     // digits would round past the range): what a repair sends.
     static QString floatExactText(float value);
+    static ShortText floatAscii(float value);
+    static ShortText floatExactAscii(float value);
 
     // Bytes of a binary DECIMAL(precision, scale).
     static std::uint32_t decimalStoredSize(std::uint32_t precision, std::uint32_t scale);
@@ -44,6 +80,8 @@ public:
     // an error naming `offset`.
     static platform::Result<QString> decimalText(std::span<const std::uint8_t> bytes, std::uint32_t precision,
                                                  std::uint32_t scale, std::uint64_t offset = 0);
+    static platform::Result<ShortText> decimalAscii(std::span<const std::uint8_t> bytes, std::uint32_t precision,
+                                                    std::uint32_t scale, std::uint64_t offset = 0);
 
     // DATE: day in bits 0-4, month 5-8, year from bit 9 ("YYYY-MM-DD").
     static QString dateText(std::uint32_t packed);
@@ -56,6 +94,11 @@ public:
     static QString timestampText(std::uint32_t seconds, std::uint32_t micros = 0, unsigned decimals = 0);
     // YEAR: 0 = "0000", else 1900 + the byte.
     static QString yearText(std::uint8_t stored);
+    // The same texts on the stack.
+    static ShortText dateAscii(std::uint32_t packed);
+    static ShortText datetimeAscii(std::uint64_t number);
+    static ShortText timeAscii(std::int64_t number);
+    static ShortText timestampAscii(std::uint32_t seconds, std::uint32_t micros = 0, unsigned decimals = 0);
 
     // The temporal forms that both engines keep as the same big-endian bytes:
     // TIMESTAMP2, DATETIME2 and TIME2 (the 5.6 formats, MariaDB's default),
@@ -67,6 +110,9 @@ public:
     static platform::Result<QString> bigEndianTemporalText(engine::ColumnTypeCode code, std::uint32_t length,
                                                            std::span<const std::uint8_t> bytes,
                                                            std::uint64_t offset = 0);
+    static platform::Result<ShortText> bigEndianTemporalAscii(engine::ColumnTypeCode code, std::uint32_t length,
+                                                              std::span<const std::uint8_t> bytes,
+                                                              std::uint64_t offset = 0);
 
     // ENUM: member `index` counted from 1; 0 or an index past the members
     // gives the empty text (the server's value for an invalid entry).
@@ -81,6 +127,10 @@ public:
     // Every byte counts: zero bytes inside a value are kept.
     static QString characterText(std::span<const std::uint8_t> bytes, std::uint16_t collation);
     static bool isUtf8Collation(std::uint16_t collation);
+    // The same two as RowValue::ShowFunction, for texts made only when shown:
+    // characterText of the bytes, and the server's HEX() of them.
+    static QString storedCharacterText(const QByteArray& bytes, std::uint16_t collation);
+    static QString hexText(const QByteArray& bytes, std::uint16_t unused);
     static bool isBinaryCollation(std::uint16_t collation) { return collation == 63; }
 };
 

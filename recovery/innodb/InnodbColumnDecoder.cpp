@@ -38,6 +38,7 @@ using platform::ByteReader;
 using platform::DecodeError;
 using platform::DecodeErrorCode;
 using platform::Result;
+using recovery::ShortText;
 using namespace engine;
 
 namespace {
@@ -69,13 +70,25 @@ std::uint32_t fixedWidthOf(const tempColInfo& c)
     }
 }
 
-Result<RowValue> integerValue(const tempColInfo& c, ByteReader& r, unsigned n)
+RowValue asciiValue(const ShortText& text)
+{
+    return RowValue::Ascii(text.data(), text.size());
+}
+
+Result<RowValue> asciiValue(const Result<ShortText>& text)
+{
+    if (!text)
+        return text.error();
+    return asciiValue(*text);
+}
+
+Result<RowValue> integerValue(bool isUnsignedColumn, ByteReader& r, unsigned n)
 {
     const std::uint64_t raw = r.uintBe(n);
-    if (isUnsigned(c))
-        return RowValue::Text(ValueText::unsignedText(raw));
+    if (isUnsignedColumn)
+        return asciiValue(ValueText::unsignedAscii(raw));
     const std::uint64_t flipped = raw ^ (1ull << (8 * n - 1));
-    return RowValue::Text(ValueText::signedText(ValueText::signExtend(flipped, n)));
+    return asciiValue(ValueText::signedAscii(ValueText::signExtend(flipped, n)));
 }
 
 Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8_t> bytes)
@@ -87,11 +100,11 @@ Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8
         while (size > 0 && bytes[size - 1] == 0x20)
             --size;
     const auto kept = bytes.first(size);
-    const QByteArray stored(QByteArrayView(kept.data(), static_cast<qsizetype>(kept.size())).toByteArray());
+    const QByteArray stored(reinterpret_cast<const char*>(kept.data()), static_cast<qsizetype>(kept.size()));
     // Binary and spatial values are shown as the server's HEX() shows them.
     if (binary || (c.m_typeCode >= TYPE_GEOMETRY && c.m_typeCode <= TYPE_GEOMETRYCOLLECTION))
-        return RowValue::Stored(stored, QString::fromLatin1(stored.toHex().toUpper()));
-    return RowValue::Stored(stored, ValueText::characterText(kept, c.m_charset));
+        return RowValue::Stored(stored, &ValueText::hexText);
+    return RowValue::Stored(stored, &ValueText::storedCharacterText, c.m_charset);
 }
 
 DecodeError sizeError(std::uint64_t offset, const tempColInfo& c, std::size_t size)
@@ -149,42 +162,35 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
         return sizeError(offset, c, bytes.size());
     const auto n = static_cast<unsigned>(bytes.size());
     ByteReader r(bytes, offset);
-    if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length)) {
-        auto text = ValueText::bigEndianTemporalText(c.m_typeCode, c.m_length, bytes, offset);
-        if (!text)
-            return text.error();
-        return RowValue::Text(*text);
-    }
+    if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length))
+        return asciiValue(ValueText::bigEndianTemporalAscii(c.m_typeCode, c.m_length, bytes, offset));
     switch (c.m_typeCode) {
     case TYPE_TINYINT: case TYPE_SMALLINT: case TYPE_MEDIUMINT: case TYPE_INT: case TYPE_BIGINT:
-        return integerValue(c, r, n);
+        return integerValue(isUnsigned(c), r, n);
     case TYPE_FLOAT: {
         double value = 0;
         const float single = std::bit_cast<float>(r.u32le());
         CSinglePrecision(std::bit_cast<std::uint32_t>(single)).ToDouble(value);
-        return RowValue{false, ValueText::floatText(single), ValueText::floatExactText(single).toUtf8()};
+        const ShortText exact = ValueText::floatExactAscii(single);
+        return RowValue::Stored(QByteArray(exact.data(), static_cast<qsizetype>(exact.size())),
+                                ValueText::floatAscii(single).toString());
     }
     case TYPE_DOUBLE: {
         double value = 0;
         DoubleFromBits(r.u64le(), value);
-        return RowValue::Text(ValueText::doubleText(value));
+        return asciiValue(ValueText::doubleAscii(value));
     }
-    case TYPE_DECIMAL: {
-        auto text = ValueText::decimalText(bytes, c.m_length, c.m_scale, offset);
-        if (!text)
-            return text.error();
-        return RowValue::Text(*text);
-    }
-    case TYPE_DATE: case TYPE_NEWDATE: return RowValue::Text(ValueText::dateText(r.u24be() ^ kTimeBias));
+    case TYPE_DECIMAL: return asciiValue(ValueText::decimalAscii(bytes, c.m_length, c.m_scale, offset));
+    case TYPE_DATE: case TYPE_NEWDATE: return asciiValue(ValueText::dateAscii(r.u24be() ^ kTimeBias));
     case TYPE_TIME:
-        return RowValue::Text(ValueText::timeText(static_cast<std::int64_t>(r.u24be()) - kTimeBias));
-    case TYPE_DATETIME: return RowValue::Text(ValueText::datetimeText(r.u64be() ^ kDatetimeBias));
-    case TYPE_TIMESTAMP: return RowValue::Text(ValueText::timestampText(r.u32be()));
+        return asciiValue(ValueText::timeAscii(static_cast<std::int64_t>(r.u24be()) - kTimeBias));
+    case TYPE_DATETIME: return asciiValue(ValueText::datetimeAscii(r.u64be() ^ kDatetimeBias));
+    case TYPE_TIMESTAMP: return asciiValue(ValueText::timestampAscii(r.u32be()));
     case TYPE_YEAR: return RowValue::Text(ValueText::yearText(r.u8()));
     case TYPE_BIT: {
         if (n > 8)
             return sizeError(offset, c, n);
-        const QByteArray stored(QByteArrayView(bytes.data(), static_cast<qsizetype>(n)).toByteArray());
+        const QByteArray stored(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(n));
         return RowValue::Stored(stored, ValueText::unsignedText(r.uintBe(n)));
     }
     case TYPE_ENUM:

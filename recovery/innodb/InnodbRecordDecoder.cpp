@@ -48,11 +48,6 @@ constexpr std::uint8_t kLengthExternal = 0x40;
 constexpr std::uint8_t kStatusOrdinary = 0;
 constexpr std::uint8_t kStatusNodePointer = 1;
 
-struct FieldSpec {
-    FieldShape shape;
-    int nullIndex = -1;   // -1: never NULL
-};
-
 DecodeError corrupt(const InnodbPage& page, std::uint64_t pos, const std::string& what)
 {
     return DecodeError{DecodeErrorCode::Corrupt, page.fileOffset() + pos,
@@ -86,6 +81,30 @@ InnodbRecordDecoder::InnodbRecordDecoder(InnodbTableLayout layout, const platfor
                 + std::to_string(column.m_typeCode) + ", which this reader cannot place";
         m_shapes.push_back(shape.value_or(FieldShape{}));
     }
+    m_leafSpecs = compactSpecs(false);
+    m_nodeSpecs = compactSpecs(true);
+}
+
+std::vector<InnodbRecordDecoder::FieldSpec> InnodbRecordDecoder::compactSpecs(bool nodePointer) const
+{
+    std::vector<FieldSpec> specs;
+    const auto column = [&](std::size_t j) {
+        const engine::tempColInfo& c = m_layout.columns[j];
+        const bool nullable = c.m_nullText == QLatin1String("null") && c.m_nullFlagIndex >= 0;
+        specs.push_back({m_shapes[j], nullable ? c.m_nullFlagIndex : -1});
+    };
+    if (m_layout.keyColumns == 0)
+        specs.push_back({FieldShape{kRowIdSize, false}, -1});
+    for (std::size_t j = 0; j < m_layout.keyColumns && j < m_layout.columns.size(); ++j)
+        column(j);
+    if (nodePointer) {
+        specs.push_back({FieldShape{kChildPageSize, false}, -1});
+    } else {
+        specs.push_back({FieldShape{kTrxIdSize + kRollPtrSize, false}, -1});
+        for (std::size_t j = m_layout.keyColumns; j < m_layout.columns.size(); ++j)
+            column(j);
+    }
+    return specs;
 }
 
 Result<std::vector<FieldSlice>> InnodbRecordDecoder::locate(const InnodbPage& page, const InnodbRecord& record) const
@@ -102,23 +121,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
 {
     if (record.status != (nodePointer ? kStatusNodePointer : kStatusOrdinary))
         return corrupt(page, record.origin, nodePointer ? "not a node-pointer record" : "not a leaf record");
-    std::vector<FieldSpec> specs;
-    const auto column = [&](std::size_t j) {
-        const engine::tempColInfo& c = m_layout.columns[j];
-        const bool nullable = c.m_nullText == QLatin1String("null") && c.m_nullFlagIndex >= 0;
-        specs.push_back({m_shapes[j], nullable ? c.m_nullFlagIndex : -1});
-    };
-    if (m_layout.keyColumns == 0)
-        specs.push_back({FieldShape{kRowIdSize, false}, -1});
-    for (std::size_t j = 0; j < m_layout.keyColumns; ++j)
-        column(j);
-    if (nodePointer) {
-        specs.push_back({FieldShape{kChildPageSize, false}, -1});
-    } else {
-        specs.push_back({FieldShape{kTrxIdSize + kRollPtrSize, false}, -1});
-        for (std::size_t j = m_layout.keyColumns; j < m_layout.columns.size(); ++j)
-            column(j);
-    }
+    const std::vector<FieldSpec>& specs = nodePointer ? m_nodeSpecs : m_leafSpecs;
 
     const std::uint64_t nullBytes = (m_layout.nullableColumns + 7) / 8;
     ByteReader r = page.reader();

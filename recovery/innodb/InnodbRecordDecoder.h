@@ -69,8 +69,19 @@ private:
                                                               const InnodbRecord& record) const;
     platform::Result<QByteArray> wholeValue(const InnodbPage& page, const FieldSlice& slice) const;
 
+    // One stored field of a COMPACT record: its shape, its NULL flag (-1: never NULL).
+    struct FieldSpec {
+        FieldShape shape;
+        int nullIndex = -1;
+    };
+    // Every field of a leaf or node-pointer record, system fields included.
+    std::vector<FieldSpec> compactSpecs(bool nodePointer) const;
+
     InnodbTableLayout m_layout;
     std::vector<FieldShape> m_shapes;
+    // Built once: the column texts they come from are slow to compare per record.
+    std::vector<FieldSpec> m_leafSpecs;
+    std::vector<FieldSpec> m_nodeSpecs;
     const platform::DataFile& m_file;
     Options m_options;
     std::string m_unreadable;

@@ -56,6 +56,23 @@ QByteArray toBytes(std::span<const std::uint8_t> bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
+RowValue asciiValue(const ShortText& text)
+{
+    return RowValue::Ascii(text.data(), text.size());
+}
+
+platform::Result<RowValue> asciiValue(const platform::Result<ShortText>& text)
+{
+    if (!text)
+        return text.error();
+    return asciiValue(*text);
+}
+
+QByteArray bytesOf(const ShortText& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 bool isUnsigned(const ColumnInformation& c)
 {
     return c.m_signText == QLatin1String("unsigned") || c.m_signText == QLatin1String("unsigned zerofill");
@@ -64,32 +81,32 @@ bool isUnsigned(const ColumnInformation& c)
 RowValue integerValue(const ColumnInformation& c, ByteReader& r, unsigned bytes)
 {
     const std::uint64_t raw = r.uintLe(bytes);
-    QString exact = isUnsigned(c) ? ValueText::unsignedText(raw) : ValueText::signedText(ValueText::signExtend(raw, bytes));
-    if (!c.m_signText.endsWith(QLatin1String("zerofill")) || static_cast<std::uint32_t>(exact.size()) >= c.m_length)
-        return RowValue::Text(exact);
+    const ShortText exact = isUnsigned(c) ? ValueText::unsignedAscii(raw)
+                                          : ValueText::signedAscii(ValueText::signExtend(raw, bytes));
+    if (!c.m_signText.endsWith(QLatin1String("zerofill")) || exact.size() >= c.m_length)
+        return asciiValue(exact);
     // The server shows ZEROFILL columns padded to their display width.
-    const QString shown = QString(static_cast<qsizetype>(c.m_length) - exact.size(), QLatin1Char('0')) + exact;
-    return RowValue{false, shown, exact.toUtf8()};
+    const QString shown = QString(static_cast<qsizetype>(c.m_length - exact.size()), QLatin1Char('0')) + exact.toString();
+    return RowValue::Stored(bytesOf(exact), shown);
 }
 
 RowValue floatingValue(const ColumnInformation& c, ByteReader& r, bool isDouble)
 {
     double value = 0;
-    QString exact;
+    ShortText exact;
     if (isDouble) {
         DoubleFromBits(r.u64le(), value);
-        exact = ValueText::doubleText(value);
+        exact = ValueText::doubleAscii(value);
     } else {
         CSinglePrecision(r.u32le()).ToDouble(value);
-        exact = ValueText::floatExactText(static_cast<float>(value));
+        exact = ValueText::floatExactAscii(static_cast<float>(value));
     }
     const unsigned decimals = c.m_packFlags & kFloatDecimalsMask;
-    QString shown;
-    if (decimals != kNotFixedDecimals && decimals > 0)
-        shown = QString::number(value, 'f', static_cast<int>(decimals)); // FLOAT(M,D): D digits after the point
-    else
-        shown = isDouble ? exact : ValueText::floatText(static_cast<float>(value));
-    return RowValue{false, shown, exact.toUtf8()};
+    if (decimals != kNotFixedDecimals && decimals > 0) // FLOAT(M,D): D digits after the point
+        return RowValue::Stored(bytesOf(exact), QString::number(value, 'f', static_cast<int>(decimals)));
+    if (isDouble)
+        return asciiValue(exact);
+    return RowValue::Stored(bytesOf(exact), ValueText::floatAscii(static_cast<float>(value)).toString());
 }
 
 // CHAR and the old VARCHAR drop the blanks they are padded with; BINARY
@@ -102,7 +119,7 @@ RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t
             --n;
         bytes = bytes.first(n);
     }
-    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, c.m_charset));
+    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
 }
 
 RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
@@ -112,7 +129,8 @@ RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> byt
     const bool large = c.m_typeCode == engine::TYPE_MEDIUMBLOB || c.m_typeCode == engine::TYPE_LONGBLOB;
     if (large && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Large data of longblob"));
-    return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, engine::isBinaryStringCode(c.m_typeCode) ? 0 : c.m_charset));
+    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText,
+                            engine::isBinaryStringCode(c.m_typeCode) ? 0 : c.m_charset);
 }
 
 platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
@@ -133,19 +151,12 @@ platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRec
     return RowValue::Stored(stored, ValueText::unsignedText(value));
 }
 
-platform::Result<RowValue> textOf(platform::Result<QString> text)
-{
-    if (!text)
-        return text.error();
-    return RowValue::Text(*text);
-}
-
 platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
 {
     const ColumnInformation& c = *l.m_column;
     const std::uint64_t at = l.m_offset;
     if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length) != 0)
-        return textOf(ValueText::bigEndianTemporalText(c.m_typeCode, c.m_length, r.bytes(l.m_length), at));
+        return asciiValue(ValueText::bigEndianTemporalAscii(c.m_typeCode, c.m_length, r.bytes(l.m_length), at));
     switch (c.m_typeCode) {
     case engine::TYPE_TINYINT: return integerValue(c, r, 1);
     case engine::TYPE_SMALLINT: return integerValue(c, r, 2);
@@ -154,20 +165,20 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_BIGINT: return integerValue(c, r, 8);
     case engine::TYPE_FLOAT: return floatingValue(c, r, false);
     case engine::TYPE_DOUBLE: return floatingValue(c, r, true);
-    case engine::TYPE_DECIMAL: return textOf(ValueText::decimalText(r.bytes(l.m_length), c.m_length, c.m_scale, at));
+    case engine::TYPE_DECIMAL: return asciiValue(ValueText::decimalAscii(r.bytes(l.m_length), c.m_length, c.m_scale, at));
     case engine::TYPE_OLD_DECIMAL: {
         const auto bytes = r.bytes(l.m_length);
         return RowValue::Text(QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
                                                   static_cast<qsizetype>(bytes.size())).trimmed());
     }
-    case engine::TYPE_NEWDATE: return RowValue::Text(ValueText::dateText(r.u24le()));
+    case engine::TYPE_NEWDATE: return asciiValue(ValueText::dateAscii(r.u24le()));
     case engine::TYPE_DATE: {
         const std::uint32_t n = r.u32le();
-        return RowValue::Text(ValueText::dateText((n % 100) | ((n / 100 % 100) << 5) | ((n / 10000) << 9)));
+        return asciiValue(ValueText::dateAscii((n % 100) | ((n / 100 % 100) << 5) | ((n / 10000) << 9)));
     }
-    case engine::TYPE_TIME: return RowValue::Text(ValueText::timeText(ValueText::signExtend(r.u24le(), 3)));
-    case engine::TYPE_DATETIME: return RowValue::Text(ValueText::datetimeText(r.u64le()));
-    case engine::TYPE_TIMESTAMP: return RowValue::Text(ValueText::timestampText(r.u32le()));
+    case engine::TYPE_TIME: return asciiValue(ValueText::timeAscii(ValueText::signExtend(r.u24le(), 3)));
+    case engine::TYPE_DATETIME: return asciiValue(ValueText::datetimeAscii(r.u64le()));
+    case engine::TYPE_TIMESTAMP: return asciiValue(ValueText::timestampAscii(r.u32le()));
     case engine::TYPE_YEAR: {
         const QString year = ValueText::yearText(r.u8());
         return RowValue::Text(c.m_length == 2 ? year.right(2) : year);
@@ -183,7 +194,8 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         if (n > l.m_length - prefix)
             return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
         const auto bytes = r.bytes(n);
-        return RowValue::Stored(toBytes(bytes), ValueText::characterText(bytes, c.m_typeCode == engine::TYPE_VARBINARY ? 0 : c.m_charset));
+        return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText,
+                                c.m_typeCode == engine::TYPE_VARBINARY ? 0 : c.m_charset);
     }
     default: break;
     }

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
                 continue;
             ++rows;
             for (const auto& v : *values)
-                bytes += static_cast<std::uint64_t>(v.m_bytes.size());
+                bytes += static_cast<std::uint64_t>(v.bytes().size());
         }
     }
     const double decodeSeconds = timer.nsecsElapsed() / 1e9;

@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     const auto t0 = std::chrono::steady_clock::now();
     MyisamRecordWalk walk(data, *layout, data.size());
     MyisamRecord record;
-    std::uint64_t rows = 0, values = 0, damaged = 0;
+    std::uint64_t rows = 0, values = 0, valueBytes = 0, damaged = 0;
     for (std::uint64_t pos = 0;;) {
         const auto step = walk.read(pos, record);
         if (step.m_kind == MyisamRecordWalk::StepKind::End)
@@ -64,8 +64,14 @@ int main(int argc, char** argv)
             ++damaged;
         if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
             ++rows;
-            for (const auto& column : layout->m_columns)
-                values += MyisamColumnDecoder::decode(column, record) ? 1 : 0;
+            // Each value as a repair binds it.
+            for (const auto& column : layout->m_columns) {
+                const auto value = MyisamColumnDecoder::decode(column, record);
+                if (value) {
+                    ++values;
+                    valueBytes += static_cast<std::uint64_t>(value->bytes().size());
+                }
+            }
         }
         pos = step.m_next;
     }
@@ -83,8 +89,9 @@ int main(int argc, char** argv)
     const double theirs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
     QFile::remove(outFile);
 
-    std::printf("rows %llu, values %llu, damaged %llu (header count %llu)\n", static_cast<unsigned long long>(rows),
-                static_cast<unsigned long long>(values), static_cast<unsigned long long>(damaged),
+    std::printf("rows %llu, values %llu (%llu value bytes), damaged %llu (header count %llu)\n",
+                static_cast<unsigned long long>(rows), static_cast<unsigned long long>(values),
+                static_cast<unsigned long long>(valueBytes), static_cast<unsigned long long>(damaged),
                 static_cast<unsigned long long>(header->m_records));
     std::printf("ours: %.3f s   server SELECT INTO OUTFILE: %.3f s   ratio ours/server: %.2f\n", ours, theirs,
                 ours / theirs);

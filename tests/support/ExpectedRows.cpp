@@ -109,11 +109,11 @@ QString ExpectedRows::mismatch(std::size_t row, const QString& column, const eng
             .arg(column, want.value_or(QStringLiteral("NULL")), got);
     };
     if (!want || value.m_isNull)
-        return want.has_value() == !value.m_isNull ? QString() : differs(value.m_isNull ? QStringLiteral("NULL") : value.m_text);
+        return want.has_value() == !value.m_isNull ? QString() : differs(value.m_isNull ? QStringLiteral("NULL") : value.text());
 
     const QString type = m_dataTypes.value(index);
     if (isHex(column)) {
-        QString got = QString::fromLatin1(value.m_bytes.toHex().toUpper());
+        QString got = QString::fromLatin1(value.bytes().toHex().toUpper());
         if (type == QLatin1String("bit")) {
             while (got.size() > 1 && got.startsWith(QLatin1Char('0')))
                 got.remove(0, 1);
@@ -127,12 +127,12 @@ QString ExpectedRows::mismatch(std::size_t row, const QString& column, const eng
         // same float, so compare the numbers at the server's precision.
         bool okOurs = false;
         bool okTheirs = false;
-        const double ours = value.m_text.toDouble(&okOurs);
+        const double ours = value.text().toDouble(&okOurs);
         const double theirs = want->toDouble(&okTheirs);
         const auto six = [](double v) { return QString::number(v, 'g', 6); };
-        return okOurs && okTheirs && six(ours) == six(theirs) ? QString() : differs(value.m_text);
+        return okOurs && okTheirs && six(ours) == six(theirs) ? QString() : differs(value.text());
     }
-    return value.m_text == *want ? QString() : differs(value.m_text);
+    return value.text() == *want ? QString() : differs(value.text());
 }
 
 QStringList ExpectedRows::compareTable(const std::vector<engine::tempColInfo>& columns,

@@ -110,9 +110,9 @@ void printRows(Printer& print, engine::MySqlRepair& repair, engine::TableInforma
             if (value.m_isNull)
                 fields << QStringLiteral("\\N");
             else if (i < columns.size() && shownAsHex(columns[i].m_typeCode))
-                fields << QString::fromLatin1(value.m_bytes.toHex().toUpper());
+                fields << QString::fromLatin1(value.bytes().toHex().toUpper());
             else
-                fields << value.m_text;
+                fields << value.text();
         }
         print.rawLine(fields);
     };

@@ -148,8 +148,8 @@ QString ourCell(const engine::tempColInfo& c, const engine::RowValue& v)
     if (v.m_isNull)
         return QStringLiteral("\\N");
     if (!isHexColumn(c))
-        return v.m_text;
-    QString hex = QString::fromLatin1(v.m_bytes.toHex().toUpper());
+        return v.text();
+    QString hex = QString::fromLatin1(v.bytes().toHex().toUpper());
     if (c.m_typeCode == engine::TYPE_BIT) {
         while (hex.size() > 1 && hex.startsWith('0'))
             hex.remove(0, 1);

@@ -66,7 +66,7 @@ struct ScannedEngine {
             EXPECT_EQ(repair.m_pageRows.size(), page.size() * repair.m_columns.size());
             for (std::size_t r = 0; r < page.size() && !repair.m_pageRows.empty(); ++r)
                 for (std::size_t c = 0; c < repair.m_columns.size(); ++c)
-                    EXPECT_EQ(repair.m_pageRows[r * repair.m_columns.size() + c].m_value, page[r][c].m_text);
+                    EXPECT_EQ(repair.m_pageRows[r * repair.m_columns.size() + c].m_value, page[r][c].text());
             rows.insert(rows.end(), page.begin(), page.end());
             ++count;
             return page.size();
@@ -99,11 +99,11 @@ inline void sortLikeTheServer(Rows& rows, const std::vector<engine::tempColInfo>
             if (a[c].m_isNull)
                 continue;
             bool okA = false, okB = false;
-            const qlonglong x = a[c].m_text.toLongLong(&okA), y = b[c].m_text.toLongLong(&okB);
+            const qlonglong x = a[c].text().toLongLong(&okA), y = b[c].text().toLongLong(&okB);
             if (okA && okB && x != y)
                 return x < y;
-            if (!(okA && okB) && a[c].m_text != b[c].m_text)
-                return a[c].m_text < b[c].m_text;
+            if (!(okA && okB) && a[c].text() != b[c].text())
+                return a[c].text() < b[c].text();
         }
         return false;
     });
