@@ -5,15 +5,20 @@
 namespace engine {
 
 // The server names database folders and table files by its own file-name
-// encoding: letters, digits and '_' stay, other characters become '@'
-// followed by four hexadecimal digits (e.g. "it's" -> "it@0027s").
+// encoding: letters, digits and '_' stay; many non-ASCII letters (Latin,
+// Greek, Cyrillic, Armenian, Roman numerals, circled and full-width letters)
+// become '@' and two characters (e.g. "café" -> "caf@0p"); every other
+// character becomes '@' and four lowercase hexadecimal digits
+// (e.g. "it's" -> "it@0027s"). The two-character codes are in
+// FileNameTable.inc, taken from a real server by scripts/generate-filename-table.
 class FileNameCodec {
 public:
-    // The name as the server shows it. A sequence this codec does not know
-    // (the server's two-character forms of some letters) is kept as it is.
+    // The name as the server shows it. An '@' that starts neither a known
+    // two-character code nor four hexadecimal digits is kept as it is, with
+    // what follows it.
     static QString Decode(const QString& fileName);
-    // The file name the server gives a name made of ASCII characters and
-    // the characters it writes as four hexadecimal digits.
+    // The file name the server gives the name: Encode(Decode(x)) == x for
+    // every name the server writes.
     static QString Encode(const QString& name);
 };
 
