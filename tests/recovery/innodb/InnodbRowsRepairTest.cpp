@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using testsupport::ExpectedRows;
@@ -16,6 +18,11 @@ struct RepairCase {
     const char* database;
     const char* table;
 };
+
+void PrintTo(const RepairCase& c, std::ostream* out)
+{
+    *out << c.set << "/" << c.database << "/" << c.table;
+}
 
 std::string caseName(const testing::TestParamInfo<RepairCase>& info)
 {
