@@ -320,14 +320,17 @@ struct OwnServer {
     bool ownDataReadable() const { return server.sql("SELECT COUNT(*) FROM own.t").output == "3\n"; }
 };
 
-TEST(RepairFromChosenFolder, RebuildsTheFolderAndGivesTheServerItsOwnIbdataBack)
+class RepairFromChosenFolder : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RepairFromChosenFolder, RebuildsTheFolderAndGivesTheServerItsOwnIbdataBack)
 {
+    const QString set = QString::fromLatin1(GetParam());
     OwnServer own;
     ASSERT_TRUE(own.begin()) << own.server.log();
     ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
     const QByteArray original = readAll(own.server.ibdata());
     // Every database of the chosen folder: the template takes ibdata1's place.
-    const QString chosen = chosenFolder(own.machine, QStringLiteral("default"), QStringLiteral("fx*"));
+    const QString chosen = chosenFolder(own.machine, set, QStringLiteral("fx*"));
     const QByteArray chosenIbdata = readAll(chosen + QStringLiteral("/ibdata1"));
 
     Job job;
@@ -339,7 +342,7 @@ TEST(RepairFromChosenFolder, RebuildsTheFolderAndGivesTheServerItsOwnIbdataBack)
         if (checked || sent.message != engine::WM_STATUS_PROGRESS || sent.wParam != engine::PROGRESS_BEGIN || sent.lParam != 1000)
             return;
         checked = true;
-        expectRecoveredSet(own.server, QStringLiteral("default"), own.server.dataDir());
+        expectRecoveredSet(own.server, set, own.server.dataDir());
         const QStringList backups = backupFiles(own.server.dataDir());
         ASSERT_EQ(backups.size(), 1);
         EXPECT_TRUE(readAll(backups.front()) == original);
@@ -378,6 +381,8 @@ TEST(RepairFromChosenFolder, RebuildsTheFolderAndGivesTheServerItsOwnIbdataBack)
     EXPECT_EQ(job.report.m_boxes.back(), QStringLiteral("Repair process finished successfully."));
     EXPECT_FALSE(job.app.m_bRepair);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, RepairFromChosenFolder, ::testing::Values("default", "legacy"));
 
 // Each failure point, once with the server stopped before the repair and
 // once with it running: nothing of the server's own ibdata1 is lost, and the
