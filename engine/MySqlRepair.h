@@ -24,6 +24,9 @@ class InnodbDictionary;
 
 namespace engine {
 
+// Records on one preview page, in both engines.
+inline constexpr std::uint64_t PREVIEW_PAGE_ROWS = 100;
+
 class AppState;
 class ReportWindow;
 

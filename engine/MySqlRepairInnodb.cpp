@@ -29,7 +29,6 @@ namespace {
 
 // The server's B-trees are never this high; a deeper root is damage.
 constexpr std::uint16_t kMaxTreeLevel = 100;
-constexpr std::int64_t kPreviewPageRows = 100;
 // Off-page values: a preview reads them whole up to this size (a grid cell
 // cannot show more); a repair up to the server's largest packet.
 constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
@@ -384,7 +383,7 @@ void MySqlRepair::RecoverInnoDbRows(std::uint64_t pageNumber, TableInformation& 
         // A preview page gathers at least 100 records from the data pages
         // that follow the one it starts at.
         const std::int64_t nextIndex = std::int64_t{m_app.m_nPage} + m_app.m_nPagesMerged + 1;
-        if (!preview || m_app.m_bStop || m_app.m_nPageRows >= kPreviewPageRows
+        if (!preview || m_app.m_bStop || m_app.m_nPageRows >= static_cast<std::int64_t>(PREVIEW_PAGE_ROWS)
             || nextIndex >= static_cast<std::int64_t>(m_dataPages.size()))
             break;
         ++m_app.m_nPagesMerged;

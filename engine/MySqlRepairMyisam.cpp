@@ -30,7 +30,6 @@ using recovery::myisam::MyisamRowLayout;
 
 namespace {
 
-constexpr std::uint64_t kPreviewPageRows = 100;
 // Header, key and column definitions of an index file fit in far less.
 constexpr std::uint64_t kIndexHeaderReadBytes = 1024 * 1024;
 constexpr int kDataFileOpenAttempts = 3;
@@ -179,9 +178,9 @@ void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
         RecoverMyIsamRows(UINT64_MAX, table, 0);
         return;
     }
-    m_app.m_nPageRecords = static_cast<std::int64_t>(std::min(total, kPreviewPageRows));
-    RecoverMyIsamRows(std::min(total, kPreviewPageRows), table, 0);
-    if (total > kPreviewPageRows)
+    m_app.m_nPageRecords = static_cast<std::int64_t>(std::min(total, PREVIEW_PAGE_ROWS));
+    RecoverMyIsamRows(std::min(total, PREVIEW_PAGE_ROWS), table, 0);
+    if (total > PREVIEW_PAGE_ROWS)
         m_dataPages.push_back(0);
 }
 
