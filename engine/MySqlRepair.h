@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace recovery::innodb {
@@ -114,6 +115,10 @@ public:
     // swallowed, so the caller learns of them from its next statement.
     void OpenConnection();
     void CloseConnection();
+    // For the Stop command on the GUI thread while a job runs: cancels the
+    // statement under way without waiting for it; the job's next statement
+    // fails and the job ends at its next look at the stop flag.
+    void InterruptConnection();
     // Runs one statement; "?" marks take the bound binary values in order.
     // Throws platform::OdbcError.
     void RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues = {});
@@ -273,6 +278,8 @@ public:
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
     std::unique_ptr<platform::OdbcConnection> m_connection;
+    // Guards the swap of m_connection against InterruptConnection.
+    std::mutex m_connectionMutex;
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
@@ -305,6 +312,8 @@ private:
                              QStringList& tablePaths);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
+    std::unique_ptr<platform::OdbcConnection> Connect() const;
+    void SetConnection(std::unique_ptr<platform::OdbcConnection> connection);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);

@@ -4,6 +4,7 @@
 #include "engine/AppState.h"
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace engine {
@@ -15,28 +16,55 @@ QString MySqlRepair::ConnectionString() const
         + QStringLiteral(";PASSWORD=") + m_login.m_password + QStringLiteral(";OPTION=16427;");
 }
 
+std::unique_ptr<platform::OdbcConnection> MySqlRepair::Connect() const
+{
+    auto connection = std::make_unique<platform::OdbcConnection>();
+    connection->open(ConnectionString());
+    // TIMESTAMP values are read and written as UTC; a recovered row that
+    // breaks a re-created CHECK constraint is kept rather than lost.
+    connection->execute(QStringLiteral("SET time_zone = '+00:00', check_constraint_checks = 0"));
+    if (!m_strUseStatement.isEmpty())
+        connection->execute(m_strUseStatement);
+    return connection;
+}
+
+void MySqlRepair::SetConnection(std::unique_ptr<platform::OdbcConnection> connection)
+{
+    // The old one is closed outside the lock; InterruptConnection only ever
+    // sees a connection that is still whole.
+    {
+        std::lock_guard lock(m_connectionMutex);
+        std::swap(m_connection, connection);
+    }
+}
+
 void MySqlRepair::OpenConnection()
 {
-    m_connection = std::make_unique<platform::OdbcConnection>();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     try {
-        m_connection->open(ConnectionString());
-        // TIMESTAMP values are read and written as UTC; a recovered row that
-        // breaks a re-created CHECK constraint is kept rather than lost.
-        m_connection->execute(QStringLiteral("SET time_zone = '+00:00', check_constraint_checks = 0"));
-        if (!m_strUseStatement.isEmpty())
-            m_connection->execute(m_strUseStatement);
+        SetConnection(Connect());
     } catch (const platform::OdbcError& error) {
-        // The caller's next statement fails and reports it.
+        // The caller's next statement fails (on a connection that is not
+        // open) and reports it.
         (void)ComErrorText(error);
+        SetConnection(std::make_unique<platform::OdbcConnection>());
     }
 }
 
 void MySqlRepair::CloseConnection()
 {
     m_app.m_bConnected = false;
+    std::lock_guard lock(m_connectionMutex);
     if (m_connection && m_connection->isOpen())
         m_connection->close();
+}
+
+void MySqlRepair::InterruptConnection()
+{
+    m_app.m_bConnected = false;
+    std::lock_guard lock(m_connectionMutex);
+    if (m_connection)
+        m_connection->cancel();
 }
 
 void MySqlRepair::RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues)

@@ -152,15 +152,12 @@ bool MySqlRepair::PrepareDefaultLocation()
 
 bool MySqlRepair::OpenRepairConnection()
 {
-    m_connection = std::make_unique<platform::OdbcConnection>();
     try {
-        m_connection->open(ConnectionString());
-        // TIMESTAMP values are read and written as UTC.
-        m_connection->execute(QStringLiteral("SET time_zone = '+00:00'"));
+        SetConnection(Connect());
     } catch (const platform::OdbcError& error) {
         // The box says that the login failed; the log says why.
         AppendLog(ComErrorText(error));
-        m_connection.reset();
+        SetConnection(nullptr);
         return false;
     }
     return true;

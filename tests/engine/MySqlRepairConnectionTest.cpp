@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using engine::AppState;
 using engine::MySqlRepair;
 using platform::OdbcError;
@@ -79,6 +82,32 @@ TEST_F(MySqlRepairConnectionTest, FailuresReachTheNextStatementOnly)
     EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")), OdbcError);
     m_repair.CloseConnection();
     m_repair.CloseConnection();
+}
+
+// The Stop command interrupts a statement from another thread without
+// waiting for it, and the job's next statement fails.
+TEST_F(MySqlRepairConnectionTest, InterruptFromAnotherThreadEndsTheStatementUnderWay)
+{
+    m_repair.OpenConnection();
+    m_app.m_bConnected = true;
+    const auto started = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+        try {
+            m_repair.RunStatement(QStringLiteral("SELECT SLEEP(30)"));
+        } catch (const OdbcError&) {
+            // an interrupted statement may or may not report an error
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto interruptStarted = std::chrono::steady_clock::now();
+    m_repair.InterruptConnection();
+    EXPECT_LT(std::chrono::steady_clock::now() - interruptStarted, std::chrono::seconds(5))
+        << "the GUI thread must not wait for the statement";
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_FALSE(m_app.m_bConnected);
+    m_repair.CloseConnection();
+    EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")), OdbcError);
 }
 
 } // namespace
