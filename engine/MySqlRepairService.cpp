@@ -3,6 +3,7 @@
 #include "engine/MySqlRepair.h"
 
 #include "engine/AppState.h"
+#include "platform/ArgumentVector.h"
 #include "platform/Registry.h"
 #include "platform/ServiceControl.h"
 
@@ -188,20 +189,16 @@ QString serviceProgram(const MySqlRepair& engine)
 // service: the stop or start it sent stands). Returns whether it ran to its end.
 bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& stop)
 {
-    std::vector<QByteArray> storage;
-    for (const QString& arg : args)
-        storage.push_back(QFile::encodeName(arg));
-    std::vector<char*> argv;
-    for (QByteArray& arg : storage)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    if (args.isEmpty())
+        return false;
+    platform::ArgumentVector argv(args);
     // What sc prints is for a person at a terminal; here nobody reads it.
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawn(&pid, argv.first(), &actions, nullptr, argv.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return false;

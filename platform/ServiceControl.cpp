@@ -1,5 +1,6 @@
 #include "platform/ServiceControl.h"
 
+#include "platform/ArgumentVector.h"
 #include "platform/Registry.h"
 
 #include <QDir>
@@ -221,13 +222,7 @@ bool listens(pid_t pid)
 pid_t spawnDetached(const QString& program, const QStringList& args, const QString& log, int& error)
 {
     const QByteArray path = QFile::encodeName(program);
-    std::vector<QByteArray> storage;
-    for (const QString& arg : args)
-        storage.push_back(QFile::encodeName(arg));
-    std::vector<char*> argv;
-    for (QByteArray& arg : storage)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    ArgumentVector argv(args);
 
     const int logFd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
     const int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);

@@ -35,11 +35,9 @@ using platform::Result;
 
 namespace {
 
-constexpr std::uint64_t kFilPageType = 24;
 constexpr std::uint16_t kPageTypeBlob = 10;
 constexpr std::uint64_t kBlobHeader = 38;
 constexpr std::uint64_t kBlobHeaderSize = 8;
-constexpr std::uint64_t kFilTrailerSize = 8;
 constexpr std::uint32_t kLengthFlagMask = 0xC0000000u;
 const char* const kTooLong = "too long";
 

@@ -56,9 +56,7 @@ namespace {
 constexpr std::uint64_t kFilPageOffset = 4;
 constexpr std::uint64_t kFilPagePrev = 8;
 constexpr std::uint64_t kFilPageNext = 12;
-constexpr std::uint64_t kFilPageType = 24;
 constexpr std::uint64_t kFilPageSpaceId = 34;
-constexpr std::uint64_t kFilTrailerSize = 8;
 
 constexpr std::uint64_t kPageHeapTop = 40;
 constexpr std::uint64_t kPageNHeap = 42;

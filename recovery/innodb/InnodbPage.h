@@ -19,6 +19,9 @@ namespace recovery::innodb {
 inline constexpr std::uint64_t kPageSize = 16384;
 // A page number that names no page.
 inline constexpr std::uint32_t kFilNull = 0xFFFFFFFFu;
+// Where every page keeps its type, and the size of the trailer that ends it.
+inline constexpr std::uint64_t kFilPageType = 24;
+inline constexpr std::uint64_t kFilTrailerSize = 8;
 // FIL_PAGE_TYPE of a B-tree page.
 inline constexpr std::uint16_t kPageTypeIndex = 0x45BF;
 
