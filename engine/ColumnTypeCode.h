@@ -56,6 +56,18 @@ inline constexpr ColumnTypeCode TYPE_MULTILINESTRING = 0xAC;
 inline constexpr ColumnTypeCode TYPE_MULTIPOLYGON = 0xAD;
 inline constexpr ColumnTypeCode TYPE_GEOMETRYCOLLECTION = 0xAE;
 
+// The collation number of the binary character set: byte strings.
+inline constexpr std::uint16_t kBinaryCollation = 63;
+// The stored type byte of every geometry column; the subtype says which.
+inline constexpr std::uint8_t kGeometryTypeByte = 255;
+
+// The high byte of a column's pack flags as the table definition keeps it
+// (below 0x40 the rest is the scale of DECIMAL, FLOAT and DOUBLE).
+inline constexpr std::uint8_t kPackFlagNullable = 0x80;
+inline constexpr std::uint8_t kPackFlagNoDefault = 0x40;
+// A BIT column kept wholly in its bytes: engines without bit support.
+inline constexpr std::uint8_t kPackFlagBitsAsBytes = 0x10;
+
 // The groups of codes that the readers and the statements switch on.
 constexpr bool isSpatialCode(ColumnTypeCode code)
 {

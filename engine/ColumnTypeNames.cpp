@@ -94,13 +94,12 @@ constexpr std::array kSignBases{
     SignBase{TYPE_DOUBLE, 0x28},      SignBase{TYPE_BIGINT, 0x40},  SignBase{TYPE_MEDIUMINT, 0x48},
 };
 
-constexpr std::uint8_t kGeometryStored = 255;
 
 } // namespace
 
 QString ColumnTypeNames::FieldTypeName(ColumnTypeCode& code, std::uint16_t charsetOrSubtype)
 {
-    if (code == kGeometryStored) {
+    if (code == kGeometryTypeByte) {
         if (charsetOrSubtype < kGeometryNames.size()) {
             code = static_cast<ColumnTypeCode>(TYPE_GEOMETRY + charsetOrSubtype);
             return QString::fromLatin1(kGeometryNames[charsetOrSubtype]);

@@ -14,7 +14,7 @@ namespace engine {
 // so that no later reader needs to look at them again.
 class ColumnTypeNames {
 public:
-    static constexpr std::uint16_t kBinaryCharset = 63;
+    static constexpr std::uint16_t kBinaryCharset = kBinaryCollation;
 
     // Newer layout (17-byte field records). code: the stored type byte,
     // rewritten to 0xA1..0xAE where the binary or geometry variant applies.

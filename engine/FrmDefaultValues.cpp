@@ -1,12 +1,11 @@
 #include "engine/FrmDefaultValues.h"
 
 #include "engine/FrmText.h"
+#include "recovery/ColumnStorage.h"
+#include "recovery/ValueText.h"
 
-#include <QDateTime>
 #include <QLocale>
-#include <QTimeZone>
 
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -30,7 +29,7 @@
 // |---------------------------|--------------|---------------------------------------------|
 // | tinyint..bigint           | 1,2,3,4,8    | two's complement                            |
 // | float, double             | 4, 8         | IEEE 754                                    |
-// | date (10, 14)             | 3            | day bits 0-4, month 5-8, year 9-23          |
+// | date (10, 14)             | 3 (10: 4)    | day bits 0-4, month 5-8, year 9-23          |
 // | time (11)                 | 3            | signed HHMMSS (decimals > 0: not converted) |
 // | datetime (12)             | 8            | YYYYMMDDHHMMSS (decimals > 0: not converted)|
 // | timestamp (7)             | 4 (+frac)    | seconds since 1970 UTC; with decimals BE    |
@@ -39,10 +38,16 @@
 // | time2 (19)                | 3 + frac     | BE, 0x800000 + packed hms, signed            |
 // | year                      | 1            | year - 1900, 0 = 0000                       |
 // | char, binary              | length       | padded text                                 |
-// | varchar (15)              | 1-2 + length | length prefix (2 bytes when length > 255)   |
+// | varchar, varbinary (15)   | 1-2 + length | length prefix (2 bytes when length > 255)   |
 // | enum, set                 | 1..8         | member number / member bit mask             |
 // | blobs, geometry           | 9..12        | length + pointer, never a default here      |
 // | decimal                   | per digits   | not converted                               |
+//
+// Widths come from ColumnStorage (the server's record), the temporal values
+// from the row readers' ValueText, with their range checks. The texts differ
+// from a row's in a few places that the table creation relies on: a DATE's
+// year has no leading zeros ("0-00-00"), a TIMESTAMP has two blanks between
+// date and time and the zero TIMESTAMP is no value, a zero YEAR is "00".
 
 namespace engine {
 
@@ -52,46 +57,19 @@ using platform::DecodeErrorCode;
 
 namespace {
 
-constexpr std::uint8_t kNullableFlag = 0x80;
-constexpr std::uint8_t kBitAsBytesFlag = 0x10;
-constexpr std::uint8_t kOldestVersion = 7;
+using recovery::ColumnStorage;
+using recovery::ValueText;
+
 constexpr std::uint32_t kMaxNullBit = 8u * 65535u; // the record length field is 16 bits
-
-// Bytes of a binary DECIMAL for 0..8 leftover digits.
-constexpr std::array<std::uint32_t, 9> kDecimalLeftoverBytes{0, 1, 1, 2, 2, 3, 3, 4, 4};
-
-// MariaDB's own TIME(n) and DATETIME(n) of the older temporal types, n = 0..6.
-constexpr std::array<std::uint32_t, 7> kTimeHiresBytes{3, 4, 4, 5, 5, 5, 6};
-constexpr std::array<std::uint32_t, 7> kDatetimeHiresBytes{5, 6, 6, 7, 7, 7, 8};
-
-// Blob codes and the size of their length + pointer in the record.
-struct BlobWidth {
-    ColumnTypeCode code;
-    std::uint32_t width;
-};
-constexpr std::array kBlobWidths{
-    BlobWidth{TYPE_TINYTEXT, 9},   BlobWidth{TYPE_TINYBLOB, 9},  BlobWidth{TYPE_TEXT, 10},
-    BlobWidth{TYPE_BLOB, 10},      BlobWidth{TYPE_MEDIUMTEXT, 11}, BlobWidth{TYPE_MEDIUMBLOB, 11},
-    BlobWidth{TYPE_LONGTEXT, 12},  BlobWidth{TYPE_LONGBLOB, 12},  BlobWidth{TYPE_GEOMETRY_OTHER, 12},
-};
 
 bool isUnsigned(const QString& sign)
 {
     return sign == QLatin1String("unsigned") || sign == QLatin1String("unsigned zerofill");
 }
 
-QString two(unsigned v)
+QString integerText(std::uint64_t raw, unsigned bytes, bool unsignedColumn)
 {
-    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
-}
-
-QString signedOrUnsigned(std::uint64_t raw, unsigned bytes, bool unsignedColumn)
-{
-    if (unsignedColumn || bytes == 0)
-        return QString::number(raw);
-    const unsigned shift = 64 - 8 * bytes;
-    const auto value = static_cast<std::int64_t>(raw << shift) >> shift; // sign-extend
-    return QString::number(value);
+    return unsignedColumn ? ValueText::unsignedText(raw) : ValueText::signedText(ValueText::signExtend(raw, bytes));
 }
 
 // printf "%f" as long as it keeps the value; tiny or very precise values
@@ -110,119 +88,27 @@ QString floatingText(double value, bool single)
                   : QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-// Splits digits from the right into two-character parts, "00" when empty.
-QString takeTwo(QString& digits)
+// "0000-00-00" -> "0-00-00", "0999-01-01" -> "999-01-01".
+QString unpaddedYear(const QString& date)
 {
-    QString part = digits.right(2);
-    digits.chop(part.size());
-    return part.isEmpty() ? QStringLiteral("00") : part.rightJustified(2, QLatin1Char('0'));
+    qsizetype zeros = 0;
+    while (zeros < 3 && zeros < date.size() && date[zeros] == QLatin1Char('0'))
+        ++zeros;
+    return date.mid(zeros);
 }
 
-QString timeText(std::uint32_t v)
+// Two blanks between date and time, as the rest of the program writes a TIMESTAMP.
+QString timestampDefault(QString text)
 {
-    QString sign;
-    std::uint32_t magnitude = v;
-    if (v & 0x800000u) {
-        sign = QStringLiteral("-");
-        magnitude = 0x1000000u - v;
-    }
-    QString digits = QString::number(magnitude);
-    const QString seconds = takeTwo(digits);
-    const QString minutes = takeTwo(digits);
-    const QString hours = digits.isEmpty() ? QStringLiteral("00") : digits.rightJustified(2, QLatin1Char('0'));
-    return sign + hours + QLatin1Char(':') + minutes + QLatin1Char(':') + seconds;
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    if (blank >= 0)
+        text.insert(blank, QLatin1Char(' '));
+    return text;
 }
 
-QString datetimeText(std::int64_t v)
+bool allZero(std::span<const std::uint8_t> bytes)
 {
-    QString digits = QString::number(v);
-    const QString seconds = takeTwo(digits);
-    const QString minutes = takeTwo(digits);
-    const QString hours = takeTwo(digits);
-    const QString day = takeTwo(digits);
-    const QString month = takeTwo(digits);
-    const QString year = digits.rightJustified(4, QLatin1Char('0'));
-    return year + QLatin1Char('-') + month + QLatin1Char('-') + day + QLatin1Char(' ') + hours
-        + QLatin1Char(':') + minutes + QLatin1Char(':') + seconds;
-}
-
-QString fractionText(std::uint32_t microseconds, unsigned decimals)
-{
-    if (decimals == 0)
-        return {};
-    return QLatin1Char('.')
-        + QStringLiteral("%1").arg(microseconds, 6, 10, QLatin1Char('0')).left(static_cast<int>(decimals));
-}
-
-// Seconds since 1970 in UTC (the server keeps TIMESTAMP in UTC); two blanks
-// between date and time, as the rest of the program writes it. 0 is no value.
-QString timestampText(std::uint32_t seconds, std::uint32_t microseconds, unsigned decimals)
-{
-    if (seconds == 0 && microseconds == 0)
-        return {};
-    const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
-    const QDate d = t.date();
-    const QTime tm = t.time();
-    return QString::number(d.year()) + QLatin1Char('-') + two(d.month()) + QLatin1Char('-') + two(d.day())
-        + QStringLiteral("  ") + two(tm.hour()) + QLatin1Char(':') + two(tm.minute()) + QLatin1Char(':')
-        + two(tm.second()) + fractionText(microseconds, decimals);
-}
-
-// The 5.6 formats keep the fraction in 1, 2 or 3 bytes: hundredths,
-// ten-thousandths or millionths of a second.
-std::uint32_t microsFromFraction(std::uint64_t fraction, unsigned fractionBytes)
-{
-    switch (fractionBytes) {
-    case 1: return static_cast<std::uint32_t>(fraction * 10000);
-    case 2: return static_cast<std::uint32_t>(fraction * 100);
-    default: return static_cast<std::uint32_t>(fraction);
-    }
-}
-
-QString time2Text(ByteReader& value, unsigned decimals)
-{
-    const unsigned fb = fractionalSecondBytes(decimals);
-    const std::uint64_t raw = value.uintBe(3 + fb);
-    const std::int64_t packed = static_cast<std::int64_t>(raw) - (std::int64_t{0x800000} << (8 * fb));
-    const bool negative = packed < 0;
-    const std::uint64_t magnitude = static_cast<std::uint64_t>(negative ? -packed : packed);
-    const std::uint64_t hms = magnitude >> (8 * fb);
-    const std::uint64_t fraction = magnitude & ((std::uint64_t{1} << (8 * fb)) - 1);
-    const auto hours = static_cast<unsigned>((hms >> 12) & 0x3FF);
-    return (negative ? QStringLiteral("-") : QString()) + two(hours) + QLatin1Char(':')
-        + two((hms >> 6) & 0x3F) + QLatin1Char(':') + two(hms & 0x3F)
-        + fractionText(microsFromFraction(fraction, fb), decimals);
-}
-
-QString datetime2Text(ByteReader& value, unsigned decimals)
-{
-    const unsigned fb = fractionalSecondBytes(decimals);
-    const std::uint64_t intPart = value.uintBe(5) - 0x8000000000ull;
-    const std::uint64_t fraction = value.uintBe(fb);
-    const std::uint64_t ymd = intPart >> 17;
-    const std::uint64_t ym = ymd >> 5;
-    const std::uint64_t hms = intPart & 0x1FFFF;
-    return QString::number(ym / 13).rightJustified(4, QLatin1Char('0')) + QLatin1Char('-')
-        + two(ym % 13) + QLatin1Char('-') + two(ymd & 31) + QLatin1Char(' ') + two(hms >> 12)
-        + QLatin1Char(':') + two((hms >> 6) & 0x3F) + QLatin1Char(':') + two(hms & 0x3F)
-        + fractionText(microsFromFraction(fraction, fb), decimals);
-}
-
-std::uint32_t enumWidth(std::uint8_t packLow)
-{
-    return packLow == 8 ? 1 : packLow == 16 ? 2 : 0;
-}
-
-std::uint32_t setWidth(std::uint8_t packLow)
-{
-    switch (packLow) {
-    case 8: return 1;
-    case 16: return 2;
-    case 72: return 3;
-    case 24: return 4;
-    case 64: return 8;
-    default: return 0;
-    }
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
 }
 
 } // namespace
@@ -234,48 +120,28 @@ FrmDefaultValues::FrmDefaultValues(ByteReader record, bool packedRecord, std::ui
 
 std::uint32_t FrmDefaultValues::binaryDecimalSize(std::uint32_t precision, std::uint32_t scale)
 {
-    const std::uint32_t intDigits = precision > scale ? precision - scale : 0;
-    return 4 * (intDigits / 9) + kDecimalLeftoverBytes[intDigits % 9] + 4 * (scale / 9)
-        + kDecimalLeftoverBytes[scale % 9];
+    return ValueText::decimalStoredSize(precision, scale);
 }
 
 std::uint32_t FrmDefaultValues::valueWidth(const DefaultColInfo& c, std::uint8_t version)
 {
-    for (const auto& b : kBlobWidths) {
-        if (b.code == c.typeCode)
-            return b.width;
-    }
-    if (isSpatialCode(c.typeCode))
-        return 12;
-    const unsigned decimals = temporalDecimals(c.typeCode, c.length);
-    switch (c.typeCode) {
-    case TYPE_TINYINT: case TYPE_YEAR: return 1;
-    case TYPE_SMALLINT: return 2;
-    case TYPE_MEDIUMINT: case TYPE_DATE: case TYPE_NEWDATE: return 3;
-    case TYPE_INT: case TYPE_FLOAT: return 4;
-    case TYPE_BIGINT: case TYPE_DOUBLE: return 8;
-    case TYPE_TIME: return kTimeHiresBytes[decimals];
-    case TYPE_DATETIME: return decimals == 0 ? 8 : kDatetimeHiresBytes[decimals];
-    case TYPE_TIMESTAMP: return 4 + fractionalSecondBytes(decimals);
-    case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2: return temporal2StoredSize(c.typeCode, decimals);
-    case TYPE_CHAR: case TYPE_BINARY: case TYPE_OLD_DECIMAL: case TYPE_VAR_STRING: case TYPE_VARBINARY:
-        return c.length;
-    case TYPE_VARCHAR: return version == kOldestVersion ? c.length : (c.length > 255 ? 2 : 1) + c.length;
-    case TYPE_DECIMAL: return binaryDecimalSize(c.length, c.scale);
-    case TYPE_ENUM: return enumWidth(c.packFlagLow);
-    case TYPE_SET: return setWidth(c.packFlagLow);
-    case TYPE_BIT: return (c.packFlagHigh & kBitAsBytesFlag) ? (c.length + 7) / 8 : c.length / 8;
-    default: return 0;
-    }
+    recovery::ColumnShape shape;
+    shape.typeCode = c.typeCode;
+    shape.length = c.length;
+    if (c.typeCode == TYPE_ENUM)
+        shape.length = ColumnStorage::enumBytes(c.packFlagLow);
+    else if (c.typeCode == TYPE_SET)
+        shape.length = ColumnStorage::setBytes(c.packFlagLow);
+    shape.scale = c.scale;
+    shape.bitsAsBytes = (c.packFlagHigh & kPackFlagBitsAsBytes) != 0;
+    // The oldest definitions keep VARCHAR at its full length without a length.
+    shape.varcharPrefix = version != kOldestVersion;
+    return ColumnStorage::storedWidth(shape, recovery::StoredIn::ServerRecord);
 }
 
 FrmDefaultValues::NullTest FrmDefaultValues::nullTestOf(ColumnTypeCode code)
 {
-    for (const auto& b : kBlobWidths) {
-        if (b.code == code)
-            return NullTest::Blob;
-    }
-    if (isSpatialCode(code))
+    if (ColumnStorage::blobLengthBytes(code) != 0)
         return NullTest::Blob;
     switch (code) {
     case TYPE_OLD_DECIMAL: case TYPE_TINYINT: case TYPE_SMALLINT: case TYPE_INT: case TYPE_FLOAT:
@@ -332,7 +198,7 @@ QString FrmDefaultValues::ReadFrmDefaultValue(const DefaultColInfo& column)
     if (column.bNullable && m_nextNullBit < kMaxNullBit)
         nullBit = m_nextNullBit++;
     std::uint32_t bitOffset = 0;
-    if (column.typeCode == TYPE_BIT && !(column.packFlagHigh & kBitAsBytesFlag)) {
+    if (column.typeCode == TYPE_BIT && !(column.packFlagHigh & kPackFlagBitsAsBytes)) {
         bitOffset = m_nextNullBit;
         m_nextNullBit = std::min(kMaxNullBit, m_nextNullBit + (column.length & 7));
     }
@@ -365,10 +231,9 @@ QString FrmDefaultValues::decodeVarchar(const DefaultColInfo& column, ByteReader
     if (column.typeCode == TYPE_VARBINARY) {
         n = 0;
     } else if (column.typeCode == TYPE_VARCHAR && m_version != kOldestVersion) {
-        n = value.uintLe(column.length > 255 ? 2 : 1);
+        n = value.uintLe(ColumnStorage::varcharLengthBytes(column.length));
         if (n > column.length) { // a damaged prefix must not reach past the column
-            noteError(DecodeError{DecodeErrorCode::Corrupt, value.base(),
-                                  "varchar default longer than its column"});
+            noteError(platform::corrupt(value.base(), "varchar default longer than its column"));
             n = column.length;
         }
     }
@@ -377,52 +242,53 @@ QString FrmDefaultValues::decodeVarchar(const DefaultColInfo& column, ByteReader
     return FrmText::columnText(value.bytes(n), column.charset);
 }
 
+QString FrmDefaultValues::bigEndianTemporal(const DefaultColInfo& column, std::span<const std::uint8_t> bytes,
+                                            std::uint64_t offset)
+{
+    const auto text = ValueText::bigEndianTemporalText(column.typeCode, column.length, bytes, offset);
+    if (text)
+        return *text;
+    noteError(text.error());
+    return {};
+}
+
 QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value, std::uint32_t bitOffset)
 {
     const bool unsignedColumn = isUnsigned(column.sign);
     const unsigned decimals = temporalDecimals(column.typeCode, column.length);
     switch (column.typeCode) {
-    case TYPE_TINYINT: return signedOrUnsigned(value.u8(), 1, unsignedColumn);
-    case TYPE_SMALLINT: return signedOrUnsigned(value.u16le(), 2, unsignedColumn);
-    case TYPE_MEDIUMINT: return signedOrUnsigned(value.u24le(), 3, unsignedColumn);
-    case TYPE_INT: return signedOrUnsigned(value.u32le(), 4, unsignedColumn);
-    case TYPE_BIGINT: return signedOrUnsigned(value.u64le(), 8, unsignedColumn);
+    case TYPE_TINYINT: return integerText(value.u8(), 1, unsignedColumn);
+    case TYPE_SMALLINT: return integerText(value.u16le(), 2, unsignedColumn);
+    case TYPE_MEDIUMINT: return integerText(value.u24le(), 3, unsignedColumn);
+    case TYPE_INT: return integerText(value.u32le(), 4, unsignedColumn);
+    case TYPE_BIGINT: return integerText(value.u64le(), 8, unsignedColumn);
     case TYPE_FLOAT: return floatingText(std::bit_cast<float>(value.u32le()), true);
     case TYPE_DOUBLE: return floatingText(std::bit_cast<double>(value.u64le()), false);
     case TYPE_DATE:
-    case TYPE_NEWDATE: {
-        const std::uint32_t v = value.u24le();
-        return QString::number(v >> 9) + QLatin1Char('-') + two((v >> 5) & 15) + QLatin1Char('-') + two(v & 31);
-    }
+    case TYPE_NEWDATE: return unpaddedYear(ValueText::dateText(value.u24le()));
     case TYPE_TIME:
         // With decimals the server keeps its own packed form; not converted.
-        return decimals == 0 ? timeText(value.u24le()) : QString();
-    case TYPE_DATETIME:
-        return decimals == 0 ? datetimeText(static_cast<std::int64_t>(value.u64le())) : QString();
+        return decimals == 0 ? ValueText::timeText(ValueText::signExtend(value.u24le(), 3)) : QString();
+    case TYPE_DATETIME: return decimals == 0 ? ValueText::datetimeText(value.u64le()) : QString();
     case TYPE_TIMESTAMP:
-        if (decimals == 0)
-            return timestampText(value.u32le(), 0, 0);
-        [[fallthrough]]; // with decimals: big-endian seconds and fraction, as TIMESTAMP2
-    case TYPE_TIMESTAMP2: {
-        const std::uint32_t seconds = value.u32be();
-        const unsigned fb = fractionalSecondBytes(decimals);
-        const std::uint64_t fraction = value.uintBe(fb);
-        // TIMESTAMP(n) counts the fraction in units of 10^-n seconds.
-        std::uint32_t micros = microsFromFraction(fraction, fb);
-        if (column.typeCode == TYPE_TIMESTAMP) {
-            micros = static_cast<std::uint32_t>(fraction);
-            for (unsigned i = decimals; i < 6; ++i)
-                micros *= 10;
+        if (decimals == 0) {
+            const std::uint32_t seconds = value.u32le();
+            return seconds == 0 ? QString() : timestampDefault(ValueText::timestampText(seconds));
         }
-        return timestampText(seconds, micros, decimals);
+        [[fallthrough]]; // with decimals: big-endian seconds and fraction
+    case TYPE_TIMESTAMP2: {
+        const auto bytes = value.bytes(value.size());
+        if (allZero(bytes))
+            return {}; // the zero timestamp: no value
+        return timestampDefault(bigEndianTemporal(column, bytes, value.base()));
     }
-    case TYPE_DATETIME2: return datetime2Text(value, decimals);
-    case TYPE_TIME2: return time2Text(value, decimals);
+    case TYPE_DATETIME2:
+    case TYPE_TIME2: return bigEndianTemporal(column, value.bytes(value.size()), value.base());
     case TYPE_YEAR: {
         const std::uint8_t b = value.u8();
         if (b == 0)
             return QStringLiteral("00");
-        return QString::number(1900 + b).right(static_cast<int>(std::min<std::uint32_t>(column.length, 4)));
+        return ValueText::yearText(b).right(static_cast<int>(std::min<std::uint32_t>(column.length, 4)));
     }
     case TYPE_CHAR:
     case TYPE_BINARY: return FrmText::columnText(value.bytes(column.length), column.charset);
@@ -434,7 +300,7 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
     case TYPE_BIT: {
         const auto wholeBytes = static_cast<unsigned>(value.size());
         std::uint64_t v = value.uintBe(std::min(wholeBytes, 8u));
-        if (!(column.packFlagHigh & kBitAsBytesFlag) && (column.length & 7) && wholeBytes < 8)
+        if (!(column.packFlagHigh & kPackFlagBitsAsBytes) && (column.length & 7) && wholeBytes < 8)
             v |= oddBits(bitOffset, column.length & 7) << (8 * wholeBytes);
         return QString::number(v);
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace engine {
 
@@ -33,6 +34,10 @@ struct DefaultColInfo {
 // the others. One object per table definition.
 class FrmDefaultValues {
 public:
+    // The version byte of the oldest table definitions (11-byte field
+    // records, VARCHAR without a length).
+    static constexpr std::uint8_t kOldestVersion = 7;
+
     // record: the default record, based at its file offset. packedRecord: the
     // table's pack-record option (null flags then start at bit 0, else bit 1).
     // version: the definition's version byte (7 is the oldest layout).
@@ -43,7 +48,7 @@ public:
     // the record gives the empty text and sets error().
     QString ReadFrmDefaultValue(const DefaultColInfo& column);
 
-    // The first value that did not fit in the record, if any.
+    // The first value that did not fit in the record or was out of range, if any.
     const std::optional<platform::DecodeError>& error() const { return m_error; }
 
     // Bytes of a binary DECIMAL(precision, scale).
@@ -60,6 +65,10 @@ private:
     bool valueReader(const DefaultColInfo& column, platform::ByteReader& out);
     QString decode(const DefaultColInfo& column, platform::ByteReader value, std::uint32_t bitOffset);
     QString decodeVarchar(const DefaultColInfo& column, platform::ByteReader value);
+    // TIMESTAMP(n), TIMESTAMP2, DATETIME2 and TIME2 by the row readers' decoder;
+    // a value out of range gives the empty text and sets error().
+    QString bigEndianTemporal(const DefaultColInfo& column, std::span<const std::uint8_t> bytes,
+                              std::uint64_t offset);
     void noteError(const platform::DecodeError& error);
 
     platform::ByteReader m_record;

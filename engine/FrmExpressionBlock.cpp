@@ -30,7 +30,6 @@ namespace engine {
 
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 
 namespace {
 
@@ -105,8 +104,7 @@ FrmExpressionList FrmExpressionBlock::read(ByteReader block, std::size_t fieldCo
         // Nothing marks where an entry starts: past a kind we do not know
         // the lengths cannot be trusted either, so the walk ends there.
         if (kind > kLastKind) {
-            note(out, DecodeError{DecodeErrorCode::Corrupt, block.base() + start,
-                                  "expression entry of unknown kind " + std::to_string(kind)});
+            note(out, platform::corrupt(block.base() + start, "expression entry of unknown kind " + std::to_string(kind)));
             return out;
         }
         FrmExpression entry;
@@ -118,10 +116,10 @@ FrmExpressionList FrmExpressionBlock::read(ByteReader block, std::size_t fieldCo
         if (entry.text.isEmpty() || !selfContained(entry.text) || (ofColumn && field >= fieldCount)) {
             // A clause without its column, or with an expression that would
             // not stay inside its parentheses, is left out.
-            note(out, DecodeError{DecodeErrorCode::Corrupt, block.base() + start,
-                                  "unusable expression entry (field " + std::to_string(field) + " of "
-                                      + std::to_string(fieldCount) + ", " + std::to_string(textLength)
-                                      + " bytes of text)"});
+            note(out, platform::corrupt(block.base() + start,
+                                        "unusable expression entry (field " + std::to_string(field) + " of "
+                                            + std::to_string(fieldCount) + ", " + std::to_string(textLength)
+                                            + " bytes of text)"));
             continue;
         }
         out.entries.push_back(std::move(entry));

@@ -123,7 +123,6 @@ constexpr std::uint64_t kScreenLabelsStart = 48;
 constexpr std::uint32_t kMaxLabelLength = 64;
 constexpr std::uint32_t kFieldsPerScreen = 19;
 
-constexpr std::uint8_t kOldestVersion = 7;
 constexpr std::uint8_t kExpressionsVersion = 11;
 constexpr std::uint64_t kFieldRecordSize = 17;
 constexpr std::uint64_t kOldFieldRecordSize = 11;
@@ -139,7 +138,6 @@ constexpr std::uint8_t kNameSeparator = 0xFF;
 constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
 constexpr std::uint16_t kPackRecordOption = 0x0001;
 constexpr std::uint16_t kUsesParserFlag = 0x4000;
-constexpr std::uint8_t kGeometryStored = 255;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
 
 // Key flags (unique bit inverted) and the kind of key they make.
@@ -264,7 +262,7 @@ private:
     }
     void damage(std::uint64_t offset, const std::string& what)
     {
-        damage(DecodeError{DecodeErrorCode::Corrupt, offset, what});
+        damage(platform::corrupt(offset, what));
     }
 
     std::optional<DecodeError> readHeader();
@@ -297,10 +295,10 @@ std::optional<DecodeError> Parser::readHeader()
     if (!h)
         return DecodeError{DecodeErrorCode::ShortRead, 0, "table definition shorter than its 64-byte header"};
     if (h.u8() != 0xFE || h.u8() != 0x01)
-        return DecodeError{DecodeErrorCode::Corrupt, 0, "not a table definition (no FE 01 at its start)"};
+        return platform::corrupt(0, "not a table definition (no FE 01 at its start)");
     h.seek(kVersionPos);
     m_l.version = h.u8();
-    m_l.oldLayout = m_l.version <= kOldestVersion;
+    m_l.oldLayout = m_l.version <= FrmDefaultValues::kOldestVersion;
     m_l.fieldRecordSize = m_l.oldLayout ? kOldFieldRecordSize : kFieldRecordSize;
     h.seek(kKeyAreaPos);
     const std::uint16_t keyArea = h.u16le();
@@ -494,7 +492,7 @@ FieldRecord Parser::readFieldRecord(std::uint64_t pos)
         f.typeByte = r.u8();
         f.subtypeOrCharset = r.u8();
         f.commentLength = r.u16le();
-        f.collation = f.typeByte == kGeometryStored ? f.subtypeOrCharset
+        f.collation = f.typeByte == kGeometryTypeByte ? f.subtypeOrCharset
                                                     : static_cast<std::uint16_t>(f.subtypeOrCharset | collationHigh << 8);
     }
     damage(r);
@@ -508,7 +506,7 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
         column.m_typeName = ColumnTypeNames::OldFieldTypeName(code, f.packHigh, m_options.myiProbeByte);
     } else {
         column.m_typeName = ColumnTypeNames::FieldTypeName(
-            code, f.typeByte == kGeometryStored ? f.subtypeOrCharset : f.collation);
+            code, f.typeByte == kGeometryTypeByte ? f.subtypeOrCharset : f.collation);
         column.m_charset = f.collation;
         column.m_commentLength = f.commentLength;
         if (f.commentLength > 0) {

@@ -23,6 +23,13 @@ struct DecodeError {
     std::string what;
 };
 
+// Bytes that were read but make no sense (damaged input): the one way every
+// decoder words it, so the boundary logs them all alike.
+inline DecodeError corrupt(std::uint64_t offset, std::string what)
+{
+    return DecodeError{DecodeErrorCode::Corrupt, offset, std::move(what)};
+}
+
 // A value or the error that kept us from decoding it. Decoders return these;
 // only the scan and repair boundary logs them.
 template <typename T>

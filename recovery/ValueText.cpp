@@ -44,7 +44,6 @@ namespace recovery {
 using engine::ColumnTypeCode;
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 using platform::Result;
 
 namespace {
@@ -198,10 +197,7 @@ ShortText nonFiniteAscii(double value)
     return asciiOf(value < 0 ? "-inf" : "inf");
 }
 
-DecodeError corrupt(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 Result<ShortText> timeHiresText(std::span<const std::uint8_t> bytes, unsigned decimals, std::uint64_t offset)
 {

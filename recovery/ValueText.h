@@ -131,7 +131,7 @@ public:
     // characterText of the bytes, and the server's HEX() of them.
     static QString storedCharacterText(const QByteArray& bytes, std::uint16_t collation);
     static QString hexText(const QByteArray& bytes, std::uint16_t unused);
-    static bool isBinaryCollation(std::uint16_t collation) { return collation == 63; }
+    static bool isBinaryCollation(std::uint16_t collation) { return collation == engine::kBinaryCollation; }
 };
 
 } // namespace recovery

@@ -30,21 +30,16 @@ namespace recovery::innodb {
 
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 using platform::Result;
 
 namespace {
 
 constexpr std::uint16_t kPageTypeBlob = 10;
-constexpr std::uint64_t kBlobHeader = 38;
 constexpr std::uint64_t kBlobHeaderSize = 8;
 constexpr std::uint32_t kLengthFlagMask = 0xC0000000u;
 const char* const kTooLong = "too long";
 
-DecodeError damaged(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 } // namespace
 
@@ -67,16 +62,16 @@ Result<QByteArray> InnodbBlobReader::read(const platform::DataFile& file, std::u
                                           std::uint64_t referenceOffset)
 {
     if (reference.size() != kExternRefSize)
-        return damaged(referenceOffset, "off-page reference of the wrong size");
+        return corrupt(referenceOffset, "off-page reference of the wrong size");
     ByteReader ref(reference, referenceOffset);
     const std::uint32_t space = ref.u32be();
     std::uint64_t page = ref.u32be();
     std::uint64_t headerOffset = ref.u32be();
     const std::uint64_t length = declaredLength(reference);
     if (space != spaceId)
-        return damaged(referenceOffset, "off-page reference names tablespace " + std::to_string(space));
+        return corrupt(referenceOffset, "off-page reference names tablespace " + std::to_string(space));
     if (length > maxBytes)
-        return damaged(referenceOffset, std::string(kTooLong) + ": an off-page value of " + std::to_string(length)
+        return corrupt(referenceOffset, std::string(kTooLong) + ": an off-page value of " + std::to_string(length)
                                             + " bytes");
     const std::uint64_t pageCount = file.size() / kPageSize;
     // Every page holds at least one byte of the value, so a chain longer than
@@ -86,10 +81,10 @@ Result<QByteArray> InnodbBlobReader::read(const platform::DataFile& file, std::u
     value.reserve(static_cast<qsizetype>(length));
     while (static_cast<std::uint64_t>(value.size()) < length) {
         if (page == 0 || page >= pageCount || !visited.insert(page).second)
-            return damaged(referenceOffset, "off-page chain names page " + std::to_string(page)
+            return corrupt(referenceOffset, "off-page chain names page " + std::to_string(page)
                                                 + (page < pageCount ? " twice or page 0" : " beyond the file"));
-        if (headerOffset < kBlobHeader || headerOffset + kBlobHeaderSize > kPageSize - kFilTrailerSize)
-            return damaged(page * kPageSize, "BLOB header outside the page");
+        if (headerOffset < kFilPageData || headerOffset + kBlobHeaderSize > kPageSize - kFilTrailerSize)
+            return corrupt(page * kPageSize, "BLOB header outside the page");
         auto bytes = file.readExactly(page * kPageSize, kPageSize);
         if (!bytes)
             return bytes.error();
@@ -100,20 +95,20 @@ Result<QByteArray> InnodbBlobReader::read(const platform::DataFile& file, std::u
         const std::uint64_t partLength = p.u32be();
         const std::uint64_t next = p.u32be();
         if (type != kPageTypeBlob)
-            return damaged(page * kPageSize, "page " + std::to_string(page) + " of an off-page chain is no BLOB page");
+            return corrupt(page * kPageSize, "page " + std::to_string(page) + " of an off-page chain is no BLOB page");
         if (partLength == 0 || partLength > length - static_cast<std::uint64_t>(value.size())
             || !p.canRead(p.pos(), partLength) || p.pos() + partLength > kPageSize - kFilTrailerSize)
-            return damaged(page * kPageSize + headerOffset,
+            return corrupt(page * kPageSize + headerOffset,
                            "BLOB page " + std::to_string(page) + " holds a part that does not fit");
         const auto part = p.bytes(partLength);
         value.append(QByteArrayView(part.data(), static_cast<qsizetype>(part.size())));
         if (next == kFilNull)
             break;
         page = next;
-        headerOffset = kBlobHeader;
+        headerOffset = kFilPageData;
     }
     if (static_cast<std::uint64_t>(value.size()) != length)
-        return damaged(referenceOffset, "off-page chain ends after " + std::to_string(value.size()) + " of "
+        return corrupt(referenceOffset, "off-page chain ends after " + std::to_string(value.size()) + " of "
                                             + std::to_string(length) + " bytes");
     return value;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
+#include "recovery/ColumnStorage.h"
 #include "recovery/DoubleFromBits.h"
 #include "recovery/ValueText.h"
 
@@ -36,7 +37,6 @@ using engine::RowValue;
 using engine::tempColInfo;
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 using platform::Result;
 using recovery::ShortText;
 using namespace engine;
@@ -45,7 +45,6 @@ namespace {
 
 constexpr std::uint32_t kTimeBias = 0x800000;
 constexpr std::uint64_t kDatetimeBias = 0x8000000000000000ull;
-constexpr std::uint16_t kBinaryCollation = 63;
 
 bool isUnsigned(const tempColInfo& column)
 {
@@ -54,20 +53,12 @@ bool isUnsigned(const tempColInfo& column)
 
 std::uint32_t fixedWidthOf(const tempColInfo& c)
 {
-    const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length);
-    if (temporal)
-        return temporal;
-    switch (c.m_typeCode) {
-    case TYPE_TINYINT: case TYPE_YEAR: return 1;
-    case TYPE_SMALLINT: return 2;
-    case TYPE_MEDIUMINT: case TYPE_DATE: case TYPE_NEWDATE: case TYPE_TIME: return 3;
-    case TYPE_INT: case TYPE_FLOAT: case TYPE_TIMESTAMP: return 4;
-    case TYPE_BIGINT: case TYPE_DOUBLE: case TYPE_DATETIME: return 8;
-    case TYPE_DECIMAL: return ValueText::decimalStoredSize(c.m_length, c.m_scale);
-    case TYPE_BIT: return (c.m_length + 7) / 8;
-    case TYPE_ENUM: case TYPE_SET: return c.m_length;
-    default: return 0;
-    }
+    ColumnShape shape;
+    shape.typeCode = c.m_typeCode;
+    shape.length = c.m_length;
+    shape.scale = c.m_scale;
+    shape.bitsAsBytes = true; // InnoDB has no bit support: BIT keeps all its bits in its bytes
+    return ColumnStorage::storedWidth(shape, StoredIn::InnodbRecord);
 }
 
 RowValue asciiValue(const ShortText& text)
@@ -109,9 +100,8 @@ Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8
 
 DecodeError sizeError(std::uint64_t offset, const tempColInfo& c, std::size_t size)
 {
-    return DecodeError{DecodeErrorCode::Corrupt, offset,
-                       "column " + c.m_name.toStdString() + " has " + std::to_string(size)
-                           + " bytes, which its type cannot hold"};
+    return platform::corrupt(offset, "column " + c.m_name.toStdString() + " has " + std::to_string(size)
+                                         + " bytes, which its type cannot hold");
 }
 
 } // namespace
@@ -205,8 +195,7 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
     default:
         if (shapeOf(c, RecordFormat::Compact))
             return characterValue(c, bytes);
-        return DecodeError{DecodeErrorCode::Corrupt, offset,
-                           "column " + c.m_name.toStdString() + " has a type this reader cannot decode"};
+        return platform::corrupt(offset, "column " + c.m_name.toStdString() + " has a type this reader cannot decode");
     }
 }
 

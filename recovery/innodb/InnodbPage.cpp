@@ -70,7 +70,6 @@ constexpr std::uint16_t kNHeapCompactBit = 0x8000;
 constexpr std::uint16_t kCompactInfimum = 99;
 constexpr std::uint16_t kCompactSupremum = 112;
 constexpr std::uint16_t kCompactHeapStart = 120;
-constexpr std::uint16_t kCompactExtraBytes = 5;
 
 constexpr std::uint16_t kRedundantInfimum = 101;
 constexpr std::uint16_t kRedundantSupremum = 116;
@@ -183,9 +182,8 @@ ByteReader InnodbPage::reader() const
 
 DecodeError InnodbPage::corrupt(std::uint64_t pos, const std::string& what) const
 {
-    return DecodeError{DecodeErrorCode::Corrupt, m_fileOffset + pos,
-                       what + " (page " + std::to_string(m_fileOffset / kPageSize) + ", offset "
-                           + std::to_string(pos) + ")"};
+    return platform::corrupt(m_fileOffset + pos, what + " (page " + std::to_string(m_fileOffset / kPageSize)
+                                                     + ", offset " + std::to_string(pos) + ")");
 }
 
 std::optional<DecodeError> InnodbPage::checkInfimumAndSupremum() const

@@ -24,6 +24,11 @@ inline constexpr std::uint64_t kFilPageType = 24;
 inline constexpr std::uint64_t kFilTrailerSize = 8;
 // FIL_PAGE_TYPE of a B-tree page.
 inline constexpr std::uint16_t kPageTypeIndex = 0x45BF;
+// Where a page's contents start, after the FIL header.
+inline constexpr std::uint64_t kFilPageData = 38;
+// Bytes of a COMPACT record's header before its origin (info bits, heap
+// number and status, next pointer); the null flags and lengths lie before it.
+inline constexpr std::uint16_t kCompactExtraBytes = 5;
 
 enum class RecordFormat { Redundant, Compact };
 
@@ -99,6 +104,8 @@ public:
     platform::ByteReader field(const InnodbRecord& record, std::size_t i) const;
     // A reader over the whole page (base = the page's file offset).
     platform::ByteReader reader() const;
+    // Damage at byte pos of this page, worded with the page number and offset.
+    platform::DecodeError corrupt(std::uint64_t pos, const std::string& what) const;
 
 private:
     InnodbPage() = default;
@@ -111,7 +118,6 @@ private:
                                                              std::uint16_t& next) const;
     std::optional<platform::DecodeError> readCompactHeader(std::uint16_t origin, InnodbRecord& out,
                                                            std::uint16_t& next) const;
-    platform::DecodeError corrupt(std::uint64_t pos, const std::string& what) const;
 
     std::vector<std::uint8_t> m_bytes;  // always kPageSize bytes
     std::uint64_t m_fileOffset = 0;

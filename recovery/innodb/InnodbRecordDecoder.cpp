@@ -32,7 +32,6 @@ namespace recovery::innodb {
 using engine::RowValue;
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 using platform::Result;
 
 namespace {
@@ -41,19 +40,11 @@ constexpr std::uint32_t kRowIdSize = 6;
 constexpr std::uint32_t kTrxIdSize = 6;
 constexpr std::uint32_t kRollPtrSize = 7;
 constexpr std::uint32_t kChildPageSize = 4;
-constexpr std::uint64_t kCompactExtraBytes = 5;
-constexpr std::uint64_t kPageEnd = kPageSize - 8;  // the FIL trailer
+constexpr std::uint64_t kPageEnd = kPageSize - kFilTrailerSize;
 constexpr std::uint8_t kLengthTwoBytes = 0x80;
 constexpr std::uint8_t kLengthExternal = 0x40;
 constexpr std::uint8_t kStatusOrdinary = 0;
 constexpr std::uint8_t kStatusNodePointer = 1;
-
-DecodeError corrupt(const InnodbPage& page, std::uint64_t pos, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, page.fileOffset() + pos,
-                       what + " (page " + std::to_string(page.fileOffset() / kPageSize) + ", offset "
-                           + std::to_string(pos) + ")"};
-}
 
 QString placeholder(engine::ColumnTypeCode code)
 {
@@ -110,7 +101,7 @@ std::vector<InnodbRecordDecoder::FieldSpec> InnodbRecordDecoder::compactSpecs(bo
 Result<std::vector<FieldSlice>> InnodbRecordDecoder::locate(const InnodbPage& page, const InnodbRecord& record) const
 {
     if (!m_unreadable.empty())
-        return corrupt(page, record.origin, m_unreadable);
+        return page.corrupt(record.origin, m_unreadable);
     if (m_layout.format == RecordFormat::Redundant)
         return locateRedundant(page, record);
     return locateCompact(page, record, false);
@@ -120,14 +111,14 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
                                                                    bool nodePointer) const
 {
     if (record.status != (nodePointer ? kStatusNodePointer : kStatusOrdinary))
-        return corrupt(page, record.origin, nodePointer ? "not a node-pointer record" : "not a leaf record");
+        return page.corrupt(record.origin, nodePointer ? "not a node-pointer record" : "not a leaf record");
     const std::vector<FieldSpec>& specs = nodePointer ? m_nodeSpecs : m_leafSpecs;
 
     const std::uint64_t nullBytes = (m_layout.nullableColumns + 7) / 8;
     ByteReader r = page.reader();
     const std::uint64_t origin = record.origin;
     if (origin < kCompactExtraBytes + nullBytes)
-        return corrupt(page, origin, "record header outside the page");
+        return page.corrupt(origin, "record header outside the page");
     std::uint64_t lengthPos = origin - kCompactExtraBytes - nullBytes;
     std::uint64_t data = origin;
     std::vector<FieldSlice> slices;
@@ -135,7 +126,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
     for (const FieldSpec& field : specs) {
         if (field.nullIndex >= 0) {
             if (static_cast<std::uint64_t>(field.nullIndex) >= m_layout.nullableColumns)
-                return corrupt(page, origin, "NULL flag beyond the record's bitmap");
+                return page.corrupt(origin, "NULL flag beyond the record's bitmap");
             r.seek(origin - kCompactExtraBytes - 1 - static_cast<std::uint64_t>(field.nullIndex) / 8);
             if (r.u8() & (1u << (field.nullIndex % 8))) {
                 slices.push_back({static_cast<std::uint16_t>(data), 0, true, false});
@@ -146,23 +137,23 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
         bool external = false;
         if (field.shape.variable()) {
             if (lengthPos == 0 || !r.seek(--lengthPos))
-                return corrupt(page, origin, "variable-length header runs out of the page");
+                return page.corrupt(origin, "variable-length header runs out of the page");
             const std::uint8_t first = r.u8();
             length = first;
             if (field.shape.bigLength && (first & kLengthTwoBytes)) {
                 if (lengthPos == 0 || !r.seek(--lengthPos))
-                    return corrupt(page, origin, "variable-length header runs out of the page");
+                    return page.corrupt(origin, "variable-length header runs out of the page");
                 length = (std::uint64_t{first} & 0x3F) << 8 | r.u8();
                 external = first & kLengthExternal;
             }
         }
         if (data + length > kPageEnd)
-            return corrupt(page, data, "field runs past the end of the page");
+            return page.corrupt(data, "field runs past the end of the page");
         slices.push_back({static_cast<std::uint16_t>(data), static_cast<std::uint16_t>(length), false, external});
         data += length;
     }
     if (!r)
-        return corrupt(page, origin, "record header outside the page");
+        return page.corrupt(origin, "record header outside the page");
     // Leave out DB_ROW_ID and the system fields: slices are user columns
     // (and, for a node pointer, the child page last).
     if (m_layout.keyColumns == 0)
@@ -179,7 +170,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateRedundant(const Innod
     const std::size_t others = m_layout.columns.size() - m_layout.keyColumns;
     const std::size_t expected = keyFields + 2 + others;
     if (record.fieldEnds.size() < expected)
-        return corrupt(page, record.origin, "record has " + std::to_string(record.fieldEnds.size())
+        return page.corrupt(record.origin, "record has " + std::to_string(record.fieldEnds.size())
                                                 + " fields, the table " + std::to_string(expected));
     std::vector<FieldSlice> slices;
     slices.reserve(m_layout.columns.size());
@@ -195,7 +186,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateRedundant(const Innod
         const std::size_t i = j < m_layout.keyColumns ? j : j + (keyFields - m_layout.keyColumns) + 2;
         auto slice = field(i);
         if (!slice)
-            return corrupt(page, record.origin, "field end offsets out of order");
+            return page.corrupt(record.origin, "field end offsets out of order");
         slices.push_back(*slice);
     }
     return slices;
@@ -204,7 +195,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateRedundant(const Innod
 Result<QByteArray> InnodbRecordDecoder::wholeValue(const InnodbPage& page, const FieldSlice& slice) const
 {
     if (slice.length < kExternRefSize)
-        return corrupt(page, slice.start, "off-page field shorter than its reference");
+        return page.corrupt(slice.start, "off-page field shorter than its reference");
     ByteReader r = page.reader();
     r.seek(slice.start);
     const auto prefix = r.bytes(slice.length - kExternRefSize);
@@ -212,7 +203,7 @@ Result<QByteArray> InnodbRecordDecoder::wholeValue(const InnodbPage& page, const
     if (!r)
         return *r.error();
     if (prefix.size() > m_options.maxOffPageBytes)
-        return corrupt(page, slice.start, "too long");
+        return page.corrupt(slice.start, "too long");
     auto rest = InnodbBlobReader::read(m_file, page.spaceId(), reference,
                                        m_options.maxOffPageBytes - prefix.size(),
                                        page.fileOffset() + slice.start + prefix.size());
@@ -226,7 +217,7 @@ Result<QByteArray> InnodbRecordDecoder::wholeValue(const InnodbPage& page, const
 Result<RowValue> InnodbRecordDecoder::value(const InnodbPage& page, const FieldSlice& slice, std::size_t column) const
 {
     if (column >= m_layout.columns.size())
-        return corrupt(page, slice.start, "no such column");
+        return page.corrupt(slice.start, "no such column");
     if (slice.isNull)
         return RowValue::Null();
     const engine::tempColInfo& c = m_layout.columns[column];
@@ -273,15 +264,15 @@ Result<std::uint32_t> InnodbRecordDecoder::childPage(const InnodbPage& page, con
     if (m_layout.format == RecordFormat::Redundant) {
         const std::size_t keyFields = m_layout.keyColumns == 0 ? 1 : m_layout.keyColumns;
         if (record.fieldEnds.size() != keyFields + 1)
-            return corrupt(page, record.origin, "node pointer has " + std::to_string(record.fieldEnds.size())
+            return page.corrupt(record.origin, "node pointer has " + std::to_string(record.fieldEnds.size())
                                                     + " fields");
         ByteReader child = page.field(record, keyFields);
         if (child.size() != kChildPageSize)
-            return corrupt(page, record.origin, "node pointer without a 4-byte child page");
+            return page.corrupt(record.origin, "node pointer without a 4-byte child page");
         return child.u32be();
     }
     if (!m_unreadable.empty())
-        return corrupt(page, record.origin, m_unreadable);
+        return page.corrupt(record.origin, m_unreadable);
     auto slices = locateCompact(page, record, true);
     if (!slices)
         return slices.error();

@@ -56,8 +56,7 @@ platform::Result<MyisamBlockHeader> MyisamBlockHeader::parse(std::span<const std
     if (!r)
         return *r.error();
     if (h.m_type > 13)
-        return platform::DecodeError{platform::DecodeErrorCode::Corrupt, pos,
-                                     "block type " + std::to_string(h.m_type) + " is not a MyISAM block"};
+        return platform::corrupt(pos, "block type " + std::to_string(h.m_type) + " is not a MyISAM block");
     if (h.m_type == 0) {
         h.m_blockLength = r.u24be();
         h.m_nextPos = r.u64be();
@@ -66,8 +65,7 @@ platform::Result<MyisamBlockHeader> MyisamBlockHeader::parse(std::span<const std
             return *r.error();
         h.m_headerLength = 20;
         if (h.m_blockLength < kMinBlockLength)
-            return platform::DecodeError{platform::DecodeErrorCode::Corrupt, pos,
-                                         "deleted block of " + std::to_string(h.m_blockLength) + " bytes"};
+            return platform::corrupt(pos, "deleted block of " + std::to_string(h.m_blockLength) + " bytes");
         // The length of a deleted block counts its header too.
         h.m_blockLength -= h.m_headerLength;
         return h;

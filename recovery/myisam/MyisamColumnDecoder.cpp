@@ -41,15 +41,11 @@ using engine::ColumnInformation;
 using engine::RowValue;
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 
 constexpr std::uint8_t kFloatDecimalsMask = 0x1F;
 constexpr std::uint8_t kNotFixedDecimals = 0x1F;
 
-DecodeError corrupt(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 QByteArray toBytes(std::span<const std::uint8_t> bytes)
 {
@@ -113,7 +109,7 @@ RowValue floatingValue(const ColumnInformation& c, ByteReader& r, bool isDouble)
 // keeps its zero bytes, which are part of the value.
 RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
 {
-    if (c.m_typeCode != engine::TYPE_BINARY && c.m_charset != 63) {
+    if (c.m_typeCode != engine::TYPE_BINARY && c.m_charset != engine::kBinaryCollation) {
         std::size_t n = bytes.size();
         while (n > 0 && bytes[n - 1] == ' ')
             --n;

@@ -37,7 +37,6 @@ namespace {
 
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 
 constexpr std::uint64_t kOptionsPos = 4;
 constexpr std::uint64_t kHeaderLengthPos = 6;
@@ -59,10 +58,7 @@ constexpr std::uint64_t kFieldDefSize = 7;
 // No real table has more columns than this; a larger count is damage.
 constexpr std::uint32_t kMaxFields = 4096;
 
-DecodeError corrupt(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 } // namespace
 

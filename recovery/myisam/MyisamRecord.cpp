@@ -31,12 +31,8 @@ namespace {
 
 using platform::ByteReader;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 
-DecodeError damaged(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 } // namespace
 
@@ -77,7 +73,7 @@ platform::Result<bool> MyisamRecord::unpack(const MyisamRowLayout& layout)
             if (prefix == 2 && n == 0xFF)
                 n = r.u16be();
             if (n > length - prefix)
-                return damaged(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
+                return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
             out[0] = static_cast<std::uint8_t>(n);
             if (prefix == 2)
                 out[1] = static_cast<std::uint8_t>(n >> 8);
@@ -100,7 +96,7 @@ platform::Result<bool> MyisamRecord::unpack(const MyisamRowLayout& layout)
                 out[b] = static_cast<std::uint8_t>(n >> (8 * b));
             m_blobs[i] = Span{r.pos(), n};
             if (!r.skip(n))
-                return damaged(at, "blob of " + std::to_string(n) + " bytes past the end of its record");
+                return corrupt(at, "blob of " + std::to_string(n) + " bytes past the end of its record");
             continue;
         }
         if (def.m_type == FIELD_SKIP_ZERO) {
@@ -120,19 +116,19 @@ platform::Result<bool> MyisamRecord::unpack(const MyisamRowLayout& layout)
             if (length > 255 && (n & 0x80))
                 n = (n & 0x7F) + (std::uint32_t{r.u8()} << 7);
             if (n >= length)
-                return damaged(at, "packed field of " + std::to_string(n) + " bytes in a field of " + std::to_string(length));
+                return corrupt(at, "packed field of " + std::to_string(n) + " bytes in a field of " + std::to_string(length));
             const auto data = r.bytes(n);
             std::fill(out, out + length, ' ');
             std::copy(data.begin(), data.end(), def.m_type == FIELD_SKIP_ENDSPACE ? out : out + (length - n));
             continue;
         }
-        return damaged(at, "field type " + std::to_string(def.m_type) + " belongs to compressed tables");
+        return corrupt(at, "field type " + std::to_string(def.m_type) + " belongs to compressed tables");
     }
     if (!r)
-        return damaged(r.error()->offset, "record shorter than its fields");
+        return corrupt(r.error()->offset, "record shorter than its fields");
     // Only the checksum byte may follow the fields.
     if (r.remaining() > (layout.m_checksum ? 1u : 0u))
-        return damaged(r.pos(), std::to_string(r.remaining()) + " bytes left over after the last field");
+        return corrupt(r.pos(), std::to_string(r.remaining()) + " bytes left over after the last field");
     return true;
 }
 

@@ -25,17 +25,13 @@ namespace recovery::myisam {
 namespace {
 
 using platform::DecodeError;
-using platform::DecodeErrorCode;
 
 std::uint64_t nextAligned(std::uint64_t pos)
 {
     return (pos + MyisamBlockHeader::kAlignment) & ~(MyisamBlockHeader::kAlignment - 1);
 }
 
-DecodeError corrupt(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 } // namespace
 

@@ -2,7 +2,7 @@
 
 #include "engine/ColumnTypeCode.h"
 #include "engine/TableInformation.h"
-#include "recovery/ValueText.h"
+#include "recovery/ColumnStorage.h"
 
 #include <string>
 
@@ -29,13 +29,6 @@ namespace {
 
 using engine::ColumnInformation;
 using platform::DecodeError;
-using platform::DecodeErrorCode;
-
-// Pack-flag bits (high byte of the definition's 16-bit pack flags).
-constexpr std::uint8_t kPackNullable = 0x80;
-constexpr std::uint8_t kPackBitAsChar = 0x10;
-// Bytes of the in-memory pointer that follows a blob's length in the record.
-constexpr std::uint32_t kBlobPointerBytes = 8;
 
 bool isVarchar(engine::ColumnTypeCode code)
 {
@@ -44,13 +37,10 @@ bool isVarchar(engine::ColumnTypeCode code)
 
 bool keepsBitsAmongNullFlags(const ColumnInformation& c)
 {
-    return c.m_typeCode == engine::TYPE_BIT && (c.m_packFlags & kPackBitAsChar) == 0;
+    return c.m_typeCode == engine::TYPE_BIT && (c.m_packFlags & engine::kPackFlagBitsAsBytes) == 0;
 }
 
-DecodeError corrupt(std::uint64_t offset, const std::string& what)
-{
-    return DecodeError{DecodeErrorCode::Corrupt, offset, what};
-}
+using platform::corrupt;
 
 // Does the index file's field fit the column (size, and packing kind where
 // the kind is fixed by the type)?
@@ -58,7 +48,7 @@ bool fieldFits(const ColumnInformation& c, const MyisamFieldDef& def)
 {
     if (def.m_length != MyisamRowLayout::storedSize(c))
         return false;
-    if (MyisamRowLayout::blobLengthBytes(c) != 0)
+    if (ColumnStorage::blobLengthBytes(c.m_typeCode) != 0)
         return def.m_type == FIELD_BLOB;
     if (isVarchar(c.m_typeCode))
         return def.m_type == FIELD_VARCHAR || def.m_type == FIELD_NORMAL;
@@ -67,40 +57,14 @@ bool fieldFits(const ColumnInformation& c, const MyisamFieldDef& def)
 
 } // namespace
 
-std::uint8_t MyisamRowLayout::blobLengthBytes(const ColumnInformation& column)
-{
-    switch (column.m_typeCode) {
-    case engine::TYPE_TINYBLOB: case engine::TYPE_TINYTEXT: return 1;
-    case engine::TYPE_BLOB: case engine::TYPE_TEXT: return 2;
-    case engine::TYPE_MEDIUMBLOB: case engine::TYPE_MEDIUMTEXT: return 3;
-    case engine::TYPE_LONGBLOB: case engine::TYPE_LONGTEXT: return 4;
-    case engine::TYPE_GEOMETRY_OTHER: return 4;
-    default:
-        return column.m_typeCode >= engine::TYPE_GEOMETRY && column.m_typeCode <= engine::TYPE_GEOMETRYCOLLECTION ? 4 : 0;
-    }
-}
-
 std::uint32_t MyisamRowLayout::storedSize(const ColumnInformation& c)
 {
-    if (const std::uint8_t blob = blobLengthBytes(c))
-        return blob + kBlobPointerBytes;
-    if (const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length))
-        return temporal;
-    switch (c.m_typeCode) {
-    case engine::TYPE_TINYINT: case engine::TYPE_YEAR: return 1;
-    case engine::TYPE_SMALLINT: return 2;
-    case engine::TYPE_MEDIUMINT: case engine::TYPE_NEWDATE: case engine::TYPE_TIME: return 3;
-    case engine::TYPE_INT: case engine::TYPE_FLOAT: case engine::TYPE_TIMESTAMP: case engine::TYPE_DATE: return 4;
-    case engine::TYPE_BIGINT: case engine::TYPE_DOUBLE: case engine::TYPE_DATETIME: return 8;
-    case engine::TYPE_DECIMAL: return ValueText::decimalStoredSize(c.m_length, c.m_scale);
-    case engine::TYPE_OLD_DECIMAL: case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
-    case engine::TYPE_ENUM: case engine::TYPE_SET:
-        return c.m_length;
-    case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: return c.m_length + (c.m_length < 256 ? 1 : 2);
-    case engine::TYPE_BIT:
-        return keepsBitsAmongNullFlags(c) ? c.m_length / 8 : (c.m_length + 7) / 8;
-    default: return 0;
-    }
+    ColumnShape shape;
+    shape.typeCode = c.m_typeCode;
+    shape.length = c.m_length;
+    shape.scale = c.m_scale;
+    shape.bitsAsBytes = !keepsBitsAmongNullFlags(c);
+    return ColumnStorage::storedWidth(shape, StoredIn::ServerRecord);
 }
 
 void MyisamRowLayout::placeNullFlags(const engine::TableInformation& table)
@@ -112,8 +76,8 @@ void MyisamRowLayout::placeNullFlags(const engine::TableInformation& table)
         MyisamColumnLayout l;
         l.m_column = column.get();
         l.m_length = storedSize(*column);
-        l.m_blobLengthBytes = blobLengthBytes(*column);
-        if (column->m_packFlags & kPackNullable) {
+        l.m_blobLengthBytes = ColumnStorage::blobLengthBytes(column->m_typeCode);
+        if (column->m_packFlags & engine::kPackFlagNullable) {
             l.m_nullByte = static_cast<std::uint16_t>(bit / 8);
             l.m_nullMask = static_cast<std::uint8_t>(1u << (bit % 8));
             ++bit;

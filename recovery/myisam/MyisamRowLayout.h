@@ -36,8 +36,6 @@ public:
     // Bytes a column takes in the record (BIT: only its whole bytes; the
     // rest sit among the null flags). 0 for a type the record cannot hold.
     static std::uint32_t storedSize(const engine::ColumnInformation& column);
-    // Bytes of a blob's length prefix (1 to 4); 0 when the column is no blob.
-    static std::uint8_t blobLengthBytes(const engine::ColumnInformation& column);
 
     // Matches the definition with the index file's fields. Errors: a null
     // area or fields that the definition does not account for.
