@@ -1,6 +1,7 @@
 #include "engine/FrmReader.h"
 
 #include "engine/ColumnTypeCode.h"
+#include "tests/support/SharedFixtures.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -31,18 +32,6 @@ Bytes readBytes(const QString& path)
         return {};
     const QByteArray all = f.readAll();
     return Bytes(all.begin(), all.end());
-}
-
-const QString kForeign = QStringLiteral(GRISOLT_SOURCE_DIR "/../shared/fixtures/foreign");
-
-QString foreignDir()
-{
-    // The foreign files live beside the project in the shared folder.
-    for (const QString& p : {kForeign, QStringLiteral("/work/shared/fixtures/foreign")}) {
-        if (QDir(p).exists())
-            return p;
-    }
-    return {};
 }
 
 QStringList columnNames(const TableInformation& t)
@@ -394,9 +383,7 @@ TEST(FrmReaderHandMade, FormPositionZeroMeansTheLast4096Boundary)
 
 TEST(FrmReaderForeign, EveryTableOfTheOlderServersReads)
 {
-    const QString dir = foreignDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "foreign fixtures not found";
+    GRISOLT_FOREIGN_FIXTURES(dir);
     int files = 0;
     QDirIterator it(dir, {"*.frm"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -422,9 +409,7 @@ TEST(FrmReaderForeign, EveryTableOfTheOlderServersReads)
 
 TEST(FrmReaderForeign, ClassicModelsCustomersInEveryServerVersion)
 {
-    const QString dir = foreignDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "foreign fixtures not found";
+    GRISOLT_FOREIGN_FIXTURES(dir);
     const QStringList want{"customerNumber", "customerName", "contactLastName", "contactFirstName", "phone",
                            "addressLine1", "addressLine2", "city", "state", "postalCode", "country",
                            "salesRepEmployeeNumber", "creditLimit"};
@@ -463,9 +448,7 @@ TEST(FrmReaderForeign, ClassicModelsCustomersInEveryServerVersion)
 
 TEST(FrmReaderForeign, ScreenLabelsGiveTheNamesWhenTheNamesBlockIsDamaged)
 {
-    const QString dir = foreignDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "foreign fixtures not found";
+    GRISOLT_FOREIGN_FIXTURES(dir);
     const QString path = dir + "/mysql-5.1/classicmodels/customers.frm";
     Bytes bytes = readBytes(path);
     const auto good = FrmReader::read(bytes, path);
@@ -489,9 +472,7 @@ TEST(FrmReaderForeign, ScreenLabelsGiveTheNamesWhenTheNamesBlockIsDamaged)
 
 TEST(FrmReaderForeign, SystemTablesKeepTheirEnumsAndDefaults)
 {
-    const QString dir = foreignDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "foreign fixtures not found";
+    GRISOLT_FOREIGN_FIXTURES(dir);
     const QString path = dir + "/mysql-5.5/mysqlsys/user.frm";
     auto r = FrmReader::read(readBytes(path), path);
     ASSERT_TRUE(r.ok());

@@ -6,6 +6,7 @@
 #include "engine/MySqlRepair.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/RecordingReportWindow.h"
+#include "tests/support/ScannedEngine.h"
 
 #include <QDir>
 
@@ -13,42 +14,12 @@
 
 namespace innodbrows {
 
-struct Scanned {
-    engine::AppState app;
-    engine::MySqlRepair repair{app};
-    testsupport::RecordingReportWindow report{app};
-
-    engine::TableInformation* table(const QString& database, const QString& name)
-    {
-        for (const auto& db : repair.m_databases)
-            if (db->m_name == database)
-                for (const auto& t : db->m_tables)
-                    if (t->m_name == name)
-                        return t.get();
-        return nullptr;
-    }
-};
+using Scanned = testsupport::ScannedEngine;
 
 // Scans `databases` of the data folder (ibdata1 in it).
 inline std::unique_ptr<Scanned> scan(const QString& dataFolder, const QStringList& databases)
 {
-    auto s = std::make_unique<Scanned>();
-    s->repair.m_hWndReport = &s->report;
-    s->repair.m_hWndScanProgress = &s->report;
-    QString folder = dataFolder;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    s->app.m_bManualFolder = true;
-    s->app.m_strDataFolder = folder;
-    s->app.m_strIbdataPath = folder + QStringLiteral("ibdata1");
-    s->repair.ListDatabaseFolders();
-    for (const auto& record : s->app.m_dataFolders)
-        for (const QString& db : record.m_databaseFolders)
-            for (const QString& wanted : databases)
-                if (QDir(db).dirName() == wanted)
-                    s->app.m_selectedDatabases << db;
-    s->repair.ScanDataFolder();
-    return s;
+    return std::make_unique<Scanned>(dataFolder, databases);
 }
 
 // One preview page's (column, text) pairs as rows of RowValues, the way

@@ -1,6 +1,7 @@
 // Positions past 4 GiB: a data file whose records lie beyond 2^32 bytes is
 // read there, without writing 4 GiB (a sparse copy).
 #include "tests/recovery/myisam/MyisamTestSupport.h"
+#include "tests/support/SharedFixtures.h"
 #include "tests/support/TempDir.h"
 
 #include <QFile>
@@ -56,9 +57,8 @@ TEST(MyisamLargeFile, RecordsPastFourGibibytesAreRead)
 
 TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
 {
-    const QString foreign = QStringLiteral("/work/shared/fixtures/foreign/mysql-5.5/");
-    if (!QFileInfo::exists(foreign))
-        GTEST_SKIP() << "no foreign fixtures";
+    GRISOLT_FOREIGN_FIXTURES(shared);
+    const QString foreign = shared + QStringLiteral("/mysql-5.5/");
     myisamtest::ScannedEngine scanned(foreign, {"mysqlsys"});
     engine::TableInformation* table = scanned.table("mysqlsys", "help_topic");
     ASSERT_NE(table, nullptr);

@@ -3,6 +3,7 @@
 // servers must read as MariaDB reads them.
 #include "tests/recovery/myisam/MyisamTestSupport.h"
 #include "tests/support/ScratchServer.h"
+#include "tests/support/SharedFixtures.h"
 #include "tests/support/TempDir.h"
 
 #include "engine/RowWriter.h"
@@ -159,9 +160,8 @@ QString ourCell(const engine::tempColInfo& c, const engine::RowValue& v)
 
 TEST(MyisamForeign, TablesOfMySql5ReadAsTheServerReadsThem)
 {
-    const QString foreign = QStringLiteral("/work/shared/fixtures/foreign/");
-    if (!QFileInfo::exists(foreign))
-        GTEST_SKIP() << "no foreign fixtures";
+    GRISOLT_FOREIGN_FIXTURES(shared);
+    const QString foreign = shared + QLatin1Char('/');
     ForeignServer server;
     ASSERT_TRUE(server.m_ok);
     // The 5.0 files need a table rebuild before MariaDB 10.11 reads them.

@@ -8,6 +8,7 @@
 #include "recovery/myisam/MyisamReaderState.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/RecordingReportWindow.h"
+#include "tests/support/ScannedEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -21,35 +22,9 @@ namespace myisamtest {
 
 using Rows = std::vector<std::vector<engine::RowValue>>;
 
-// The engine after a scan of some database folders of a data folder.
-struct ScannedEngine {
-    engine::AppState app;
-    engine::MySqlRepair repair{app};
-    testsupport::RecordingReportWindow report{app};
-
-    // dataFolder ends with '/'; databaseFolders as named on disk.
-    ScannedEngine(const QString& dataFolder, const QStringList& databaseFolders)
-    {
-        repair.m_hWndReport = &report;
-        repair.m_hWndScanProgress = &report;
-        app.m_bManualFolder = true;
-        app.m_strDataFolder = dataFolder;
-        app.m_strIbdataPath = dataFolder + QStringLiteral("ibdata1");
-        for (const QString& folder : databaseFolders)
-            app.m_selectedDatabases << dataFolder + folder + QLatin1Char('/');
-        repair.ScanDataFolder();
-    }
-
-    engine::TableInformation* table(const QString& database, const QString& name) const
-    {
-        for (const auto& db : repair.m_databases)
-            // The model may keep the names as the folder and file spell them.
-            if (db->m_name == database || engine::FileNameCodec::Decode(db->m_name) == database)
-                for (const auto& t : db->m_tables)
-                    if (t->m_name == name || engine::FileNameCodec::Decode(t->m_name) == name)
-                        return t.get();
-        return nullptr;
-    }
+// The scanned engine with the MyISAM preview walked to the end.
+struct ScannedEngine : testsupport::ScannedEngine {
+    using testsupport::ScannedEngine::ScannedEngine;
 
     // The preview of a table, page after page as the shell's Next button
     // asks for them, until the records are shown or the data ends.

@@ -1,0 +1,37 @@
+#include "tests/support/ScannedEngine.h"
+
+#include "engine/FileNameCodec.h"
+
+#include <QDir>
+
+namespace testsupport {
+
+ScannedEngine::ScannedEngine(const QString& dataFolder, const QStringList& databaseFolders)
+{
+    repair.m_hWndReport = &report;
+    repair.m_hWndScanProgress = &report;
+    QString folder = dataFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    app.m_bManualFolder = true;
+    app.m_strDataFolder = folder;
+    app.m_strIbdataPath = folder + QStringLiteral("ibdata1");
+    repair.ListDatabaseFolders();
+    for (const auto& record : app.m_dataFolders)
+        for (const QString& db : record.m_databaseFolders)
+            if (databaseFolders.contains(QDir(db).dirName()))
+                app.m_selectedDatabases << db;
+    repair.ScanDataFolder();
+}
+
+engine::TableInformation* ScannedEngine::table(const QString& database, const QString& name) const
+{
+    for (const auto& db : repair.m_databases)
+        if (db->m_name == database || engine::FileNameCodec::Decode(db->m_name) == database)
+            for (const auto& t : db->m_tables)
+                if (t->m_name == name || engine::FileNameCodec::Decode(t->m_name) == name)
+                    return t.get();
+    return nullptr;
+}
+
+} // namespace testsupport

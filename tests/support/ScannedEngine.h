@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
+#include "engine/TableInformation.h"
+#include "tests/support/RecordingReportWindow.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// The engine after a scan of some database folders of a data folder, as the
+// shell drives it: the folder is listed, the wanted databases are chosen
+// among the listed ones, then scanned. Reports go to a recording window.
+struct ScannedEngine {
+    engine::AppState app;
+    engine::MySqlRepair repair{app};
+    RecordingReportWindow report{app};
+
+    // dataFolder with or without a trailing '/' (ibdata1 in it);
+    // databaseFolders as named on disk.
+    ScannedEngine(const QString& dataFolder, const QStringList& databaseFolders);
+    ScannedEngine(const ScannedEngine&) = delete;
+    ScannedEngine& operator=(const ScannedEngine&) = delete;
+
+    // By the names as the server spells them or as the folder and file do.
+    engine::TableInformation* table(const QString& database, const QString& name) const;
+};
+
+} // namespace testsupport
