@@ -225,6 +225,28 @@ struct Layout {
     std::uint64_t expressionsPos = 0;
 };
 
+// The key area's first bytes.
+struct KeyAreaHeader {
+    std::uint32_t keyCount = 0;
+    std::uint32_t totalParts = 0;
+    std::uint16_t namesLength = 0;
+};
+
+// One key as read: its kind, and where its parts lie in KeyRecords::parts.
+struct KeyRead {
+    KeyGroup group;
+    std::uint8_t firstAttribute;
+    std::size_t firstPart;
+    std::size_t partCount;
+};
+
+// The key records read, in file order, with their flags and parts.
+struct KeyRecords {
+    std::vector<KeyRead> keys;
+    std::vector<std::uint16_t> flags;
+    std::vector<KeysInformation> parts;
+};
+
 // One field record, as stored.
 struct FieldRecord {
     std::uint32_t length = 0;
@@ -279,6 +301,10 @@ private:
     static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
     void readExpressions();
     void readKeys();
+    KeyAreaHeader readKeyAreaHeader(ByteReader& k);
+    KeyRecords readKeyRecords(ByteReader& k, const KeyAreaHeader& header);
+    void readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead);
+    void placeKeyParts(const KeyRecords& read);
     void readExtraSegment(const std::vector<std::uint16_t>& keyFlags);
 
     ByteReader m_file;
@@ -702,35 +728,40 @@ void Parser::readColumns(const QStringList& names)
 
 void Parser::readKeys()
 {
-    TableInformation& table = *m_out.m_table;
     ByteReader k = m_file.sub(m_l.keyArea, m_l.keyLength);
     if (!k || m_l.keyLength < 6) {
         if (m_l.keyLength > 0)
             damage(k);
         return;
     }
-    std::uint32_t keyCount = k.u8();
-    std::uint32_t totalParts = k.u8();
-    if (keyCount & 0x80) { // many keys: 15-bit count, 16-bit part total
-        keyCount = (keyCount & 0x7F) | (totalParts << 7);
-        totalParts = k.u16le();
+    const KeyAreaHeader header = readKeyAreaHeader(k);
+    const KeyRecords keys = readKeyRecords(k, header);
+    readKeyNames(k, header, keys.keys.size());
+    placeKeyParts(keys);
+    readExtraSegment(keys.flags);
+}
+
+KeyAreaHeader Parser::readKeyAreaHeader(ByteReader& k)
+{
+    KeyAreaHeader h;
+    h.keyCount = k.u8();
+    h.totalParts = k.u8();
+    if (h.keyCount & 0x80) { // many keys: 15-bit count, 16-bit part total
+        h.keyCount = (h.keyCount & 0x7F) | (h.totalParts << 7);
+        h.totalParts = k.u16le();
     } else {
         k.skip(2);
     }
-    const std::uint16_t namesLength = k.u16le();
+    h.namesLength = k.u16le();
+    return h;
+}
 
-    struct KeyRead {
-        KeyGroup group;
-        std::uint8_t firstAttribute;
-        std::size_t firstPart;
-        std::size_t partCount;
-    };
-    std::vector<KeyRead> keys;
-    std::vector<std::uint16_t> flagsOfKeys;
-    std::vector<KeysInformation> parts;
+KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
+{
+    KeyRecords out;
     const std::uint64_t recordSize = m_l.oldLayout ? kOldKeyRecordSize : kKeyRecordSize;
-    std::uint32_t remaining = totalParts;
-    while (remaining > 0 && keys.size() < keyCount && !stopped()) {
+    std::uint32_t remaining = header.totalParts;
+    while (remaining > 0 && out.keys.size() < header.keyCount && !stopped()) {
         const std::uint64_t start = k.pos();
         std::uint16_t flags = 0;
         if (m_l.oldLayout) // one flag byte, read with the byte before it as the low byte
@@ -743,11 +774,11 @@ void Parser::readKeys()
         const KeyGroup group = keyGroup(flags, m_l.oldLayout);
         if (!k || group == KeyGroup::Unknown || partCount == 0 || partCount > remaining
             || !k.canRead(k.pos(), partCount * kKeyPartSize)) {
-            damage(m_l.keyArea + start, "key " + std::to_string(keys.size() + 1) + " unreadable (flags "
+            damage(m_l.keyArea + start, "key " + std::to_string(out.keys.size() + 1) + " unreadable (flags "
                                             + std::to_string(flags) + ")");
             break;
         }
-        KeyRead key{group, 0, parts.size(), partCount};
+        KeyRead key{group, 0, out.parts.size(), partCount};
         for (std::uint8_t p = 0; p < partCount; ++p) {
             ByteReader part = k.sub(k.pos(), kKeyPartSize);
             KeysInformation info;
@@ -758,47 +789,55 @@ void Parser::readKeys()
             info.m_partCount = partCount;
             if (p == 0)
                 key.firstAttribute = attribute;
-            parts.push_back(info);
+            out.parts.push_back(info);
             k.skip(kKeyPartSize);
         }
-        keys.push_back(key);
-        flagsOfKeys.push_back(flags);
+        out.keys.push_back(key);
+        out.flags.push_back(flags);
         remaining -= partCount;
     }
+    return out;
+}
 
+void Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead)
+{
     // Key names follow the last part: FF name FF name ... FF.
-    ByteReader names = k.sub(k.pos(), std::min<std::uint64_t>(namesLength, k.remaining()));
+    TableInformation& table = *m_out.m_table;
+    ByteReader names = k.sub(k.pos(), std::min<std::uint64_t>(header.namesLength, k.remaining()));
     auto block = names.bytes(names.size());
     std::size_t cursor = 1;
-    for (std::uint32_t i = 0; i < keyCount && !stopped(); ++i) {
+    for (std::uint32_t i = 0; i < header.keyCount && !stopped(); ++i) {
         std::size_t end = cursor;
         while (end < block.size() && block[end] != kNameSeparator && block[end] != 0)
             ++end;
         if (cursor >= block.size() || end >= block.size()) {
-            if (i < keys.size())
+            if (i < keysRead)
                 damage(m_l.keyArea + k.pos(), "key names cut short");
             break;
         }
         table.m_keyNames.append(FrmText::metadataText(block.subspan(cursor, end - cursor)));
         cursor = end + 1;
     }
+}
 
+void Parser::placeKeyParts(const KeyRecords& read)
+{
     // The primary key is the first key, unique, and named PRIMARY by the server;
     // without the names, its parts must be NOT NULL.
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const KeyRead& key = keys[i];
+    TableInformation& table = *m_out.m_table;
+    for (std::size_t i = 0; i < read.keys.size(); ++i) {
+        const KeyRead& key = read.keys[i];
         bool primary = false;
         if (i == 0 && key.group == KeyGroup::PrimaryOrUnique) {
             primary = !table.m_keyNames.isEmpty() ? table.m_keyNames.front() == QLatin1String("PRIMARY")
                                                    : key.firstAttribute <= 0x40;
         }
         for (std::size_t p = 0; p < key.partCount; ++p) {
-            KeysInformation& part = parts[key.firstPart + p];
+            KeysInformation part = read.parts[key.firstPart + p];
             part.m_kind = kindText(key.group, primary);
             table.m_keyParts.push_back(part);
         }
     }
-    readExtraSegment(flagsOfKeys);
 }
 
 void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)

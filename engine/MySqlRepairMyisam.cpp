@@ -65,6 +65,119 @@ platform::Result<MyisamIndexHeader> readIndexHeader(platform::DataFile& file, co
 
 } // namespace
 
+namespace {
+
+// The record layout from the index file, or for a static table from its
+// definition alone; header is set when the index file was read. Nothing
+// usable: logged, and nullopt.
+std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformation& table, const QString& indexPath,
+                                        std::optional<MyisamIndexHeader>& header)
+{
+    if (!QFileInfo(indexPath).isFile()) {
+        repair.AppendLog(indexPath + QStringLiteral(" is not present"));
+    } else if (auto parsed = readIndexHeader(repair.m_file, indexPath); !parsed) {
+        repair.AppendLog(damageText(indexPath, parsed.error()));
+    } else if (auto built = MyisamRowLayout::build(table, *parsed); !built) {
+        repair.AppendLog(damageText(indexPath, built.error()));
+    } else {
+        header = *parsed;
+        return std::move(*built);
+    }
+    // A static table's records follow from its definition alone.
+    auto fallback = MyisamRowLayout::fromDefinition(table);
+    if (!fallback) {
+        repair.AppendLog(QStringLiteral("The rows of table %1 cannot be read: %2")
+                             .arg(table.m_name, QString::fromStdString(fallback.error().what)));
+        return std::nullopt;
+    }
+    repair.AppendLog(QStringLiteral("The rows of table %1 are read from its definition alone.").arg(table.m_name));
+    return std::move(*fallback);
+}
+
+// The columns the walk delivers, as m_columns describes them; a generated
+// column that is not stored is the server's to compute and left out.
+void describeColumns(MySqlRepair& repair, MySqlRepair::MyisamState& state)
+{
+    AppState& app = repair.app();
+    std::int32_t packedIndex = 0;
+    for (std::size_t i = 0; i < state.m_layout.m_columns.size(); ++i) {
+        const auto& l = state.m_layout.m_columns[i];
+        if (l.m_virtual)
+            continue;
+        const ColumnInformation& c = *l.m_column;
+        tempColInfo info;
+        info.m_name = c.m_name;
+        info.m_typeName = c.m_typeName;
+        info.m_signText = c.m_signText;
+        info.m_typeCode = c.m_typeCode;
+        info.m_length = c.m_length;
+        info.m_scale = c.m_scale;
+        info.m_charset = c.m_charset;
+        info.m_generated = c.m_generated != Generated::None;
+        info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
+        info.m_nullFlagIndex = l.m_nullMask ? app.m_nNullableColumns++ : 0;
+        if (l.m_fieldDef >= 0) {
+            const auto type = state.m_layout.m_fieldDefs[static_cast<std::size_t>(l.m_fieldDef)].m_type;
+            info.m_packable = state.m_layout.m_dynamic && type != recovery::myisam::FIELD_NORMAL
+                && type != recovery::myisam::FIELD_VARCHAR;
+            info.m_packedFlagIndex = info.m_packable ? packedIndex++ : -1;
+        }
+        repair.m_columns.push_back(info);
+        state.m_layoutColumn.push_back(i);
+    }
+    repair.m_nRecordNullBytes = state.m_layout.m_nullBytes;
+    repair.m_nPackedFlagBytes = state.m_layout.m_packFlagBytes;
+    repair.m_nRecordSkip = state.m_layout.m_dynamic ? 0 : state.m_layout.m_slotLength - state.m_layout.m_recordLength;
+}
+
+// Opens the .MYD in m_hDataFile, a few times over for a file another
+// program holds for a moment. Missing or refused: logged, false.
+bool openDataFile(MySqlRepair& repair, const TableInformation& table)
+{
+    if (!QFileInfo(table.m_dataFile).isFile()) {
+        repair.AppendLog(table.m_dataFile + QStringLiteral(" is not present"));
+        return false;
+    }
+    for (int attempt = 1; !repair.m_hDataFile.open(table.m_dataFile.toStdString()); ++attempt) {
+        if (attempt == kDataFileOpenAttempts) {
+            repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
+                                 .arg(table.m_dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return true;
+}
+
+// The records the table holds: the index file's count, the slots of a
+// static table without one, or when that count is zero the records the
+// data file really has.
+std::uint64_t countRecords(MySqlRepair& repair, const MySqlRepair::MyisamState& state,
+                           const std::optional<MyisamIndexHeader>& header, const QString& indexPath)
+{
+    platform::DataFile& data = repair.m_hDataFile;
+    std::uint64_t total = header ? header->m_records : 0;
+    if (!header && state.m_layout.m_slotLength > 0)
+        total = data.size() / state.m_layout.m_slotLength;
+    if (total != 0 || data.size() == 0)
+        return total;
+    // A zeroed or stale count must not hide rows that are there: count them.
+    MyisamRecordWalk walk(data, state.m_layout, data.size());
+    MyisamRecord record;
+    for (std::uint64_t pos = 0; !repair.app().m_bStop;) {
+        const auto step = walk.read(pos, record);
+        if (step.m_kind == MyisamRecordWalk::StepKind::End)
+            break;
+        total += step.m_kind == MyisamRecordWalk::StepKind::Record ? 1 : 0;
+        pos = std::max(step.m_next, pos + 1);
+    }
+    if (total > 0)
+        repair.AppendLog(QStringLiteral("%1 counts no records; %2 found in the data file.").arg(indexPath).arg(total));
+    return total;
+}
+
+} // namespace
+
 void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
 {
     m_nPackedFlagBytes = m_nRecordSkip = m_nRecordNullBytes = 0;
@@ -80,94 +193,18 @@ void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
 
     const QString indexPath = indexPathOf(table.m_dataFile);
     std::optional<MyisamIndexHeader> header;
-    std::optional<MyisamRowLayout> layout;
-    if (!QFileInfo(indexPath).isFile()) {
-        AppendLog(indexPath + QStringLiteral(" is not present"));
-    } else if (auto parsed = readIndexHeader(m_file, indexPath); !parsed) {
-        AppendLog(damageText(indexPath, parsed.error()));
-    } else if (auto built = MyisamRowLayout::build(table, *parsed); !built) {
-        AppendLog(damageText(indexPath, built.error()));
-    } else {
-        header = *parsed;
-        layout = std::move(*built);
-    }
-    if (!layout) {
-        // A static table's records follow from its definition alone.
-        auto fallback = MyisamRowLayout::fromDefinition(table);
-        if (!fallback) {
-            AppendLog(QStringLiteral("The rows of table %1 cannot be read: %2")
-                          .arg(table.m_name, QString::fromStdString(fallback.error().what)));
-            return;
-        }
-        AppendLog(QStringLiteral("The rows of table %1 are read from its definition alone.").arg(table.m_name));
-        layout = std::move(*fallback);
-    }
-
+    std::optional<MyisamRowLayout> layout = layoutOf(*this, table, indexPath, header);
+    if (!layout)
+        return;
     auto state = std::make_shared<MyisamState>();
     state->m_layout = std::move(*layout);
     state->m_dataPath = table.m_dataFile;
-    std::int32_t packedIndex = 0;
-    for (std::size_t i = 0; i < state->m_layout.m_columns.size(); ++i) {
-        const auto& l = state->m_layout.m_columns[i];
-        // A generated column that is not stored is the server's to compute.
-        if (l.m_virtual)
-            continue;
-        const ColumnInformation& c = *l.m_column;
-        tempColInfo info;
-        info.m_name = c.m_name;
-        info.m_typeName = c.m_typeName;
-        info.m_signText = c.m_signText;
-        info.m_typeCode = c.m_typeCode;
-        info.m_length = c.m_length;
-        info.m_scale = c.m_scale;
-        info.m_charset = c.m_charset;
-        info.m_generated = c.m_generated != Generated::None;
-        info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
-        info.m_nullFlagIndex = l.m_nullMask ? m_app.m_nNullableColumns++ : 0;
-        if (l.m_fieldDef >= 0) {
-            const auto type = state->m_layout.m_fieldDefs[static_cast<std::size_t>(l.m_fieldDef)].m_type;
-            info.m_packable = state->m_layout.m_dynamic && type != recovery::myisam::FIELD_NORMAL
-                && type != recovery::myisam::FIELD_VARCHAR;
-            info.m_packedFlagIndex = info.m_packable ? packedIndex++ : -1;
-        }
-        m_columns.push_back(info);
-        state->m_layoutColumn.push_back(i);
-    }
-    m_nRecordNullBytes = state->m_layout.m_nullBytes;
-    m_nPackedFlagBytes = state->m_layout.m_packFlagBytes;
-    m_nRecordSkip = state->m_layout.m_dynamic ? 0 : state->m_layout.m_slotLength - state->m_layout.m_recordLength;
-
-    if (!QFileInfo(table.m_dataFile).isFile()) {
-        AppendLog(table.m_dataFile + QStringLiteral(" is not present"));
+    describeColumns(*this, *state);
+    if (!openDataFile(*this, table))
         return;
-    }
-    for (int attempt = 1; !m_hDataFile.open(table.m_dataFile.toStdString()); ++attempt) {
-        if (attempt == kDataFileOpenAttempts) {
-            AppendLog(QStringLiteral("%1 cannot be opened: %2")
-                          .arg(table.m_dataFile, QString::fromStdString(m_hDataFile.lastError())));
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-    }
     m_myisam = state;
 
-    std::uint64_t total = header ? header->m_records : 0;
-    if (!header && state->m_layout.m_slotLength > 0)
-        total = m_hDataFile.size() / state->m_layout.m_slotLength;
-    if (total == 0 && m_hDataFile.size() > 0) {
-        // A zeroed or stale count must not hide rows that are there: count them.
-        MyisamRecordWalk walk(m_hDataFile, state->m_layout, m_hDataFile.size());
-        MyisamRecord record;
-        for (std::uint64_t pos = 0; !m_app.m_bStop;) {
-            const auto step = walk.read(pos, record);
-            if (step.m_kind == MyisamRecordWalk::StepKind::End)
-                break;
-            total += step.m_kind == MyisamRecordWalk::StepKind::Record ? 1 : 0;
-            pos = std::max(step.m_next, pos + 1);
-        }
-        if (total > 0)
-            AppendLog(QStringLiteral("%1 counts no records; %2 found in the data file.").arg(indexPath).arg(total));
-    }
+    const std::uint64_t total = countRecords(*this, *state, header, indexPath);
     AppendLog(QStringLiteral("Total records present : ") + QStringLiteral("  ") + QString::number(total));
     m_app.m_nTotalRecords = m_app.m_nRecordsLeft = static_cast<std::int64_t>(total);
     if (total == 0)
