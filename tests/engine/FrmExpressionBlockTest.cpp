@@ -1,5 +1,7 @@
 #include "engine/FrmExpressionBlock.h"
 
+#include "tests/support/FixtureSet.h"
+
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -148,7 +150,8 @@ TEST(FrmExpressionBlock, FixtureDefinitionsGiveTheirExpressions)
 {
     for (const char* set : {"legacy", "default"}) {
         for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd"}) {
-            const QString path = QStringLiteral(GRISOLT_FIXTURES_DIR "/%1/data/%2/defaults.frm").arg(set, db);
+            const QString path = testsupport::FixtureSet::dataFolder(QLatin1String(set))
+                + QStringLiteral("/%1/defaults.frm").arg(QLatin1String(db));
             QFile f(path);
             ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
             const QByteArray all = f.readAll();

@@ -5,6 +5,7 @@
 #include "engine/FrmReader.h"
 
 #include "engine/ColumnTypeCode.h"
+#include "tests/support/FixtureSet.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -25,29 +26,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const QString kFixtures = QStringLiteral(GRISOLT_FIXTURES_DIR);
-
-Bytes readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray all = f.readAll();
-    return Bytes(all.begin(), all.end());
-}
-
-QList<QStringList> readTsv(const QString& path)
-{
-    QList<QStringList> rows;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return rows;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (!line.isEmpty())
-            rows.append(QString::fromUtf8(line).split(QLatin1Char('\t')));
-    }
-    return rows;
-}
+using testsupport::FixtureSet;
 
 // The server's file-name encoding, enough for the fixture names: letters,
 // digits and "_" stay, everything else becomes @ and four hex digits.
@@ -67,13 +46,11 @@ struct FixtureTable {
     QString set, db, table;
     QString frmPath() const
     {
-        return kFixtures + "/" + set + "/data/" + encodeFileName(db) + "/" + encodeFileName(table) + ".frm";
+        return FixtureSet::dataFolder(set) + "/" + encodeFileName(db) + "/" + encodeFileName(table) + ".frm";
     }
     QString expected(const char* suffix) const
     {
-        QString file = table;
-        file.replace(QLatin1Char('/'), QStringLiteral("@002f"));
-        return kFixtures + "/" + set + "/expected/" + db + "/" + file + suffix;
+        return FixtureSet::expectedFile(set, db, table, QString::fromLatin1(suffix));
     }
     std::string label() const { return (set + ":" + db + "." + table).toStdString(); }
 };
@@ -82,7 +59,7 @@ std::vector<FixtureTable> fixtureTables()
 {
     std::vector<FixtureTable> tables;
     for (const char* set : {"legacy", "default"}) {
-        for (const QStringList& row : readTsv(kFixtures + "/" + set + "/expected/tables.tsv")) {
+        for (const QStringList& row : FixtureSet::readTsv(FixtureSet::folder(set) + "/expected/tables.tsv")) {
             if (row.size() >= 3 && row[2] == QLatin1String("BASE TABLE"))
                 tables.push_back({QString::fromLatin1(set), row[0], row[1]});
         }
@@ -194,7 +171,7 @@ std::optional<QString> expectedDefault(const QStringList& row, const ColumnInfor
 
 void compareColumns(const FixtureTable& ft, const TableInformation& t)
 {
-    const QList<QStringList> rows = readTsv(ft.expected(".columns.tsv"));
+    const QList<QStringList> rows = FixtureSet::readTsv(ft.expected(".columns.tsv"));
     ASSERT_FALSE(rows.isEmpty()) << ft.label();
     ASSERT_EQ(t.columns().size(), static_cast<std::size_t>(rows.size())) << ft.label();
     EXPECT_EQ(t.m_columnCount, rows.size()) << ft.label();
@@ -242,7 +219,7 @@ void compareColumns(const FixtureTable& ft, const TableInformation& t)
 void compareKeys(const FixtureTable& ft, const TableInformation& t)
 {
     QList<QStringList> keyRows;
-    for (const QStringList& row : readTsv(ft.expected(".keys.tsv"))) {
+    for (const QStringList& row : FixtureSet::readTsv(ft.expected(".keys.tsv"))) {
         if (row.value(0) == QLatin1String("KEY"))
             keyRows.append(row);
     }
@@ -253,7 +230,7 @@ void compareKeys(const FixtureTable& ft, const TableInformation& t)
             wantNames.append(row[1]);
     }
     EXPECT_EQ(t.m_keyNames, wantNames) << ft.label();
-    const QList<QStringList> columns = readTsv(ft.expected(".columns.tsv"));
+    const QList<QStringList> columns = FixtureSet::readTsv(ft.expected(".columns.tsv"));
     for (qsizetype i = 0; i < keyRows.size(); ++i) {
         const QStringList& row = keyRows[i];
         const auto& part = t.m_keyParts[static_cast<std::size_t>(i)];
@@ -280,8 +257,8 @@ class FrmReaderFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!QFile::exists(kFixtures + "/default/expected/tables.tsv"))
-            GTEST_SKIP() << "fixtures not built in " << kFixtures.toStdString();
+        if (!FixtureSet::built("default"))
+            GTEST_SKIP() << "fixtures not built in " << FixtureSet::folder("default").toStdString();
     }
 };
 
@@ -290,7 +267,7 @@ TEST_F(FrmReaderFixture, EveryTableAgreesWithTheServer)
     const auto tables = fixtureTables();
     ASSERT_GT(tables.size(), 40u);
     for (const FixtureTable& ft : tables) {
-        const Bytes bytes = readBytes(ft.frmPath());
+        const Bytes bytes = FixtureSet::readBytes(ft.frmPath());
         ASSERT_FALSE(bytes.empty()) << ft.label();
         auto r = FrmReader::read(bytes, ft.frmPath());
         ASSERT_TRUE(r.ok()) << ft.label() << ": " << r.error().what;
@@ -298,7 +275,7 @@ TEST_F(FrmReaderFixture, EveryTableAgreesWithTheServer)
         EXPECT_FALSE(r->m_damage.has_value()) << ft.label() << ": " << r->m_damage->what;
         compareColumns(ft, *r->m_table);
         compareKeys(ft, *r->m_table);
-        const QString engineFile = readTsv(ft.expected(".engine")).value(0).value(0).trimmed();
+        const QString engineFile = FixtureSet::readTsv(ft.expected(".engine")).value(0).value(0).trimmed();
         if (!engineFile.isEmpty()) {
             EXPECT_EQ(r->m_engineName.toLower(), engineFile.toLower()) << ft.label();
         }
@@ -309,8 +286,8 @@ TEST_F(FrmReaderFixture, ViewsAreViews)
 {
     for (const char* set : {"legacy", "default"}) {
         for (const char* view : {"fx_objects/v_customers.frm", "fx_objects/v_order_totals.frm"}) {
-            const QString path = kFixtures + "/" + set + "/data/" + view;
-            auto r = FrmReader::read(readBytes(path), path);
+            const QString path = FixtureSet::dataFolder(set) + "/" + view;
+            auto r = FrmReader::read(FixtureSet::readBytes(path), path);
             ASSERT_TRUE(r.ok()) << view;
             EXPECT_TRUE(r->m_isView) << view;
         }
@@ -319,8 +296,8 @@ TEST_F(FrmReaderFixture, ViewsAreViews)
 
 TEST_F(FrmReaderFixture, TableCommentAndSmallFiles)
 {
-    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
-    const Bytes bytes = readBytes(path);
+    const QString path = FixtureSet::dataFolder("default") + "/fx_myisam/all_types.frm";
+    const Bytes bytes = FixtureSet::readBytes(path);
     // MariaDB 10.x files are compact: far below the 8192 bytes of older servers.
     EXPECT_LT(bytes.size(), 8192u);
     auto r = FrmReader::read(bytes, path);
@@ -336,7 +313,7 @@ void expectSurvives(const Bytes& damaged, const std::string& label, std::size_t 
 {
     testsupport::TempDir dir;
     const QString path = dir.write(QStringLiteral("db/t.frm"), damaged);
-    auto r = FrmReader::read(readBytes(path), path);
+    auto r = FrmReader::read(FixtureSet::readBytes(path), path);
     if (r.ok() && r->m_table) {
         EXPECT_LE(r->m_table->columns().size(), std::max<std::size_t>(maxColumns, r->m_table->m_columnCount))
             << label;
@@ -345,8 +322,8 @@ void expectSurvives(const Bytes& damaged, const std::string& label, std::size_t 
 
 TEST_F(FrmReaderFixture, DamagedCopiesGiveErrorsOrFewerColumns)
 {
-    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
-    const Bytes good = readBytes(path);
+    const QString path = FixtureSet::dataFolder("default") + "/fx_myisam/all_types.frm";
+    const Bytes good = FixtureSet::readBytes(path);
     ASSERT_GT(good.size(), 1000u);
     auto whole = FrmReader::read(good, path);
     ASSERT_TRUE(whole.ok());
@@ -420,8 +397,8 @@ TEST_F(FrmReaderFixture, DamagedCopiesGiveErrorsOrFewerColumns)
 // the columns read before it.
 TEST_F(FrmReaderFixture, DamagedExpressionBlockKeepsTheColumns)
 {
-    const QString path = kFixtures + "/default/data/fx_myisam/defaults.frm";
-    const Bytes good = readBytes(path);
+    const QString path = FixtureSet::dataFolder("default") + "/fx_myisam/defaults.frm";
+    const Bytes good = FixtureSet::readBytes(path);
     ASSERT_GT(good.size(), 1000u);
     const std::size_t formPosAt = 64 + (good[4] | good[5] << 8);
     const std::size_t form = good[formPosAt] | good[formPosAt + 1] << 8;
@@ -472,11 +449,11 @@ TEST_F(FrmReaderFixture, DamagedExpressionBlockKeepsTheColumns)
 
 TEST_F(FrmReaderFixture, StopFlagEndsTheReadEarly)
 {
-    const QString path = kFixtures + "/default/data/fx_myisam/all_types.frm";
+    const QString path = FixtureSet::dataFolder("default") + "/fx_myisam/all_types.frm";
     std::atomic<bool> stop{true};
     engine::FrmReadOptions options;
     options.stop = &stop;
-    auto r = FrmReader::read(readBytes(path), path, options);
+    auto r = FrmReader::read(FixtureSet::readBytes(path), path, options);
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(r->m_table->columns().empty());
     EXPECT_TRUE(r->m_table->m_keyParts.empty());

@@ -1,6 +1,7 @@
 #include "engine/FrmReader.h"
 
 #include "engine/ColumnTypeCode.h"
+#include "tests/support/FixtureSet.h"
 #include "tests/support/SharedFixtures.h"
 #include "tests/support/TempDir.h"
 
@@ -27,11 +28,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes readBytes(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray all = f.readAll();
-    return Bytes(all.begin(), all.end());
+    return testsupport::FixtureSet::readBytes(path);
 }
 
 QStringList columnNames(const TableInformation& t)

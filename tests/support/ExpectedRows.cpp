@@ -1,5 +1,7 @@
 #include "tests/support/ExpectedRows.h"
 
+#include "tests/support/FixtureSet.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
@@ -21,13 +23,6 @@ QStringList readLines(const QString& path, bool* ok)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-QString fileName(const QString& name)
-{
-    QString out = name;
-    out.replace(QLatin1Char('/'), QLatin1String("@002f"));
-    return out;
 }
 
 } // namespace
@@ -59,19 +54,13 @@ std::optional<QString> unescapeTsvField(const QString& field)
 
 QString ExpectedRows::setFolder(const QString& set)
 {
-    QString root = qEnvironmentVariable("GRISOLT_FIXTURES_DIR");
-#ifdef GRISOLT_FIXTURES_DIR
-    if (root.isEmpty())
-        root = QStringLiteral(GRISOLT_FIXTURES_DIR);
-#endif
-    return root + QLatin1Char('/') + set;
+    return FixtureSet::folder(set);
 }
 
 ExpectedRows ExpectedRows::load(const QString& set, const QString& database, const QString& table)
 {
     ExpectedRows expected;
-    const QString base = setFolder(set) + QStringLiteral("/expected/") + fileName(database) + QLatin1Char('/')
-        + fileName(table);
+    const QString base = FixtureSet::expectedFile(set, database, table, QString());
     bool ok = false;
     for (const QString& line : readLines(base + QStringLiteral(".columns.tsv"), &ok)) {
         const QStringList fields = line.split(QLatin1Char('\t'));

@@ -2,6 +2,7 @@
 
 #include "platform/DataFile.h"
 #include "tests/recovery/innodb/InnodbTestPages.h"
+#include "tests/support/FixtureSet.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,13 +22,7 @@ using platform::DataFile;
 
 namespace {
 
-QString fixturesDir()
-{
-    const QByteArray env = qgetenv("GRISOLT_FIXTURES_DIR");
-    return env.isEmpty() ? QString::fromUtf8(GRISOLT_FIXTURES_DIR) : QString::fromUtf8(env);
-}
-
-QString dataDir(const QString& set) { return fixturesDir() + "/" + set + "/data"; }
+QString dataDir(const QString& set) { return testsupport::FixtureSet::dataFolder(set); }
 
 #define REQUIRE_FIXTURES(set)                                                                  \
     if (!QFileInfo::exists(dataDir(set) + "/ibdata1"))                                         \
@@ -37,12 +32,10 @@ QString dataDir(const QString& set) { return fixturesDir() + "/" + set + "/data"
 std::vector<QStringList> readTsv(const QString& path)
 {
     std::vector<QStringList> rows;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return rows;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (!line.isEmpty())
-            rows.push_back(QString::fromUtf8(line).replace("\\\\", "\\").split('\t'));
+    for (QStringList row : testsupport::FixtureSet::readTsv(path)) {
+        for (QString& field : row)
+            field.replace("\\\\", "\\");
+        rows.push_back(row);
     }
     return rows;
 }
@@ -71,7 +64,7 @@ TEST(InnodbDictionary, FindsEveryClusteredIndexRootOfTheFixtures)
 
         int inSystem = 0;
         int inOwnFile = 0;
-        for (const QStringList& row : readTsv(fixturesDir() + "/" + set + "/expected/innodb_sys_indexes.tsv")) {
+        for (const QStringList& row : readTsv(testsupport::FixtureSet::folder(set) + "/expected/innodb_sys_indexes.tsv")) {
             ASSERT_EQ(row.size(), 8) << row.join('|').toStdString();
             if (row[1] != "PRIMARY" && row[1] != "GEN_CLUST_INDEX")
                 continue;
@@ -110,7 +103,7 @@ TEST(InnodbDictionary, TablesCarryTheirSpaceAndRowFormat)
         REQUIRE_FIXTURES(set);
         SCOPED_TRACE(set);
         const InnodbDictionary dict = loadDictionary(dataDir(set) + "/ibdata1");
-        const auto rows = readTsv(fixturesDir() + "/" + set + "/expected/innodb_sys_tables.tsv");
+        const auto rows = readTsv(testsupport::FixtureSet::folder(set) + "/expected/innodb_sys_tables.tsv");
         ASSERT_FALSE(rows.empty());
         for (const QStringList& row : rows) {
             ASSERT_EQ(row.size(), 6);

@@ -11,16 +11,8 @@ namespace {
 
 using testsupport::ExpectedRows;
 
-struct TableCase {
-    const char* set;
-    const char* database;
-    const char* table;
-};
-
-std::string caseName(const testing::TestParamInfo<TableCase>& info)
-{
-    return std::string(info.param.set) + "_" + info.param.database + "_" + info.param.table;
-}
+using innodbrows::caseName;
+using innodbrows::TableCase;
 
 std::map<QString, std::unique_ptr<innodbrows::Scanned>>& scans()
 {
@@ -32,7 +24,7 @@ innodbrows::Scanned& scanned(const QString& set)
 {
     auto& s = scans()[set];
     if (!s)
-        s = innodbrows::scan(ExpectedRows::setFolder(set) + QStringLiteral("/data"),
+        s = innodbrows::scan(testsupport::FixtureSet::dataFolder(set),
                              {QStringLiteral("fx_innodb_sys"), QStringLiteral("fx_innodb_ibd")});
     return *s;
 }

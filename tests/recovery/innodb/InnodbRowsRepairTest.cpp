@@ -13,21 +13,8 @@ namespace {
 
 using testsupport::ExpectedRows;
 
-struct RepairCase {
-    const char* set;
-    const char* database;
-    const char* table;
-};
-
-void PrintTo(const RepairCase& c, std::ostream* out)
-{
-    *out << c.set << "/" << c.database << "/" << c.table;
-}
-
-std::string caseName(const testing::TestParamInfo<RepairCase>& info)
-{
-    return std::string(info.param.set) + "_" + info.param.database + "_" + info.param.table;
-}
+using innodbrows::caseName;
+using RepairCase = innodbrows::TableCase;
 
 QString readText(const QString& path)
 {
@@ -40,7 +27,7 @@ protected:
     void SetUp() override
     {
         const RepairCase c = GetParam();
-        m_scanned = innodbrows::scan(ExpectedRows::setFolder(QLatin1String(c.set)) + QStringLiteral("/data"),
+        m_scanned = innodbrows::scan(testsupport::FixtureSet::dataFolder(QLatin1String(c.set)),
                                      {QLatin1String(c.database)});
         const auto server = testsupport::ScratchServer::fromEnvironment();
         ASSERT_TRUE(server.running());

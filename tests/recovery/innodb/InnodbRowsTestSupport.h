@@ -5,16 +5,38 @@
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "tests/support/ExpectedRows.h"
+#include "tests/support/FixtureSet.h"
 #include "tests/support/RecordingReportWindow.h"
 #include "tests/support/ScannedEngine.h"
 
 #include <QDir>
 
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <ostream>
+#include <string>
 
 namespace innodbrows {
 
 using Scanned = testsupport::ScannedEngine;
+
+// One fixture table as a test parameter.
+struct TableCase {
+    const char* set;
+    const char* database;
+    const char* table;
+};
+
+inline void PrintTo(const TableCase& c, std::ostream* out)
+{
+    *out << c.set << "/" << c.database << "/" << c.table;
+}
+
+inline std::string caseName(const testing::TestParamInfo<TableCase>& info)
+{
+    return std::string(info.param.set) + "_" + info.param.database + "_" + info.param.table;
+}
 
 // Scans `databases` of the data folder (ibdata1 in it).
 inline std::unique_ptr<Scanned> scan(const QString& dataFolder, const QStringList& databases)

@@ -7,6 +7,7 @@
 #include "engine/TableInformation.h"
 #include "recovery/myisam/MyisamReaderState.h"
 #include "tests/support/ExpectedRows.h"
+#include "tests/support/FixtureSet.h"
 #include "tests/support/RecordingReportWindow.h"
 #include "tests/support/ScannedEngine.h"
 
@@ -86,7 +87,7 @@ inline void sortLikeTheServer(Rows& rows, const std::vector<engine::tempColInfo>
 
 inline QString fixturesFolder(const QString& set)
 {
-    return testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/data/");
+    return testsupport::FixtureSet::dataFolder(set) + QLatin1Char('/');
 }
 
 inline bool copyFile(const QString& from, const QString& to)
