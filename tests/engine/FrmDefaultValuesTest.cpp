@@ -162,6 +162,31 @@ TEST(FrmDefaultValues, ValuesOutsideTheRecordGiveEmptyTextAndAnError)
     EXPECT_EQ(one(col(TYPE_VARCHAR, 1, 3), {200, 'a', 'b', 'c'}), "abc");
 }
 
+// Dates and times go through the row readers' decoders, with their range checks.
+TEST(FrmDefaultValues, TemporalValuesOutOfRangeGiveEmptyTextAndAnError)
+{
+    struct Case {
+        const char* name;
+        DefaultColInfo column;
+        Bytes value;
+    };
+    const Case cases[] = {
+        {"datetime2 fraction above a second", col(TYPE_DATETIME2, 1, 23), {0x99, 0x85, 0xCE, 0xC8, 0xB8, 0xFF, 0xFF}},
+        {"datetime2 below its bias", col(TYPE_DATETIME2, 1, 19), {0x00, 0x85, 0xCE, 0xC8, 0xB8}},
+        {"time2 minute 63", col(TYPE_TIME2, 1, 10), {0x80, 0x0F, 0xC0}},
+        {"timestamp2 fraction above a second", col(TYPE_TIMESTAMP2, 1, 26), {0, 0, 0, 1, 0xFF, 0xFF, 0xFF}},
+        {"timestamp(2) fraction of three digits", col(TYPE_TIMESTAMP, 1, 22), {0, 0, 0, 1, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        Bytes record{0x00};
+        record.insert(record.end(), c.value.begin(), c.value.end());
+        FrmDefaultValues d(ByteReader(record, 500), true, 10);
+        EXPECT_EQ(d.ReadFrmDefaultValue(c.column).toStdString(), "") << c.name;
+        ASSERT_TRUE(d.error().has_value()) << c.name;
+        EXPECT_EQ(d.error()->offset, 501u) << c.name;
+    }
+}
+
 TEST(FrmDefaultValues, BinaryDecimalSize)
 {
     EXPECT_EQ(FrmDefaultValues::binaryDecimalSize(10, 2), 5u);
