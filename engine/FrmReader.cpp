@@ -5,6 +5,7 @@
 #include "engine/FrmExpressionBlock.h"
 #include "engine/FrmText.h"
 #include "platform/ByteReader.h"
+#include "recovery/ColumnStorage.h"
 
 #include <QFileInfo>
 #include <QDir>
@@ -549,29 +550,29 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     column.m_signText = ColumnTypeNames::SignAttributeName(code, f.packLow);
     column.m_packFlags = f.packHigh;
     column.m_autoIncrement = f.uniregCheck == kAutoIncrementCheck;
-    column.m_nullText = f.packHigh >= 0x80 ? QStringLiteral("null") : QStringLiteral("not null");
+    column.m_nullText = f.packHigh >= kPackFlagNullable ? QStringLiteral("null") : QStringLiteral("not null");
     column.m_length = f.length;
 
     const std::uint8_t h = f.packHigh;
-    const std::uint16_t scaleFromFlags = h < 0x40 ? h : h < 0x80 ? h - 0x40 : h - 0x80;
+    // Below the nullable or the no-default bit the high byte keeps the scale.
+    std::uint16_t scaleFromFlags = h;
+    if (h >= kPackFlagNullable)
+        scaleFromFlags = h - kPackFlagNullable;
+    else if (h >= kPackFlagNoDefault)
+        scaleFromFlags = h - kPackFlagNoDefault;
     if (column.m_typeName == QLatin1String("enum")) {
-        if (f.packLow >= 8)
-            column.m_length = f.packLow < 16 ? 1 : 2;
+        if (const std::uint32_t width = recovery::ColumnStorage::enumBytes(f.packLow))
+            column.m_length = width;
     } else if (column.m_typeName == QLatin1String("set")) {
-        switch (f.packLow) {
-        case 8: column.m_length = 1; break;
-        case 16: column.m_length = 2; break;
-        case 72: column.m_length = 3; break;
-        case 24: column.m_length = 4; break;
-        case 64: column.m_length = 8; break;
-        default: break;
-        }
+        if (const std::uint32_t width = recovery::ColumnStorage::setBytes(f.packLow))
+            column.m_length = width;
     } else if (column.m_typeName == QLatin1String("decimal")) {
         column.m_scale = scaleFromFlags;
         if (code == TYPE_DECIMAL) {
             // The stored length counts the point and the sign; the precision does not.
             const bool isSigned = column.m_signText == QLatin1String("signed");
-            const std::uint32_t drop = (h == 0x00 || h == 0x40 || h == 0x80) ? (isSigned ? 1 : 0) : (isSigned ? 2 : 1);
+            const bool noScale = h == 0x00 || h == kPackFlagNoDefault || h == kPackFlagNullable;
+            const std::uint32_t drop = noScale ? (isSigned ? 1 : 0) : (isSigned ? 2 : 1);
             column.m_length = column.m_length >= drop ? column.m_length - drop : 0;
         }
     } else if (column.m_typeName == QLatin1String("float") || column.m_typeName == QLatin1String("double")) {
@@ -601,8 +602,8 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
     info.packFlagHigh = f.packHigh;
     info.packFlagLow = m_l.oldLayout ? 0 : f.packLow;
     info.bAutoIncrement = column.m_autoIncrement;
-    info.bNullable = f.packHigh >= 0x80;
-    info.bHasDefault = !(f.packHigh >= 0x40 && f.packHigh < 0x80);
+    info.bNullable = f.packHigh >= kPackFlagNullable;
+    info.bHasDefault = !(f.packHigh >= kPackFlagNoDefault && f.packHigh < kPackFlagNullable);
     info.length = column.m_typeName == QLatin1String("decimal") ? column.m_length : f.length;
     info.scale = column.m_scale;
     info.sign = column.m_signText;
