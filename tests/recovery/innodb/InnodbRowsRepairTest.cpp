@@ -65,8 +65,8 @@ protected:
     QString expectedFile(const char* suffix) const
     {
         const RepairCase c = GetParam();
-        return ExpectedRows::setFolder(QLatin1String(c.set)) + QStringLiteral("/expected/") + QLatin1String(c.database)
-            + QLatin1Char('/') + QLatin1String(c.table) + QLatin1String(suffix);
+        return testsupport::FixtureSet::expectedFile(QLatin1String(c.set), QLatin1String(c.database),
+                                                     QLatin1String(c.table), QLatin1String(suffix));
     }
 
     std::unique_ptr<innodbrows::Scanned> m_scanned;
