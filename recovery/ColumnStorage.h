@@ -51,8 +51,10 @@ public:
     // (the integer type the server keeps the value in); 0 when it names none.
     static std::uint32_t enumBytes(std::uint8_t packLow);
     static std::uint32_t setBytes(std::uint8_t packLow);
-    // Bytes of a VARCHAR's length for a column of `length` bytes.
+    // Bytes of a VARCHAR's length for a column of `length` bytes, and the
+    // same from the width it takes in the server's record (those bytes included).
     static std::uint32_t varcharLengthBytes(std::uint32_t length) { return length > 255 ? 2 : 1; }
+    static std::uint32_t varcharLengthBytesOfWidth(std::uint32_t width) { return width - 1 > 255 ? 2 : 1; }
 };
 
 } // namespace recovery

@@ -3,6 +3,7 @@
 #include "engine/ColumnInformation.h"
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
+#include "recovery/ColumnStorage.h"
 #include "recovery/DoubleFromBits.h"
 #include "recovery/ValueText.h"
 #include "recovery/myisam/MyisamRecord.h"
@@ -185,7 +186,7 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
         return characterValue(c, r.bytes(l.m_length));
     case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: {
-        const unsigned prefix = l.m_length - 1 > 255 ? 2 : 1;
+        const unsigned prefix = ColumnStorage::varcharLengthBytesOfWidth(l.m_length);
         const std::uint32_t n = static_cast<std::uint32_t>(r.uintLe(prefix));
         if (n > l.m_length - prefix)
             return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");

@@ -1,6 +1,7 @@
 #include "recovery/myisam/MyisamRecord.h"
 
 #include "platform/ByteReader.h"
+#include "recovery/ColumnStorage.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
 #include <algorithm>
@@ -68,7 +69,7 @@ platform::Result<bool> MyisamRecord::unpack(const MyisamRowLayout& layout)
         to += length;
         const std::uint64_t at = r.pos();
         if (def.m_type == FIELD_VARCHAR) {
-            const unsigned prefix = length - 1 > 255 ? 2 : 1;
+            const unsigned prefix = ColumnStorage::varcharLengthBytesOfWidth(length);
             std::uint32_t n = r.u8();
             if (prefix == 2 && n == 0xFF)
                 n = r.u16be();

@@ -100,6 +100,18 @@ TEST(ColumnStorage, EnumAndSetWidthsFromThePackFlags)
     }
 }
 
+TEST(ColumnStorage, VarcharLengthBytes)
+{
+    const struct {
+        std::uint32_t length;
+        std::uint32_t bytes;
+    } cases[] = {{1, 1}, {255, 1}, {256, 2}, {65532, 2}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ColumnStorage::varcharLengthBytes(c.length), c.bytes) << c.length;
+        EXPECT_EQ(ColumnStorage::varcharLengthBytesOfWidth(c.length + c.bytes), c.bytes) << c.length;
+    }
+}
+
 TEST(ColumnStorage, BlobLengthBytes)
 {
     EXPECT_EQ(ColumnStorage::blobLengthBytes(TYPE_TINYTEXT), 1);
