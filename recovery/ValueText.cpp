@@ -59,7 +59,6 @@ constexpr std::uint32_t kGroupBytes = 4;
 constexpr std::uint64_t kTimeHiresZeroSeconds = 3020400;
 constexpr std::array<std::uint32_t, 7> kTimeHiresBytes{3, 4, 4, 5, 5, 5, 6};
 constexpr std::array<std::uint32_t, 7> kDatetimeHiresBytes{5, 6, 6, 7, 7, 7, 8};
-constexpr std::array<std::uint32_t, 7> kTimestampHiresFractionBytes{0, 1, 1, 2, 2, 3, 3};
 constexpr std::uint64_t kDatetime2Bias = 0x8000000000ull;
 constexpr std::uint64_t kTime2Bias = 0x800000ull;
 
@@ -529,7 +528,8 @@ std::uint32_t ValueText::bigEndianTemporalSize(ColumnTypeCode code, std::uint32_
     case engine::TYPE_TIMESTAMP2:
     case engine::TYPE_DATETIME2:
     case engine::TYPE_TIME2: return engine::temporal2StoredSize(code, decimals);
-    case engine::TYPE_TIMESTAMP: return decimals ? 4 + kTimestampHiresFractionBytes[decimals] : 0;
+    // MariaDB's TIMESTAMP(n) keeps as many fraction bytes as TIMESTAMP2.
+    case engine::TYPE_TIMESTAMP: return decimals ? 4 + engine::fractionalSecondBytes(decimals) : 0;
     case engine::TYPE_DATETIME: return decimals ? kDatetimeHiresBytes[decimals] : 0;
     case engine::TYPE_TIME: return decimals ? kTimeHiresBytes[decimals] : 0;
     default: return 0;
