@@ -74,16 +74,18 @@ std::uint32_t ColumnStorage::setBytes(std::uint8_t packLow)
 std::uint32_t ColumnStorage::storedWidth(const ColumnShape& c, StoredIn record)
 {
     const bool server = record == StoredIn::ServerRecord;
-    if (const std::uint8_t blob = blobLengthBytes(c.typeCode))
-        return server ? blob + kBlobPointerBytes : 0;
-    if (const std::uint32_t temporal = ValueText::bigEndianTemporalSize(c.typeCode, c.length))
-        return temporal;
+    // The row readers ask once per value: the plain numbers come first.
     switch (c.typeCode) {
     case TYPE_TINYINT: case TYPE_YEAR: return 1;
     case TYPE_SMALLINT: return 2;
-    case TYPE_MEDIUMINT: case TYPE_NEWDATE: case TYPE_TIME: return 3;
-    case TYPE_INT: case TYPE_FLOAT: case TYPE_TIMESTAMP: return 4;
-    case TYPE_BIGINT: case TYPE_DOUBLE: case TYPE_DATETIME: return 8;
+    case TYPE_MEDIUMINT: case TYPE_NEWDATE: return 3;
+    case TYPE_INT: case TYPE_FLOAT: return 4;
+    case TYPE_BIGINT: case TYPE_DOUBLE: return 8;
+    case TYPE_TIME: case TYPE_DATETIME: case TYPE_TIMESTAMP:
+    case TYPE_TIME2: case TYPE_DATETIME2: case TYPE_TIMESTAMP2:
+        if (const std::uint32_t withFraction = ValueText::bigEndianTemporalSize(c.typeCode, c.length))
+            return withFraction;
+        return c.typeCode == TYPE_TIME ? 3 : c.typeCode == TYPE_DATETIME ? 8 : 4;
     // The InnoDB reader decodes code 10 as the 3-byte DATE; no InnoDB table
     // with the older DATE has come its way to check the 4-byte form against.
     case TYPE_DATE: return server ? 4 : 3;
@@ -96,7 +98,10 @@ std::uint32_t ColumnStorage::storedWidth(const ColumnShape& c, StoredIn record)
         if (!server)
             return 0;
         return (c.varcharPrefix ? varcharLengthBytes(c.length) : 0) + c.length;
-    default: return 0;
+    default:
+        if (const std::uint8_t blob = blobLengthBytes(c.typeCode))
+            return server ? blob + kBlobPointerBytes : 0;
+        return 0;
     }
 }
 
