@@ -30,17 +30,17 @@ CUpdateFinalPage::CUpdateFinalPage(CUpdatePropertySheet& sheet, CAutoUpdater& up
     makeStatic(this, QStringLiteral("Downloading files..."), dialogUnits(128, 30, 130, 11))
         ->setFont(headlineFont(font()));
     m_staticStatus = makeStatic(this, QStringLiteral("Saving file:"), dialogUnits(128, 77, 160, 11));
-    makeStatic(this, QStringLiteral("Time elapsed:"), dialogUnits(128, 145, 52, 8))->setWordWrap(false);
-    makeStatic(this, QStringLiteral("Transfer rate:"), dialogUnits(128, 175, 52, 8))->setWordWrap(false);
+    makeStatic(this, QStringLiteral("Time elapsed:"), dialogUnits(128, 145, 60, 8))->setWordWrap(false);
+    makeStatic(this, QStringLiteral("Transfer rate:"), dialogUnits(128, 175, 60, 8))->setWordWrap(false);
     m_progress = new QProgressBar(this);
     m_progress->setGeometry(dialogUnits(128, 117, 176, 14));
     m_progress->setTextVisible(false);
     m_staticSource = makeStatic(this, QString(), dialogUnits(125, 53, 180, 8));
     m_staticSource->setWordWrap(false);
-    m_staticRate = makeStatic(this, QString(), dialogUnits(189, 175, 120, 8));
+    m_staticRate = makeStatic(this, QString(), dialogUnits(189, 175, 125, 8));
     m_staticRate->setWordWrap(false);
-    m_staticElapsed = makeStatic(this, QString(), dialogUnits(189, 145, 120, 8));
-    m_staticElapsed->setWordWrap(false);
+    // Two lines: "12 sec(1.50 MB of 20.00 MB copied)" is wider than the box.
+    m_staticElapsed = makeStatic(this, QString(), dialogUnits(189, 145, 125, 16));
 
     m_timer.setSingleShot(true);
     m_timer.setInterval(kDownloadDelayMs);

@@ -55,6 +55,11 @@ CUpdateProcessPage::CUpdateProcessPage(CUpdatePropertySheet& sheet, CAutoUpdater
     connect(&m_updater, &CAutoUpdater::checkFinished, this, &CUpdateProcessPage::showOutcome);
 }
 
+CUpdateProcessPage::~CUpdateProcessPage()
+{
+    cancel(); // the updater outlives the wizard
+}
+
 void CUpdateProcessPage::onSetActive()
 {
     m_staticStatus->setText(QLatin1String(kChecking));

@@ -19,6 +19,7 @@ class CUpdateProcessPage : public QWidget {
     Q_OBJECT
 public:
     CUpdateProcessPage(CUpdatePropertySheet& sheet, CAutoUpdater& updater, UpdaterHost& host);
+    ~CUpdateProcessPage() override;
 
     void onSetActive();
     void onWizardBack();

@@ -22,7 +22,7 @@ CUpdateStartPage::CUpdateStartPage(CUpdatePropertySheet& sheet) : m_sheet(sheet)
                               "before clicking 'Next'. This will help prevent any conflict during the "
                               "update process."),
                dialogUnits(125, 102, 178, 25));
-    makeStatic(this, QStringLiteral("Click Next to continue..."), dialogUnits(125, 161, 78, 8))
+    makeStatic(this, QStringLiteral("Click Next to continue..."), dialogUnits(125, 161, 110, 8))
         ->setWordWrap(false);
 }
 

@@ -1,6 +1,8 @@
 #include "updater/WizardLayout.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -8,17 +10,15 @@
 
 namespace updater {
 
-namespace {
-
-// Horizontal and vertical dialog units of an 8-point font, in pixels.
-constexpr double kUnitX = 1.5;
-constexpr double kUnitY = 1.625;
-
-} // namespace
-
 QRect dialogUnits(int x, int y, int width, int height)
 {
-    return QRect(qRound(x * kUnitX), qRound(y * kUnitY), qRound(width * kUnitX), qRound(height * kUnitY));
+    // A dialog unit is a quarter of the font's average letter wide and an
+    // eighth of its line high, so the layout grows with the font.
+    const QFontMetricsF metrics(QApplication::font());
+    const double unitX =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
+    const double unitY = metrics.height() / 8.0;
+    return QRect(qRound(x * unitX), qRound(y * unitY), qRound(width * unitX), qRound(height * unitY));
 }
 
 QPixmap wizardPicture(QSize size)
@@ -61,9 +61,10 @@ QPixmap wizardPicture(QSize size)
 QLabel* makeStatic(QWidget* parent, const QString& text, const QRect& where)
 {
     auto* label = new QLabel(text, parent);
-    label->setGeometry(where);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
+    // A longer text than the box was drawn for grows downwards, never cut.
+    label->setGeometry(where.adjusted(0, 0, 0, std::max(0, label->heightForWidth(where.width()) - where.height())));
     return label;
 }
 
@@ -82,7 +83,9 @@ void addSidePanel(QWidget* page, const QRect& panel, const QRect& text, const QR
     white->setAutoFillBackground(true);
     auto* title = makeStatic(page, QStringLiteral("  Update Wizard\n\n  Veltrax"), text);
     title->setWordWrap(false);
-    title->setFont(headlineFont(page->font()));
+    QFont bold(page->font());
+    bold.setBold(true);
+    title->setFont(bold);
     auto* image = new QLabel(page);
     image->setGeometry(picture);
     image->setPixmap(wizardPicture(picture.size()));

@@ -344,6 +344,19 @@ TEST_F(UpdateWizardTest, FinishShowsTheInstallerAndEndsTheProgramUnlessAJobRuns)
     }
 }
 
+TEST_F(UpdateWizardTest, CancelOnTheWelcomePageChangesNothing)
+{
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* sheet = qobject_cast<CUpdatePropertySheet*>(w); sheet && sheet->isVisible())
+                sheet->cancelButton()->click();
+    });
+    EXPECT_FALSE(runUpdateCommand(m_updater, m_host, nullptr));
+    EXPECT_EQ(m_host.m_quits, 0);
+    EXPECT_TRUE(m_host.m_messages.isEmpty());
+    EXPECT_TRUE(m_host.m_opened.isEmpty());
+}
+
 TEST(AppStateUpdaterHostTest, AJobRunsWhileTheIdleFlagIsClear)
 {
     engine::AppState state;

@@ -17,6 +17,7 @@ const char kProductKey[] = "SOFTWARE\\Veltrax\\Grisolt";
 } // namespace
 
 UpdaterTestBed::UpdaterTestBed()
+    : m_previousRegistry(qgetenv("GRISOLT_REGISTRY")), m_hadRegistry(qEnvironmentVariableIsSet("GRISOLT_REGISTRY"))
 {
     ::setenv("GRISOLT_REGISTRY", m_dir.file(QStringLiteral("registry.ini")).toLocal8Bit().constData(), 1);
     m_dir.mkdir(QStringLiteral("www/upgrade"));
@@ -26,7 +27,10 @@ UpdaterTestBed::UpdaterTestBed()
 UpdaterTestBed::~UpdaterTestBed()
 {
     m_server.reset();
-    ::unsetenv("GRISOLT_REGISTRY");
+    if (m_hadRegistry)
+        ::setenv("GRISOLT_REGISTRY", m_previousRegistry.constData(), 1);
+    else
+        ::unsetenv("GRISOLT_REGISTRY");
 }
 
 void UpdaterTestBed::setValue(const QString& name, const QString& value) const

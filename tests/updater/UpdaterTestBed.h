@@ -34,6 +34,8 @@ public:
 
 private:
     std::unique_ptr<UpdateServer> m_server;
+    QByteArray m_previousRegistry;
+    bool m_hadRegistry = false;
 };
 
 // Bytes that no pattern or short cycle can fake.
