@@ -112,6 +112,57 @@ void waitForReply(QNetworkReply& reply, const std::atomic<bool>& cancelled)
         loop.exec();
 }
 
+// What a download's body has come to so far.
+struct Transfer {
+    qint64 total = 0;
+    bool refused = false;     // the server answered with an error page
+    bool writeFailed = false; // the local file took fewer bytes than given
+};
+
+// Moves what the reply holds into file, 4096 bytes at a time. False when
+// nothing more is to be read: an error status or a failed write (the
+// reply is then aborted).
+bool readBody(QNetworkReply& reply, QSaveFile& file, Transfer& transfer)
+{
+    if (transfer.refused || transfer.writeFailed)
+        return false;
+    if (!isHttpSuccess(reply)) {
+        transfer.refused = true; // an error page is not an installer
+        reply.abort();
+        return false;
+    }
+    char buffer[kChunkSize];
+    qint64 read = 0;
+    while ((read = reply.read(buffer, kChunkSize)) > 0) {
+        if (file.write(buffer, read) != read) {
+            transfer.writeFailed = true;
+            reply.abort();
+            return false;
+        }
+        transfer.total += read;
+    }
+    return true;
+}
+
+// What a finished, uncancelled transfer amounts to: done only for a whole
+// body whose size the server stated (by the size probe, its Content-Length
+// or both) and every stated size agrees with.
+UpdateResult transferVerdict(const QNetworkReply& reply, const Transfer& transfer, qint64 probedSize)
+{
+    // A status of 0 means no answer at all: a transfer failure, below.
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (transfer.refused || (status != 0 && (status < 200 || status >= 300)))
+        return UPDATE_FILE_NOT_OPENED;
+    if (transfer.writeFailed || reply.error() != QNetworkReply::NoError)
+        return UPDATE_TRANSFER_FAILED;
+    bool lengthKnown = false;
+    const qint64 length = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong(&lengthKnown);
+    if ((!lengthKnown && probedSize == 0) || (lengthKnown && length != transfer.total)
+        || (probedSize != 0 && probedSize != transfer.total))
+        return UPDATE_TRANSFER_FAILED;
+    return UPDATE_DOWNLOAD_DONE;
+}
+
 std::optional<std::array<int, kVersionParts>> parseVersion(const QString& version)
 {
     const QStringList parts = version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
@@ -395,10 +446,8 @@ UpdateResult CAutoUpdater::DownloadLoop(QNetworkAccessManager& network, const QU
     QElapsedTimer clock;
     clock.start();
     qint64 last = 1;
-    qint64 total = 0;
     const qint64 size = m_dwInstallerSize;
-    bool refused = false;
-    bool writeFailed = false;
+    Transfer transfer;
 
     // Written under a temporary name and renamed only when whole.
     QSaveFile file(path);
@@ -407,25 +456,10 @@ UpdateResult CAutoUpdater::DownloadLoop(QNetworkAccessManager& network, const QU
     std::unique_ptr<QNetworkReply> reply(network.get(makeRequest(url, m_transferTimeoutMs)));
 
     const auto readChunks = [&] {
-        if (cancelled || refused || writeFailed)
+        if (cancelled || !readBody(*reply, file, transfer))
             return;
-        if (!isHttpSuccess(*reply)) {
-            refused = true; // an error page is not an installer
-            reply->abort();
-            return;
-        }
-        char buffer[kChunkSize];
-        qint64 read = 0;
-        while ((read = reply->read(buffer, kChunkSize)) > 0) {
-            if (file.write(buffer, read) != read) {
-                writeFailed = true;
-                reply->abort();
-                return;
-            }
-            total += read;
-        }
         const qint64 secs = (clock.elapsed() + 500) / 1000;
-        const QString elapsed = ElapsedText(secs, total, size);
+        const QString elapsed = ElapsedText(secs, transfer.total, size);
         // The shown time may read 0 sec; the rate divides by the last
         // whole second instead.
         if (secs != 0)
@@ -433,39 +467,23 @@ UpdateResult CAutoUpdater::DownloadLoop(QNetworkAccessManager& network, const QU
         if (cancelled)
             return;
         page.setElapsedText(elapsed);
-        page.setRateText(RateText(total, last));
-        page.setProgressValue(total);
+        page.setRateText(RateText(transfer.total, last));
+        page.setProgressValue(transfer.total);
     };
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), readChunks);
     waitForReply(*reply, cancelled);
     if (!cancelled && reply->error() == QNetworkReply::NoError)
         readChunks();
 
-    if (cancelled) {
+    const UpdateResult verdict = cancelled ? UPDATE_DOWNLOAD_CANCELLED : transferVerdict(*reply, transfer, size);
+    if (verdict != UPDATE_DOWNLOAD_DONE) {
         file.cancelWriting();
-        return UPDATE_DOWNLOAD_CANCELLED;
-    }
-    // A status of 0 means no answer at all: a transfer failure, below.
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (refused || (status != 0 && (status < 200 || status >= 300))) {
-        file.cancelWriting();
-        return UPDATE_FILE_NOT_OPENED;
-    }
-    if (writeFailed || reply->error() != QNetworkReply::NoError) {
-        file.cancelWriting();
-        return UPDATE_TRANSFER_FAILED;
-    }
-    // Whole only when the size is known and every size the server stated agrees.
-    bool lengthKnown = false;
-    const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&lengthKnown);
-    if ((!lengthKnown && size == 0) || (lengthKnown && length != total) || (size != 0 && size != total)) {
-        file.cancelWriting();
-        return UPDATE_TRANSFER_FAILED;
+        return verdict;
     }
     if (!file.commit())
         return UPDATE_TRANSFER_FAILED;
     if (size == 0)
-        m_dwInstallerSize = total;
+        m_dwInstallerSize = transfer.total;
     return UPDATE_DOWNLOAD_DONE;
 }
 
