@@ -333,12 +333,16 @@ void CAutoUpdater::CheckForUpdate()
 
     m_checkInstalled = installed;
     m_checkBody.clear();
+    m_checkBodyFull = false;
     QNetworkReply* reply = m_network->get(makeRequest(url, m_transferTimeoutMs));
     m_checkReply = reply;
-    // The version file is read in memory and only its head is kept.
+    // The version file is read in memory, and only its head.
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        const QByteArray data = reply->readAll();
-        m_checkBody.append(data.left(kVersionFileLimit - m_checkBody.size()));
+        m_checkBody.append(reply->read(kVersionFileLimit - m_checkBody.size()));
+        if (m_checkBody.size() >= kVersionFileLimit && isHttpSuccess(*reply)) {
+            m_checkBodyFull = true;
+            reply->abort();
+        }
     });
     connect(reply, &QNetworkReply::finished, this, &CAutoUpdater::onCheckReplyFinished);
 }
@@ -367,9 +371,10 @@ void CAutoUpdater::onCheckReplyFinished()
     m_checkReply = nullptr;
     reply->deleteLater();
     // An error page (404, 500) is not a version file.
-    if (reply->error() != QNetworkReply::NoError || !isHttpSuccess(*reply))
+    if (!m_checkBodyFull && (reply->error() != QNetworkReply::NoError || !isHttpSuccess(*reply)))
         return finishCheck(UPDATE_FILE_NOT_OPENED);
-    m_checkBody.append(reply->readAll().left(kVersionFileLimit - m_checkBody.size()));
+    if (!m_checkBodyFull)
+        m_checkBody.append(reply->read(kVersionFileLimit - m_checkBody.size()));
     finishCheck(EvaluateVersionFile(m_checkBody, m_checkInstalled, m_szNewVersion, m_szLine2Version));
 }
 

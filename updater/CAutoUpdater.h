@@ -101,6 +101,8 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_checkReply;
     QByteArray m_checkBody;
+    // The head of a longer version file is all the check reads of it.
+    bool m_checkBodyFull = false;
     QString m_checkInstalled;
     int m_checkGeneration = 0;
     OnlineProbe m_onlineProbe;

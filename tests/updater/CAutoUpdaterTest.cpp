@@ -141,6 +141,7 @@ TEST_F(UpdateCheckTest, ResultCodesAgainstALocalServer)
     m_bed.publish(QStringLiteral("major"), QStringLiteral(".txt"), "3.5.0.1 x\n4.0.0.2 y\n");
     m_bed.publish(QStringLiteral("older"), QStringLiteral(".txt"), "2.9.0.0\n");
     m_bed.publish(QStringLiteral("garbled"), QStringLiteral(".txt"), "version three\n");
+    m_bed.publish(QStringLiteral("long"), QStringLiteral(".txt"), "3.0.0.2 " + QByteArray(4 << 20, 'x'));
     m_bed.publish(QStringLiteral("status500-app"), QStringLiteral(".txt"), "9.0.0.0\n");
     m_bed.publish(QStringLiteral("status404-app"), QStringLiteral(".txt"), "9.0.0.0\n");
     m_bed.publish(QStringLiteral("close-app"), QStringLiteral(".txt"), "9.0.0.0\n");
@@ -164,6 +165,7 @@ TEST_F(UpdateCheckTest, ResultCodesAgainstALocalServer)
         {"only a major release", "3.5.0.1", "major", base, true, UPDATE_MAJOR_RELEASE_ONLY, nullptr},
         {"older on the server", "3.0.0.0", "older", base, true, UPDATE_UP_TO_DATE, nullptr},
         {"not a version", "3.0.0.0", "garbled", base, true, UPDATE_INVALID_VERSION, nullptr},
+        {"four megabytes of version file", "3.0.0.1", "long", base, true, UPDATE_AVAILABLE, "3.0.0.2"},
         {"no installed version", "", "app", base, true, UPDATE_NO_INSTALLED_VERSION, nullptr},
         {"offline", "3.0.0.1", "app", base, false, UPDATE_NO_CONNECTION, nullptr},
         {"no such file (404)", "3.0.0.1", "missing", base, true, UPDATE_FILE_NOT_OPENED, nullptr},
@@ -202,8 +204,8 @@ TEST_F(UpdateCheckTest, ReadsTheVersionFileInMemoryAndTheUpgradePage)
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(cwd));
 
+    // No probe set: a loopback server counts as reachable whatever the system says.
     CAutoUpdater updater;
-    updater.setOnlineProbe([](const QUrl&) { return true; });
     EXPECT_EQ(check(updater), UPDATE_AVAILABLE);
     EXPECT_EQ(updater.m_strUpdateUrl, QStringLiteral("http://127.0.0.1/upgrade-page"));
     EXPECT_EQ(updater.m_szExeName, QStringLiteral("app"));
