@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 
 #include <chrono>
+#include <functional>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
@@ -95,7 +96,7 @@ QString optionValue(QString value)
 
 // False when the file cannot be read.
 bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& seen, int depth,
-                    const std::atomic<bool>& stop)
+                    const std::function<bool()>& cancelled)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (depth > kMaxIncludeDepth || canonical.isEmpty() || seen.contains(canonical))
@@ -105,16 +106,16 @@ bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& 
     if (!file.open(QIODevice::ReadOnly))
         return false;
     QString group;
-    while (!file.atEnd() && !stop) {
+    while (!file.atEnd() && !cancelled()) {
         const QString line = QString::fromLocal8Bit(file.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1String("!include "))) {
-            readOptionFile(line.mid(9).trimmed(), options, seen, depth + 1, stop);
+            readOptionFile(line.mid(9).trimmed(), options, seen, depth + 1, cancelled);
         } else if (line.startsWith(QLatin1String("!includedir "))) {
             const QDir dir(line.mid(12).trimmed());
             for (const QString& name : dir.entryList({QStringLiteral("*.cnf")}, QDir::Files, QDir::Name))
-                readOptionFile(dir.filePath(name), options, seen, depth + 1, stop);
+                readOptionFile(dir.filePath(name), options, seen, depth + 1, cancelled);
         } else if (line.startsWith(QLatin1Char('['))) {
             const qsizetype close = line.indexOf(QLatin1Char(']'));
             group = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
@@ -187,7 +188,8 @@ QString serviceProgram(const MySqlRepair& engine)
 // Runs argv and waits until it ends, the deadline passes or the stop flag
 // is set; a command still running then is killed (it only waits for the
 // service: the stop or start it sent stands). Returns whether it ran to its end.
-bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& stop)
+bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline,
+                const std::function<bool()>& cancelled)
 {
     if (args.isEmpty())
         return false;
@@ -207,7 +209,7 @@ bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point d
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
             return done == pid;
-        if (stop || std::chrono::steady_clock::now() >= deadline) {
+        if (cancelled() || std::chrono::steady_clock::now() >= deadline) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             return false;
@@ -231,7 +233,7 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
     QStringList direct = {sc, verb, name};
     if (verb == QLatin1String("stop"))
         direct.append(timeout);
-    const std::atomic<bool>& stop = engine.app().m_bStop;
+    const auto cancelled = [&engine] { return engine.ServiceWaitCancelled(); };
 
     if (!engine.m_strProgramFolder.isEmpty()) {
         const QTime now = QTime::currentTime();
@@ -247,20 +249,19 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
         const QByteArray bytes = text.toLocal8Bit();
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(bytes) == bytes.size()) {
             file.close();
-            runAndWait({QStringLiteral("/bin/sh"), script}, deadline, stop);
+            runAndWait({QStringLiteral("/bin/sh"), script}, deadline, cancelled);
             QFile::remove(script);
             return;
         }
         QFile::remove(script);
     }
-    runAndWait(direct, deadline, stop);
+    runAndWait(direct, deadline, cancelled);
 }
 
 bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
 {
-    const std::atomic<bool>& stop = engine.app().m_bStop;
     return ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs),
-                                   [&stop] { return stop.load(); });
+                                   [&engine] { return engine.ServiceWaitCancelled(); });
 }
 
 // Stops one service: the script first, then our own stop signal if the
@@ -271,10 +272,10 @@ bool stopOneService(MySqlRepair& engine, const QString& name)
     ServiceState state = ServiceControl::query(name);
     if (state == ServiceState::Stopped)
         return true;
-    if (state == ServiceState::Unknown || engine.app().m_bStop)
+    if (state == ServiceState::Unknown || engine.ServiceWaitCancelled())
         return false;
     ServiceControl::requestStop(name);
-    return waitForState(engine, name, ServiceState::Stopped) && !engine.app().m_bStop;
+    return waitForState(engine, name, ServiceState::Stopped) && !engine.ServiceWaitCancelled();
 }
 
 bool startOneService(MySqlRepair& engine, const QString& name)
@@ -299,7 +300,7 @@ void MySqlRepair::ReadMyIni()
 {
     ServerOptions options;
     QSet<QString> seen;
-    if (!readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop)) {
+    if (!readOptionFile(m_strMyIniPath, options, seen, 0, [this] { return ServiceWaitCancelled(); })) {
         m_strIbdataPath.clear();
         return;
     }
@@ -319,7 +320,7 @@ bool MySqlRepair::LocateServiceConfig()
         m_strPort.clear();
         ServerOptions options;
         QSet<QString> seen;
-        readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop);
+        readOptionFile(m_strMyIniPath, options, seen, 0, [this] { return ServiceWaitCancelled(); });
         applyCommandLine(m_app.m_strServiceImagePath, options);
         takeOptions(*this, options);
         if (m_strIbdataPath.contains(QLatin1String("ibdata"))) {
@@ -358,7 +359,9 @@ bool MySqlRepair::StopMySqlServices()
     m_strProgramFolder = ReadProgramFolder();
     const std::size_t count = m_app.m_services.size();
     std::vector<MYSQL_SERVICE> stoppedHere;
+    m_app.m_nServiceCount = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        ++m_app.m_nServiceCount;
         m_app.m_service = m_app.m_services[i];
         const QString name = m_app.m_service.m_displayName;
         const ServiceState before = ServiceControl::query(name);
