@@ -618,26 +618,39 @@ void pressStop(Job& job)
     stop.join();
 }
 
-// Stop lands in the middle of a big table's rows, in both start modes: the
-// rows end at the next record, the later tables are not started, and the
-// server still ends on its own ibdata1 (from a chosen folder) or on the copy
-// of it that the repair put in place (default location, some databases).
-TEST(RepairStop, StopInTheRowPhaseEndsTheRowsAndTheServerKeepsItsOwnData)
+// Stop lands in the middle of a big table's rows, in both start modes, and
+// while the server is being prepared: the rows end at the next record, the
+// later tables are not started, and the server still ends on its own ibdata1
+// (from a chosen folder) or on the copy of it that the repair put in place
+// (default location, some databases).
+TEST(RepairStop, StopEndsTheRowsAndTheServerKeepsItsOwnData)
 {
-    for (const bool chosenFolder : {true, false}) {
-        SCOPED_TRACE(chosenFolder ? "chosen folder" : "default location");
+    const struct {
+        const char* name;
+        bool chosenFolder;
+        bool duringRows; // else while the ibdata1 is exchanged
+        const char* logged;
+    } cases[] = {
+        {"chosen folder, in the rows", true, true, "The repair was stopped by the user in table a_big of database big, after "},
+        {"default location, in the rows", false, true,
+         "The repair was stopped by the user in table a_big of database big, after "},
+        {"chosen folder, while the server is prepared", true, false,
+         "The repair was stopped by the user before database big;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         OwnServer own;
         ASSERT_TRUE(own.begin()) << own.server.log();
         ASSERT_EQ(own.server
                       .sql("CREATE DATABASE big; CREATE TABLE big.a_big (id INT PRIMARY KEY, v VARCHAR(200)) ENGINE=InnoDB;"
-                           "SET SESSION max_recursive_iterations = 10000; INSERT INTO big.a_big WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < 3000)"
-                           " SELECT n, REPEAT('x', 150) FROM s;"
+                           "SET SESSION max_recursive_iterations = 10000; INSERT INTO big.a_big WITH RECURSIVE s(n) AS "
+                           "(SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < 3000) SELECT n, REPEAT('x', 150) FROM s;"
                            "CREATE TABLE big.b_after (id INT) ENGINE=MyISAM; INSERT INTO big.b_after VALUES (1), (2)")
                       .status,
                   0);
         Job job;
         QByteArray ownFile;
-        if (chosenFolder) {
+        if (c.chosenFolder) {
             ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
             job.scanChosenFolder(chosenFrom(own.machine, own.server.dataDir(), {QStringLiteral("big")}));
         } else {
@@ -648,31 +661,40 @@ TEST(RepairStop, StopInTheRowPhaseEndsTheRowsAndTheServerKeepsItsOwnData)
         bool inBigTable = false;
         int steps = 0;
         job.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+            if (job.app.m_bStop)
+                return;
+            const bool step = sent.message == engine::WM_STATUS_PROGRESS && sent.wParam == engine::PROGRESS_STEP;
             if (sent.message == engine::WM_APPEND_LOG && sent.text == QLatin1String("Table in process.. a_big"))
                 inBigTable = true;
-            if (inBigTable && !job.app.m_bStop && sent.message == engine::WM_STATUS_PROGRESS
-                && sent.wParam == engine::PROGRESS_STEP && ++steps == 500)
+            const bool exchangeBegins = sent.message == engine::WM_STATUS_PROGRESS
+                && sent.wParam == engine::PROGRESS_BEGIN && sent.lParam == 800;
+            if (c.duringRows ? inBigTable && step && ++steps == 500 : exchangeBegins)
                 pressStop(job);
         };
         const auto outcome = job.engine.RunRepair();
         job.report.m_onSend = nullptr;
         const QString log = job.log();
         EXPECT_EQ(outcome, MySqlRepair::REPAIR_STOPPED) << log.toStdString();
-        EXPECT_TRUE(log.contains(QStringLiteral("The repair was stopped by the user in table a_big of database big, after ")))
-            << log.toStdString();
+        EXPECT_TRUE(log.contains(QString::fromLatin1(c.logged))) << log.toStdString();
         EXPECT_FALSE(log.contains(QStringLiteral("Table in process.. b_after"))) << "no table after the stop";
         const QStringList counts = job.report.log().filter(QStringLiteral("Total records recovered"));
-        ASSERT_EQ(counts.size(), 1) << log.toStdString();
-        const int written = counts.front().section(QLatin1Char(' '), -1).toInt();
-        EXPECT_GT(written, 0);
-        EXPECT_LT(written, 3000) << "the rows ended at the next record";
+        int written = 0;
+        if (c.duringRows) {
+            ASSERT_EQ(counts.size(), 1) << log.toStdString();
+            written = counts.front().section(QLatin1Char(' '), -1).toInt();
+            EXPECT_GT(written, 0);
+            EXPECT_LT(written, 3000) << "the rows ended at the next record";
+        } else {
+            EXPECT_TRUE(counts.isEmpty()) << log.toStdString();
+        }
 
         EXPECT_TRUE(own.ownDataReadable()) << "the server runs on its own InnoDB data\n" << own.server.log();
-        if (chosenFolder) {
+        if (c.chosenFolder) {
             EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << "its own ibdata1 is back";
             EXPECT_FALSE(QFileInfo::exists(own.server.dataDir() + QStringLiteral("/recovered_big")));
             EXPECT_TRUE(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("ibdata1")).isFile());
-            EXPECT_TRUE(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("recovered_big/a_big.frm")).isFile());
+            EXPECT_EQ(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("recovered_big/a_big.frm")).isFile(),
+                      c.duringRows);
         } else {
             const QStringList backups = backupFiles(own.server.dataDir());
             ASSERT_EQ(backups.size(), 1);

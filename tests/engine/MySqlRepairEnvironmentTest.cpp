@@ -418,9 +418,11 @@ TEST(MySqlServiceControlTest, AFailedStopStartsAgainWhatItStopped)
     const pid_t firstPid = ServiceControl::processId(first);
     s.e.app.m_services = {serviceRecord(QString(), first), serviceRecord(QString(), stubborn)};
     s.e.engine.m_serviceTimeoutMs = 800;
+    s.e.app.m_nServiceCount = 5; // an earlier stop's count
 
     EXPECT_FALSE(s.e.engine.StopMySqlServices());
     EXPECT_EQ(s.e.app.m_service.m_displayName, stubborn) << "the last listed service stays current";
+    EXPECT_EQ(s.e.app.m_nServiceCount, 2) << "counted afresh, one per service handled";
     // The first one was stopped, and runs again (a new process).
     const pid_t again = ServiceControl::processId(first);
     EXPECT_GT(again, 0);
