@@ -16,8 +16,8 @@
 #include <QStandardPaths>
 
 #include <chrono>
-#include <functional>
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
