@@ -58,7 +58,7 @@ void MySqlRepair::ClearDatabaseInfo()
     m_app.m_pPreviewTable = nullptr;
 }
 
-bool MySqlRepair::ServiceWaitCancelled() const
+bool MySqlRepair::StopFlagSkipsServices() const
 {
     return !m_bRepairRunning && m_app.m_bStop;
 }

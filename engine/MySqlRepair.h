@@ -151,7 +151,8 @@ public:
     // Stops every listed service through a generated "stop_" script and
     // waits, up to m_serviceTimeout, until its process is gone. True when the
     // last one is stopped; on false the services this call stopped are
-    // started again.
+    // started again. Outside a repair the stop flag ends it before the next
+    // service, never half way through one.
     bool StopMySqlServices();
     // Starts the current service through a "start_" script when the last stop
     // succeeded, and waits until it accepts connections.
@@ -317,9 +318,10 @@ public:
     // the service is always stopped and started again around the ibdata1
     // exchange, so a stop never leaves the server on the wrong file.
     bool m_bRepairRunning = false;
-    // Whether a wait for the service (or the reading of its my.ini) gives up
-    // for the stop flag: only outside a repair.
-    bool ServiceWaitCancelled() const;
+    // Whether the stop flag keeps StopMySqlServices from touching further
+    // services: only outside a repair. A service whose stop was sent is
+    // always waited for, and a start always runs to its end.
+    bool StopFlagSkipsServices() const;
     // Steps of putting the server's files back after a repair that failed
     // (each logged); a repair with any is not a success.
     std::uint64_t m_restoreStepsFailed = 0;
