@@ -487,7 +487,6 @@ TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
     }
 }
 
-
 // ---- Names the server encodes, Stop, and the restore's failure points ------
 
 // A data folder that a server of its own wrote from sql and stopped cleanly
