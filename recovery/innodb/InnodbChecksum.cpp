@@ -1,6 +1,7 @@
 #include "recovery/innodb/InnodbChecksum.h"
 
 #include "platform/ByteReader.h"
+#include "recovery/innodb/InnodbPage.h"
 
 #include <array>
 #include <bit>
@@ -27,8 +28,6 @@ constexpr std::uint64_t kChecksumPos = 0;
 constexpr std::uint64_t kLsnLowPos = 20;           // low half of FIL_PAGE_LSN at 16
 constexpr std::uint64_t kFileFlushLsnPos = 26;
 constexpr std::uint64_t kFileFlushLsnSize = 8;
-constexpr std::uint64_t kDataPos = 38;             // FIL_PAGE_DATA
-constexpr std::uint64_t kTrailerSize = 8;
 constexpr std::uint32_t kNoChecksumMagic = 0xDEADBEEFu;
 constexpr std::uint64_t kMinPageSize = 4096;
 constexpr std::uint64_t kMaxPageSize = 65536;
@@ -127,14 +126,14 @@ bool fullCrc32Matches(std::span<const std::uint8_t> page)
 
 bool fullCrc32LsnAgrees(std::span<const std::uint8_t> page)
 {
-    return u32At(page, kLsnLowPos) == u32At(page, page.size() - kTrailerSize);
+    return u32At(page, kLsnLowPos) == u32At(page, page.size() - kFilTrailerSize);
 }
 
 std::uint32_t classicCrc32(std::span<const std::uint8_t> page)
 {
     const std::uint64_t size = page.size();
     const std::uint32_t head = crc32c(page.subspan(4, kFileFlushLsnPos - 4));
-    const std::uint32_t body = crc32c(page.subspan(kDataPos, size - kDataPos - kTrailerSize));
+    const std::uint32_t body = crc32c(page.subspan(kFilPageData, size - kFilPageData - kFilTrailerSize));
     return head ^ body;
 }
 
@@ -142,7 +141,7 @@ std::uint32_t legacyNewChecksum(std::span<const std::uint8_t> page)
 {
     const std::uint64_t size = page.size();
     const std::uint64_t sum = foldBytes(page.subspan(4, kFileFlushLsnPos - 4))
-                              + foldBytes(page.subspan(kDataPos, size - kDataPos - kTrailerSize));
+                              + foldBytes(page.subspan(kFilPageData, size - kFilPageData - kFilTrailerSize));
     return static_cast<std::uint32_t>(sum);
 }
 
@@ -156,7 +155,7 @@ std::uint32_t legacyOldChecksum(std::span<const std::uint8_t> page)
 bool classicChecksumsMatch(std::span<const std::uint8_t> page)
 {
     const std::uint32_t field1 = u32At(page, kChecksumPos);
-    const std::uint32_t field2 = u32At(page, page.size() - kTrailerSize);
+    const std::uint32_t field2 = u32At(page, page.size() - kFilTrailerSize);
     if (field1 == kNoChecksumMagic && field2 == kNoChecksumMagic)
         return true;
     const std::uint32_t crc = classicCrc32(page);
