@@ -1,6 +1,7 @@
 #include "app/CLeftView.h"
 
 #include "engine/AppState.h"
+#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
 
 #include <QApplication>
@@ -428,20 +429,25 @@ int CLeftView::BuildTree()
     for (const auto& database : m_repair.m_databases) {
         if (database->m_name.isEmpty())
             continue;
-        QTreeWidgetItem* item = addItem(m_hRoot, ITEM_DATABASE, database->m_name, database->m_name);
-        emit logLine(kDatabase + QLatin1Char(' ') + database->m_name);
+        // Shown as the server shows the names; the identities stay the file names.
+        const QString name = engine::FileNameCodec::Decode(database->m_name);
+        QTreeWidgetItem* item = addItem(m_hRoot, ITEM_DATABASE, name, database->m_name);
+        emit logLine(kDatabase + QLatin1Char(' ') + name);
         emit logLine(countLine(kTotalTables, database->m_tableNames.size()));
         emit logLine(countLine(kTotalViews, database->m_viewFiles.size()));
         emit logLine(countLine(kTotalTriggers, database->m_triggerFiles.size()));
         setCheckState(item, TREE_CHECKED);
-        addFolder(item, kTablesFolder, ITEM_TABLE, database->m_tableNames, database->m_tableNames);
         QStringList labels;
+        for (const QString& table : database->m_tableNames)
+            labels << engine::FileNameCodec::Decode(table);
+        addFolder(item, kTablesFolder, ITEM_TABLE, labels, database->m_tableNames);
+        labels.clear();
         for (const QString& path : database->m_viewFiles)
-            labels << ObjectLabel(path, kViewSuffix);
+            labels << engine::FileNameCodec::Decode(ObjectLabel(path, kViewSuffix));
         addFolder(item, kViewsFolder, ITEM_VIEW, labels, database->m_viewFiles);
         labels.clear();
         for (const QString& path : database->m_triggerFiles)
-            labels << ObjectLabel(path, kTriggerSuffix);
+            labels << engine::FileNameCodec::Decode(ObjectLabel(path, kTriggerSuffix));
         addFolder(item, kTriggersFolder, ITEM_TRIGGER, labels, database->m_triggerFiles);
     }
     m_hRoot->setExpanded(true);

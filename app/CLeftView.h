@@ -69,7 +69,8 @@ public:
     bool SelectItem(QTreeWidgetItem* item);
 
     // Fills the tree from the engine's finished scan, fully expanded and
-    // checked, and logs the counts. Returns the number of databases in the
+    // checked, and logs the counts. Names are shown decoded from the
+    // server's file-name encoding ("fx@0020names" shows as "fx names"). Returns the number of databases in the
     // model (the frame shows the find bar when it is not 0).
     int BuildTree();
     // Back to the top item alone, unchecked.

@@ -201,8 +201,12 @@ TEST_F(FixtureTreeTest, TheTreeShowsAScannedDataFolder)
     EXPECT_EQ(item("fx_objects/View(s)")->childCount(), 2);
     item("fx_objects/View(s)/v_order_totals");
     EXPECT_EQ(CLeftView::identity(item("fx_objects/Trigger(s)/orders")), fixtureData() + "fx_objects/orders.TRG");
-    // The server's encoded folder name is the database's identity.
-    item("fx@0020names/Table(s)/tab@0020with@0020space");
+    // Names show as the server shows them; the encoded file names are the identities.
+    EXPECT_EQ(CLeftView::identity(item("fx names")), "fx@0020names");
+    EXPECT_EQ(CLeftView::identity(item("fx names/Table(s)/it's \"q\"")), "it@0027s@0020@0022q@0022");
+    EXPECT_EQ(CLeftView::identity(item("fx names/View(s)/view of \"q\"")),
+              fixtureData() + "fx@0020names/view@0020of@0020@0022q@0022.frm");
+    EXPECT_TRUE(m_log.contains("Database :  fx names"));
     EXPECT_EQ(m_view.rootCheckState(), TREE_CHECKED);
 }
 
