@@ -102,8 +102,11 @@ CLeftView::CLeftView(engine::AppState& app, engine::MySqlRepair& repair, QWidget
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_hRoot = addItem(nullptr, ITEM_ROOT, kRootText, QString());
+    for (const ItemKind kind : {ITEM_ROOT, ITEM_DATABASE, ITEM_FOLDER, ITEM_TABLE})
+        m_icons[kind] = kindIcon(style(), kind);
+    m_hRoot = makeItem(ITEM_ROOT, kRootText, QString());
     setCheckState(m_hRoot, TREE_UNCHECKED);
+    addTopLevelItem(m_hRoot);
 }
 
 TreeCheckState CLeftView::checkState(const QTreeWidgetItem* item)
@@ -134,12 +137,11 @@ QString CLeftView::identity(const QTreeWidgetItem* item)
     return item->data(0, kIdentityRole).toString();
 }
 
-QTreeWidgetItem* CLeftView::addItem(QTreeWidgetItem* parent, ItemKind kind, const QString& text,
-                                    const QString& identity)
+QTreeWidgetItem* CLeftView::makeItem(ItemKind kind, const QString& text, const QString& identity) const
 {
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    auto* item = new QTreeWidgetItem;
     item->setText(0, text);
-    item->setIcon(0, kindIcon(style(), kind));
+    item->setIcon(0, m_icons[kind == ITEM_VIEW || kind == ITEM_TRIGGER ? ITEM_TABLE : kind]);
     item->setData(0, kKindRole, kind);
     if (!identity.isNull())
         item->setData(0, kIdentityRole, identity);
@@ -403,35 +405,38 @@ QString CLeftView::ObjectLabel(const QString& path, const QString& suffix)
 }
 
 void CLeftView::addFolder(QTreeWidgetItem* database, const QString& name, ItemKind kind, const QStringList& texts,
-                          const QStringList& identities)
+                          const QStringList& identities) const
 {
     if (texts.isEmpty())
         return;
-    QTreeWidgetItem* folderItem = addItem(database, ITEM_FOLDER, name, QString());
-    database->setExpanded(true);
+    QTreeWidgetItem* folderItem = makeItem(ITEM_FOLDER, name, QString());
     setCheckState(folderItem, TREE_CHECKED);
+    QList<QTreeWidgetItem*> leaves;
+    leaves.reserve(texts.size());
     for (qsizetype i = 0; i < texts.size(); ++i) {
-        QTreeWidgetItem* leaf = addItem(folderItem, kind, texts[i], identities[i]);
+        QTreeWidgetItem* leaf = makeItem(kind, texts[i], identities[i]);
         setCheckState(leaf, TREE_CHECKED);
+        leaves << leaf;
     }
-    folderItem->setExpanded(true);
+    folderItem->addChildren(leaves);
+    database->addChild(folderItem);
 }
 
 int CLeftView::BuildTree()
 {
     ResetTree();
-    const bool updates = updatesEnabled();
-    setUpdatesEnabled(false);
     const auto count = m_repair.m_databases.size();
     setCheckState(m_hRoot, count != 0 ? TREE_CHECKED : TREE_UNCHECKED);
-    m_hRoot->setExpanded(true);
     emit logLine(kTotalDatabases + QStringLiteral("  ") + QString::number(count));
+    // Items are made apart from the view and handed over in one go: a scan
+    // can bring thousands of tables.
+    QList<QTreeWidgetItem*> items;
     for (const auto& database : m_repair.m_databases) {
         if (database->m_name.isEmpty())
             continue;
         // Shown as the server shows the names; the identities stay the file names.
         const QString name = engine::FileNameCodec::Decode(database->m_name);
-        QTreeWidgetItem* item = addItem(m_hRoot, ITEM_DATABASE, name, database->m_name);
+        QTreeWidgetItem* item = makeItem(ITEM_DATABASE, name, database->m_name);
         emit logLine(kDatabase + QLatin1Char(' ') + name);
         emit logLine(countLine(kTotalTables, database->m_tableNames.size()));
         emit logLine(countLine(kTotalViews, database->m_viewFiles.size()));
@@ -449,9 +454,11 @@ int CLeftView::BuildTree()
         for (const QString& path : database->m_triggerFiles)
             labels << engine::FileNameCodec::Decode(ObjectLabel(path, kTriggerSuffix));
         addFolder(item, kTriggersFolder, ITEM_TRIGGER, labels, database->m_triggerFiles);
+        items << item;
     }
-    m_hRoot->setExpanded(true);
-    setUpdatesEnabled(updates);
+    m_hRoot->addChildren(items);
+    // Fully expanded: the whole scan is in view, chosen for repair.
+    expandAll();
     return static_cast<int>(count);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QTreeWidget>
 
@@ -117,9 +118,9 @@ private:
     void ResetPaging();
     void LabelAction(QTreeWidgetItem* item);
     QStyleOptionViewItem itemOption(const QTreeWidgetItem* item) const;
-    QTreeWidgetItem* addItem(QTreeWidgetItem* parent, ItemKind kind, const QString& text, const QString& identity);
+    QTreeWidgetItem* makeItem(ItemKind kind, const QString& text, const QString& identity) const;
     void addFolder(QTreeWidgetItem* database, const QString& name, ItemKind kind, const QStringList& texts,
-                   const QStringList& identities);
+                   const QStringList& identities) const;
     // The position in the engine's m_databases of a database item; -1 when
     // the model has no database of that identity.
     int modelDatabaseIndex(const QTreeWidgetItem* databaseItem) const;
@@ -129,6 +130,7 @@ private:
     engine::MySqlRepair& m_repair;
     QTreeWidgetItem* m_hRoot = nullptr;
     QTreeWidgetItem* m_hHitItem = nullptr;
+    QIcon m_icons[ITEM_TABLE + 1]; // by kind; views and triggers look like tables
 };
 
 } // namespace app
