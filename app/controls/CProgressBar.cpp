@@ -36,8 +36,10 @@ bool CProgressBar::Create(const QString& label)
     m_label->setText(label);
     // A temporary message ("Ready", a command's prompt) would hide the pane's widgets.
     m_statusBar->clearMessage();
-    m_statusBar->insertWidget(0, m_label);
-    m_statusBar->insertWidget(1, this, 1);
+    if (!m_bCreated) {
+        m_statusBar->insertWidget(0, m_label);
+        m_statusBar->insertWidget(1, this, 1);
+    }
     m_bCreated = true;
     SetRange(0, 100);
     m_label->setVisible(!label.isEmpty());

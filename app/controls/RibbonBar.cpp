@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -41,10 +42,12 @@ RibbonBar::RibbonBar(QWidget* parent)
     auto* tabRow = new QHBoxLayout;
     tabRow->setContentsMargins(0, 0, 0, 0);
     m_appButton->setObjectName(QStringLiteral("RibbonApplicationButton"));
-    m_appButton->setText(tr("File"));
+    // The caller gives it the application's image.
+    m_appButton->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
+    m_appButton->setIconSize(QSize(kSmallIconSize, kSmallIconSize));
     m_appButton->setMenu(m_appMenu);
     m_appButton->setPopupMode(QToolButton::InstantPopup);
-    m_appButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_appButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tabRow->addWidget(m_appButton);
     m_tabs->setDrawBase(false);
     m_tabs->setExpanding(false);

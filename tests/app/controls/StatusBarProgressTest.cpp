@@ -115,6 +115,18 @@ TEST_F(StatusBarProgressTest, ReportsWithoutABarOrOfNoKnownActionChangeNothing)
     EXPECT_TRUE(statusBar()->findChildren<CProgressBar*>().isEmpty());
 }
 
+TEST_F(StatusBarProgressTest, CreatingAgainChangesTheLabelOnly)
+{
+    m_progress.Begin("first", 4);
+    m_progress.Step(2);
+    ASSERT_TRUE(m_progress.bar()->Create("again"));
+    EXPECT_EQ(m_progress.bar()->labelWidget()->text(), "again");
+    EXPECT_EQ(m_progress.bar()->upper(), 100);
+    EXPECT_EQ(statusBar()->findChildren<QLabel*>().size(), 1);
+    m_progress.End();
+    EXPECT_TRUE(statusBar()->findChildren<QLabel*>().isEmpty());
+}
+
 TEST_F(StatusBarProgressTest, AnEmptyLabelLeavesTheBarAlone)
 {
     m_progress.Begin(QString(), 2);
