@@ -128,6 +128,9 @@ public:
     // The four-line report text of a database error.
     static QString ComErrorText(const platform::OdbcError& error);
     QString ConnectionString() const;
+    // One value of the connection string: as it is, or, when it holds ';',
+    // a brace or blanks at an end, in braces with each '}' doubled.
+    static QString ConnectionStringValue(const QString& value);
 
     // The server's environment: its configuration, its service, its ibdata1.
     //
