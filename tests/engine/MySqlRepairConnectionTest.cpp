@@ -141,6 +141,7 @@ TEST_F(MySqlRepairConnectionTest, APasswordWithSemicolonAndBracesConnects)
     const QString password = QStringLiteral("p;w{d}}x;OPTION=0");
     m_repair.RunStatement(QStringLiteral("DROP USER IF EXISTS 'quoted_pw'@'%'"));
     m_repair.RunStatement(QStringLiteral("CREATE USER 'quoted_pw'@'%' IDENTIFIED BY '%1'").arg(password));
+    m_repair.RunStatement(QStringLiteral("GRANT SELECT ON mysql.* TO 'quoted_pw'@'%'"));
     m_repair.CloseConnection();
 
     AppState app;
