@@ -149,9 +149,9 @@ TEST_F(MySqlRepairConnectionTest, APasswordWithSemicolonAndBracesConnects)
     MySqlRepair other(app);
     other.m_login = {m_repair.m_login.m_host, QStringLiteral("quoted_pw"), password};
     other.OpenConnection();
-    const auto rows = other.m_connection ? other.m_connection->query(QStringLiteral("SELECT CURRENT_USER()"))
-                                         : decltype(other.m_connection->query(QString())){};
-    ASSERT_EQ(rows.size(), 1u) << "no connection with the quoted password";
+    ASSERT_NO_THROW(other.RunStatement(QStringLiteral("SELECT 1"))) << "no connection with the quoted password";
+    const auto rows = other.m_connection->query(QStringLiteral("SELECT CURRENT_USER()"));
+    ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(*rows[0][0], QStringLiteral("quoted_pw@%"));
     other.CloseConnection();
 
