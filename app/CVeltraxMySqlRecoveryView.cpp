@@ -134,7 +134,8 @@ void CVeltraxMySqlRecoveryView::CreateTablePanes()
     m_pPropertiesList->setHorizontalHeaderLabels({QStringLiteral("Column Name"), QStringLiteral("Data Type"),
                                                   QStringLiteral("Size"), QStringLiteral("Allow Nulls"),
                                                   QStringLiteral("Key Name")});
-    m_pPropertiesList->horizontalHeader()->setStretchLastSection(true);
+    // Five columns sharing the list's width, whatever it becomes.
+    m_pPropertiesList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_pTab->addTab(dataPage, QStringLiteral("Table Data"));
     m_pTab->addTab(m_pPropertiesList, QStringLiteral("Properties"));
     m_pTab->setCurrentIndex(0);
@@ -145,10 +146,6 @@ void CVeltraxMySqlRecoveryView::CreateTablePanes()
     m_bButtonsShown = true;
     LayOut();
     m_pTab->show();
-    // The properties list is as wide as the tab: five equal columns.
-    const int w = std::max(1, m_pPropertiesList->viewport()->width() / 5);
-    for (int column = 0; column < 4; ++column)
-        m_pPropertiesList->setColumnWidth(column, w);
 }
 
 void CVeltraxMySqlRecoveryView::ShowEmptyPane()

@@ -1,8 +1,27 @@
 #include "app/controls/CMyListCtrl.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 
 namespace app {
+
+namespace {
+
+// Paints every cell's background by its row: even rows light blue, odd
+// rows white; the list's empty area below the rows stays white.
+class RowColourDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->backgroundBrush = index.row() % 2 == 0 ? CMyListCtrl::EvenRowColour() : QColor(Qt::white);
+    }
+};
+
+} // namespace
 
 CMyListCtrl::CMyListCtrl(QWidget* parent) : QTableWidget(parent)
 {
@@ -15,12 +34,15 @@ CMyListCtrl::CMyListCtrl(QWidget* parent) : QTableWidget(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setHighlightSections(false);
-    // Row 0 takes Base, row 1 AlternateBase: the even rows are the blue ones.
     QPalette colours = palette();
-    colours.setColor(QPalette::Base, EvenRowColour());
-    colours.setColor(QPalette::AlternateBase, Qt::white);
+    colours.setColor(QPalette::Base, Qt::white);
     setPalette(colours);
-    setAlternatingRowColors(true);
+    setItemDelegate(new RowColourDelegate(this));
+}
+
+QColor CMyListCtrl::RowColour(int row)
+{
+    return row % 2 == 0 ? EvenRowColour() : QColor(Qt::white);
 }
 
 } // namespace app

@@ -12,6 +12,8 @@ public:
     explicit CMyListCtrl(QWidget* parent = nullptr);
 
     static QColor EvenRowColour() { return QColor(220, 230, 244); }
+    // The background a row is painted with.
+    static QColor RowColour(int row);
 };
 
 } // namespace app

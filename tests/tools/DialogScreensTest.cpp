@@ -1,0 +1,29 @@
+#include "tests/tools/DialogScreens.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+namespace {
+
+// Every picture is written and shows something besides its background.
+TEST(DialogScreensTest, RendersEveryDialogAndThePreview)
+{
+    testsupport::TempDir dir;
+    const QStringList files = screens::renderDialogScreens(dir.path());
+    EXPECT_EQ(files.size(), 12);
+    for (const QString& file : files) {
+        const QImage image(file);
+        ASSERT_FALSE(image.isNull()) << file.toStdString();
+        EXPECT_GT(image.width(), 150) << file.toStdString();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3)
+                colours.insert(image.pixel(x, y));
+        EXPECT_GT(colours.size(), 3) << file.toStdString() << " looks blank";
+    }
+}
+
+} // namespace
