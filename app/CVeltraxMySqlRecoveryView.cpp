@@ -257,6 +257,8 @@ void CVeltraxMySqlRecoveryView::OnPreviousPage()
 void CVeltraxMySqlRecoveryView::OnPreviewColumns(const std::vector<engine::tempColInfo>& columns, int frameWidth)
 {
     if (m_app.m_nPage == 0) {
+        // A new table: no step of the last one may lead Previous astray.
+        m_paging.ForgetSteps();
         m_btnNext->setEnabled(false);
         m_btnPrevious->setEnabled(false);
     }

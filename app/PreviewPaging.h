@@ -25,6 +25,8 @@ public:
 
     // A new table is previewed: its first page is shown, nothing remembered.
     void Reset();
+    // Forgets the remembered steps only (a new table's first page arrived).
+    void ForgetSteps() { m_pageStarts.clear(); }
 
     // Next applies when a further page follows the one shown: a further
     // InnoDB data page or known MyISAM page start, or more MyISAM records by

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 
 namespace app {
@@ -42,6 +43,14 @@ void CDragDialog::mouseReleaseEvent(QMouseEvent* event)
                         || (event->button() == Qt::RightButton && m_bDragRight)))
         EndDrag();
     QDialog::mouseReleaseEvent(event);
+}
+
+void CDragDialog::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void CDragDialog::BeginDrag(const QPoint& globalPos)

@@ -21,6 +21,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // A thin frame stands in for the missing caption bar's border.
+    void paintEvent(QPaintEvent* event) override;
 
     void BeginDrag(const QPoint& globalPos);
     void EndDrag();

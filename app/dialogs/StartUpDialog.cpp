@@ -87,8 +87,6 @@ StartUpDialog::StartUpDialog(engine::AppState& app, engine::MySqlRepair* repair,
     body->addWidget(group);
     layout->addLayout(body);
     setMinimumWidth(460);
-    // A thin frame stands in for the missing caption bar.
-    setStyleSheet(QStringLiteral("app--StartUpDialog { border: 1px solid #7f7f7f; }"));
 
     connect(m_radDefault, &QRadioButton::clicked, this, &StartUpDialog::OnDefaultLocation);
     connect(m_radManual, &QRadioButton::clicked, this, &StartUpDialog::OnManualSelection);
