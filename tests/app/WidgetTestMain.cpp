@@ -1,13 +1,14 @@
-// The widget tests need one QApplication for the whole run.
-#include <gtest/gtest.h>
-
+// The main of the widget suites: the widgets need an application object.
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
-    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests at build time runs without CTest's environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

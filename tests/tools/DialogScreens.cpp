@@ -28,8 +28,6 @@ namespace {
 class NoFileDialogs : public app::FileDialogs {
 public:
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString existingDirectory(QWidget*, const QString&) override { return {}; }
-    QString openFileName(QWidget*, const QString&) override { return {}; }
 };
 
 class Shooter {
