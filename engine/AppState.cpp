@@ -1,5 +1,9 @@
 #include "engine/AppState.h"
 
+#include <QFile>
+
+#include <unistd.h>
+
 namespace engine {
 
 AppState::AppState() = default;
@@ -57,6 +61,19 @@ DataFolderRecord& AppState::AddDataFolderRecord()
 {
     m_dataFolders.emplace_back();
     return m_dataFolders.back();
+}
+
+int AppState::RemoveEmptyFoldersToRemove()
+{
+    int removed = 0;
+    for (const QString& folder : std::as_const(m_foldersToRemove)) {
+        // rmdir removes only an empty folder, never a file: exactly the
+        // promise made to the user about what leaves the disk.
+        if (!folder.isEmpty() && ::rmdir(QFile::encodeName(folder).constData()) == 0)
+            ++removed;
+    }
+    m_foldersToRemove.clear();
+    return removed;
 }
 
 } // namespace engine

@@ -44,6 +44,12 @@ public:
     DataFolderRecord& AddDataFolderRecord();
     void FreeDataFolderRecords() { m_dataFolders.clear(); }
 
+    // Removes each folder of m_foldersToRemove that is empty (a folder
+    // holding anything, even an empty sub-folder, stays, and so does a file
+    // of that name), then empties the list. Logs nothing; returns how many
+    // were removed.
+    int RemoveEmptyFoldersToRemove();
+
     // Flags.
     std::atomic<bool> m_bConnected{false};
     std::atomic<bool> m_bRepair{false};
@@ -57,6 +63,7 @@ public:
     std::atomic<bool> m_bServiceStarted{false};
     std::atomic<bool> m_bTablesFound{false};
     std::atomic<bool> m_bServiceFound{false};
+    // The last scan met a table definition of MySQL 3.x (version byte 7 or lower).
     std::atomic<bool> m_bOldVersionTables{false};
     std::atomic<bool> m_bPageRequest{false};
 
@@ -88,7 +95,12 @@ public:
     std::vector<MYSQL_SERVICE> m_services;
     std::vector<DataFolderRecord> m_dataFolders;
     QStringList m_selectedDatabases;
+    // Folders a repair left behind that go when the program ends, if empty.
     QStringList m_foldersToRemove;
+    // How many services the last StopMySqlServices went through (0 at its
+    // start, one more for each service); the database selection dialog
+    // offers a choice of data folders from 2 on.
+    std::atomic<int> m_nServiceCount{0};
 
 private:
     mutable std::mutex m_textMutex;

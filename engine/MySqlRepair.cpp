@@ -58,6 +58,11 @@ void MySqlRepair::ClearDatabaseInfo()
     m_app.m_pPreviewTable = nullptr;
 }
 
+bool MySqlRepair::StopFlagSkipsServices() const
+{
+    return !m_bRepairRunning && m_app.m_bStop;
+}
+
 void MySqlRepair::AppendLog(const QString& line)
 {
     if (!m_hWndReport)

@@ -66,8 +66,9 @@ public:
     enum RepairOutcome {
         REPAIR_CANCELLED,    // the login was cancelled or incomplete; nothing touched
         REPAIR_FAILED,       // the server could not be prepared or reached; ibdata1 put back
-        REPAIR_SUCCEEDED,    // the driver ran to its end and every statement succeeded
-        REPAIR_INCOMPLETE,   // it ran to its end, but m_statementsFailed statements failed
+        REPAIR_SUCCEEDED,    // the driver ran to its end and every statement and file step succeeded
+        REPAIR_INCOMPLETE,   // it ran to its end, but statements (m_statementsFailed) or steps of
+                             // putting the server's files back (m_restoreStepsFailed) failed
         REPAIR_STOPPED,      // the user stopped it
     };
     // The repair job: log header, login (through the report window), the
@@ -131,6 +132,10 @@ public:
     // One value of the connection string: as it is, or, when it holds ';',
     // a brace or blanks at an end, in braces with each '}' doubled.
     static QString ConnectionStringValue(const QString& value);
+    // The session settings of the repair's connections for a server whose
+    // VERSION() is serverVersion: the first is needed, the others only
+    // helpful (their failure is ignored); MariaDB-only ones go to MariaDB only.
+    static QStringList SessionSettings(const QString& serverVersion);
 
     // The server's environment: its configuration, its service, its ibdata1.
     //
@@ -149,7 +154,8 @@ public:
     // Stops every listed service through a generated "stop_" script and
     // waits, up to m_serviceTimeout, until its process is gone. True when the
     // last one is stopped; on false the services this call stopped are
-    // started again.
+    // started again. Outside a repair the stop flag ends it before the next
+    // service, never half way through one.
     bool StopMySqlServices();
     // Starts the current service through a "start_" script when the last stop
     // succeeded, and waits until it accepts connections.
@@ -161,8 +167,13 @@ public:
     // On false the server's own file is back at m_strIbdataPath.
     bool BackupIbdata();
     // After a repair from a chosen folder: moves the exchanged ibdata1 and
-    // the created databases into a dated "Recovered_Data_" folder, puts the
-    // server's own ibdata1 back and starts the service.
+    // the created databases (by their folder names on disk) into a dated
+    // "Recovered_Data_" folder, puts the server's own ibdata1 back and starts
+    // the service. Runs to its end whatever the stop flag says. Each step
+    // that fails is logged and counted in m_restoreStepsFailed: when the file
+    // cannot leave, nothing leaves and the server goes on with it; when the
+    // server cannot be stopped, copies are made; the server never starts on
+    // a file that is neither its own nor the one it ran on.
     void RestoreOriginalIbdata();
     // Puts this repair's backup back over the exchanged file, once the
     // service is stopped; false when there is no backup of this repair or
@@ -208,6 +219,9 @@ public:
     // Damage costs the records behind it and one log line per page.
     struct InnodbReader;
     void LocateInnoDbTableData(TableInformation& table);
+    // The log line for a table whose root page the scan could not learn:
+    // no ibdata1, no readable dictionary, or a dictionary without the table.
+    QString RootPageUnknownText(const TableInformation& table) const;
     // Replaces m_dataPages with the children of the node pointers of the
     // pages in m_pageWorkList, which lie at parentLevel; empties the list.
     void CollectTableChildPages(std::uint16_t parentLevel);
@@ -303,14 +317,33 @@ public:
     // Whether the service ran before this repair (or before the scan that
     // stopped it): a failed repair starts it again.
     bool m_bServiceRanBeforeRepair = false;
+    // Set while RunRepair runs. The stop flag then ends the row work only:
+    // the service is always stopped and started again around the ibdata1
+    // exchange, so a stop never leaves the server on the wrong file.
+    bool m_bRepairRunning = false;
+    // Whether the stop flag keeps StopMySqlServices from touching further
+    // services: only outside a repair. A service whose stop was sent is
+    // always waited for, and a start always runs to its end.
+    bool StopFlagSkipsServices() const;
+    // Steps of putting the server's files back after a repair that failed
+    // (each logged); a repair with any is not a success.
+    std::uint64_t m_restoreStepsFailed = 0;
 
 private:
     bool PrepareServer();
     bool PrepareDefaultLocation();
     bool OpenRepairConnection();
     void RestoreAfterFailedRepair(unsigned messageId);
+    // Parts of RestoreOriginalIbdata; each failure is logged and counted.
+    void RestoreStepFailed(const QString& what);
+    QStringList CreatedDatabaseFolders() const;
+    bool MoveRecoveredData(const QString& dataFolder, const QStringList& folders);
+    void CopyRecoveredData(const QString& dataFolder, const QStringList& folders);
+    void PutServerIbdataBack();
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
+    // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
+    bool MetOldVersionTables(std::size_t firstDatabase) const;
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
                              QStringList& tablePaths);
     bool stopRequested() const;

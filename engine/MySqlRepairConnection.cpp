@@ -29,13 +29,32 @@ QString MySqlRepair::ConnectionString() const
         + QStringLiteral(";OPTION=16427;");
 }
 
+QStringList MySqlRepair::SessionSettings(const QString& serverVersion)
+{
+    // TIMESTAMP values are read and written as UTC.
+    QStringList settings{QStringLiteral("SET time_zone = '+00:00'")};
+    // A recovered row that breaks a re-created CHECK constraint is kept
+    // rather than lost. Only MariaDB knows the variable; MySQL refuses it.
+    if (serverVersion.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive))
+        settings << QStringLiteral("SET check_constraint_checks = 0");
+    return settings;
+}
+
 std::unique_ptr<platform::OdbcConnection> MySqlRepair::Connect() const
 {
     auto connection = std::make_unique<platform::OdbcConnection>();
     connection->open(ConnectionString());
-    // TIMESTAMP values are read and written as UTC; a recovered row that
-    // breaks a re-created CHECK constraint is kept rather than lost.
-    connection->execute(QStringLiteral("SET time_zone = '+00:00', check_constraint_checks = 0"));
+    const auto version = connection->query(QStringLiteral("SELECT VERSION()"));
+    const QString versionText = version.empty() || version[0].empty() ? QString() : version[0][0].value_or(QString());
+    const QStringList settings = SessionSettings(versionText);
+    connection->execute(settings.front());
+    for (qsizetype i = 1; i < settings.size(); ++i) {
+        try {
+            connection->execute(settings[i]);
+        } catch (const platform::OdbcError&) {
+            // A nicety of the session; the repair does without it.
+        }
+    }
     if (!m_strUseStatement.isEmpty())
         connection->execute(m_strUseStatement);
     return connection;

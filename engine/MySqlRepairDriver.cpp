@@ -101,11 +101,19 @@ void MySqlRepair::MoveTableRows(TableInformation& table)
 
 void MySqlRepair::RepairDatabases()
 {
+    // Where a stop landed, for the log: the first place it was seen.
+    QString stopPoint;
+    const auto noteStop = [&](const QString& where) {
+        if (stopPoint.isEmpty())
+            stopPoint = where;
+    };
     ReportProgress(PROGRESS_BEGIN, static_cast<std::intptr_t>(m_databases.size()));
     for (const auto& database : m_databases) {
-        if (stopRequested())
-            break;
         const QString name = FileNameCodec::Decode(database->m_name);
+        if (stopRequested()) {
+            noteStop(QStringLiteral("before database %1").arg(name));
+            break;
+        }
         AppendLog(StringTable::Load(IDS_DATABASE_IN_PROCESS) + QStringLiteral("  ") + name);
         m_app.setStatusPane1(name);
 
@@ -118,9 +126,16 @@ void MySqlRepair::RepairDatabases()
             RecoverViews(*database, newName);
 
         for (const auto& table : database->m_tables) {
-            if (stopRequested())
+            const QString tableName = TableStatements::SqlName(table->m_name);
+            if (stopRequested()) {
+                noteStop(QStringLiteral("in database %1 before table %2").arg(name, tableName));
                 break;
+            }
             MoveTableRows(*table);
+            if (stopRequested())
+                noteStop(QStringLiteral("in table %1 of database %2, after %3 record(s) of it")
+                             .arg(tableName, name)
+                             .arg(m_rowsWritten));
         }
         // Triggers come after the rows, so that they do not fire on them.
         CloseConnection();
@@ -133,6 +148,10 @@ void MySqlRepair::RepairDatabases()
         m_app.setStatusPane2(QString());
         ReportProgress(PROGRESS_END);
     }
+    if (stopRequested())
+        AppendLog(QStringLiteral("The repair was stopped by the user %1; the records, tables and databases after "
+                                 "that point were not recovered.")
+                      .arg(stopPoint.isEmpty() ? QStringLiteral("after the last table") : stopPoint));
     CloseConnection();
     if (m_app.m_bManualFolder)
         RestoreOriginalIbdata();

@@ -192,7 +192,8 @@ bool moveNoReplace(const QString& src, const QString& dst, QString* error)
 
 bool copyFolder(const QString& src, const QString& dst, const Tick& tick)
 {
-    if (!QDir().mkpath(dst))
+    // No folder is made for one that is not there.
+    if (!QFileInfo(src).isDir() || !QDir().mkpath(dst))
         return false;
     bool ok = true;
     const auto entries = QDir(src).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

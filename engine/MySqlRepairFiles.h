@@ -29,7 +29,8 @@ bool copyVerified(const QString& src, const QString& dst, bool replace, const QS
 bool moveNoReplace(const QString& src, const QString& dst, QString* error = nullptr);
 
 // Copies a folder with its files and sub-folders; existing targets are not
-// replaced. False when anything could not be copied.
+// replaced. False when anything could not be copied; a src that is not a
+// folder makes nothing.
 bool copyFolder(const QString& src, const QString& dst, const Tick& tick = {});
 
 // Another process holds a POSIX lock on the file, as a running server does on

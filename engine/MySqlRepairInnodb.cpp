@@ -8,8 +8,11 @@
 #include "engine/ReportWindow.h"
 #include "engine/RowWriter.h"
 #include "recovery/innodb/InnodbColumnDecoder.h"
+#include "recovery/innodb/InnodbDictionary.h"
 #include "recovery/innodb/InnodbPage.h"
 #include "recovery/innodb/InnodbRecordDecoder.h"
+
+#include <QFileInfo>
 
 #include <optional>
 #include <unordered_set>
@@ -132,6 +135,20 @@ std::uint32_t MySqlRepair::FieldLengthByType(const tempColInfo& column) const
     return shape ? shape->fixedWidth : 0;
 }
 
+QString MySqlRepair::RootPageUnknownText(const TableInformation& table) const
+{
+    const QString ibdata = SharedTablespacePath();
+    QString why;
+    if (ibdata.isEmpty() || !QFileInfo(ibdata).isFile())
+        why = QStringLiteral("no ibdata1 was given, and only its data dictionary names where an InnoDB table's rows "
+                             "start");
+    else if (!m_dictionary)
+        why = QStringLiteral("the data dictionary of %1 could not be read").arg(ibdata);
+    else
+        why = QStringLiteral("the data dictionary of %1 does not name the table").arg(ibdata);
+    return QStringLiteral("Table %1: the root page of its rows is unknown: %2.").arg(table.m_name, why);
+}
+
 void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
 {
     m_app.m_nJumpIndex = 0;
@@ -200,7 +217,13 @@ void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
     // The root: the page the dictionary names, of this index, not above the
     // deepest tree the server builds.
     const std::uint64_t root = table.m_rootPage;
-    auto rootPage = root == 0 || root >= m_innodb->pageCount
+    if (root == 0) {
+        // Not damage: nothing says where the rows start.
+        AppendLog(RootPageUnknownText(table));
+        logTotal();
+        return;
+    }
+    auto rootPage = root >= m_innodb->pageCount
         ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::OutOfRange, root * kPageSize,
                                                              "no root page " + std::to_string(root) + " in the file"})
         : InnodbPage::read(m_hDataFile, root);

@@ -32,6 +32,18 @@ QString folderOf(const QString& path)
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// Sets a flag for as long as it lives.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 } // namespace
 
 bool MySqlRepair::ServiceIsRunning() const
@@ -43,6 +55,7 @@ bool MySqlRepair::ServiceIsRunning() const
 MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
 {
     m_statementsFailed = 0;
+    m_restoreStepsFailed = 0;
     // A "use" left from an earlier repair would send this one's first
     // statements after a re-connect into that repair's database.
     m_strUseStatement.clear();
@@ -65,6 +78,7 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     }
     m_login = login;
 
+    const FlagScope running(m_bRepairRunning);
     if (!PrepareServer()) {
         RestoreAfterFailedRepair(IDS_UNABLE_TO_START_SERVER);
         m_app.m_bTablesFound = true;
@@ -72,6 +86,9 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     }
     if (!OpenRepairConnection()) {
         RestoreAfterFailedRepair(IDS_UNABLE_TO_CONNECT);
+        // Emptied by the way back; it goes when the program ends.
+        if (!m_strIbdataBackup.isEmpty())
+            m_app.m_foldersToRemove.append(m_strIbdataBackup.left(m_strIbdataBackup.lastIndexOf(QLatin1Char('/'))));
         return REPAIR_FAILED;
     }
     try {
@@ -98,7 +115,7 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     }
     if (m_app.m_bStop)
         return REPAIR_STOPPED;
-    return m_statementsFailed == 0 ? REPAIR_SUCCEEDED : REPAIR_INCOMPLETE;
+    return m_statementsFailed == 0 && m_restoreStepsFailed == 0 ? REPAIR_SUCCEEDED : REPAIR_INCOMPLETE;
 }
 
 bool MySqlRepair::PrepareServer()
@@ -206,8 +223,11 @@ void MySqlRepair::ReportRepairOutcome(RepairOutcome outcome)
         AppendLog(unsuccessful);
         break;
     case REPAIR_INCOMPLETE:
-        // Not a success: the log above names each statement that failed.
-        AppendLog(QStringLiteral("%1 statement(s) of the repair failed.").arg(m_statementsFailed));
+        // Not a success: the log above names each statement and step that failed.
+        if (m_statementsFailed > 0)
+            AppendLog(QStringLiteral("%1 statement(s) of the repair failed.").arg(m_statementsFailed));
+        if (m_restoreStepsFailed > 0)
+            AppendLog(QStringLiteral("%1 step(s) of putting the server's files back failed.").arg(m_restoreStepsFailed));
         ShowUserMessage(unsuccessful);
         AppendLog(unsuccessful);
         AppendLog(QString());

@@ -50,9 +50,10 @@ QString retarget(QString text, const QString& oldName, const QString& newName)
 void MySqlRepair::ReadViewSource(const QString& path)
 {
     m_objectText.clear();
-    const auto values = ObjectDefinitionFile::Parse(readDefinition(path));
+    const QByteArray bytes = readDefinition(path);
+    const auto values = ObjectDefinitionFile::Parse(bytes);
     // Escapes stay as stored: the preview breaks lines at "\n".
-    m_objectText = ObjectDefinitionFile::Text(values.value("source"), values.value("client_cs_name"));
+    m_objectText = ObjectDefinitionFile::Text(ObjectDefinitionFile::FromKey(bytes, "source"), values.value("client_cs_name"));
 }
 
 void MySqlRepair::ReadTriggerScript(const QString& path)

@@ -82,6 +82,7 @@ void MySqlRepair::ScanDataFolder()
     AppendLog(StringTable::Load(IDS_SCANNING_DATABASES));
 
     if (!m_app.m_selectedDatabases.isEmpty()) {
+        const std::size_t firstScanned = m_databases.size();
         for (const QString& folder : m_app.m_selectedDatabases) {
             if (stopRequested())
                 break;
@@ -89,7 +90,7 @@ void MySqlRepair::ScanDataFolder()
                 continue;
             ScanDatabaseFolder(folder);
         }
-        m_app.m_bOldVersionTables = false;
+        m_app.m_bOldVersionTables = MetOldVersionTables(firstScanned);
         if (!m_app.m_bTablesFound) {
             m_databases.clear();
             ShowUserMessage(StringTable::Load(IDS_NO_TABLES_FOUND));
@@ -150,6 +151,17 @@ void MySqlRepair::ScanDatabaseFolder(const QString& selected)
     m_databases.push_back(std::move(database));
 }
 
+bool MySqlRepair::MetOldVersionTables(std::size_t firstDatabase) const
+{
+    // MySQL 3.x wrote table definitions with a version byte of 7 or lower.
+    constexpr std::uint32_t kNewestOldVersion = 7;
+    for (std::size_t i = firstDatabase; i < m_databases.size(); ++i)
+        for (const auto& table : m_databases[i]->m_tables)
+            if (table->m_frmVersion <= kNewestOldVersion)
+                return true;
+    return false;
+}
+
 QString MySqlRepair::SharedTablespacePath() const
 {
     return m_app.m_bManualFolder ? m_app.m_strIbdataPath : m_strIbdataPath;
@@ -167,7 +179,19 @@ std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
                           .arg(path, QString::fromStdString(ibdata.lastError())));
             return 0;
         }
-        auto loaded = InnodbDictionary::load(ibdata);
+        recovery::innodb::DictionaryLoadProgress progress;
+        progress.stopRequested = [this] { return stopRequested(); };
+        progress.levelBegins = [this](std::size_t pages) {
+            ReportProgress(PROGRESS_BEGIN, static_cast<std::intptr_t>(pages));
+        };
+        progress.pageDone = [this] { ReportProgress(PROGRESS_STEP); };
+        progress.levelEnds = [this] { ReportProgress(PROGRESS_END); };
+        auto loaded = InnodbDictionary::load(ibdata, progress);
+        if (!loaded && loaded.error().code == platform::DecodeErrorCode::Stopped) {
+            // Read afresh by the next lookup; a stop is no damage to report.
+            m_dictionaryTried = false;
+            return 0;
+        }
         if (!loaded) {
             AppendLog(QStringLiteral("The InnoDB data dictionary of %1 cannot be read: %2")
                           .arg(path, QString::fromStdString(loaded.error().what)));

@@ -94,8 +94,7 @@ QString optionValue(QString value)
 }
 
 // False when the file cannot be read.
-bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& seen, int depth,
-                    const std::atomic<bool>& stop)
+bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& seen, int depth)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (depth > kMaxIncludeDepth || canonical.isEmpty() || seen.contains(canonical))
@@ -105,16 +104,17 @@ bool readOptionFile(const QString& path, ServerOptions& options, QSet<QString>& 
     if (!file.open(QIODevice::ReadOnly))
         return false;
     QString group;
-    while (!file.atEnd() && !stop) {
+    // Read whole: values of half a file would name the wrong folders.
+    while (!file.atEnd()) {
         const QString line = QString::fromLocal8Bit(file.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1String("!include "))) {
-            readOptionFile(line.mid(9).trimmed(), options, seen, depth + 1, stop);
+            readOptionFile(line.mid(9).trimmed(), options, seen, depth + 1);
         } else if (line.startsWith(QLatin1String("!includedir "))) {
             const QDir dir(line.mid(12).trimmed());
             for (const QString& name : dir.entryList({QStringLiteral("*.cnf")}, QDir::Files, QDir::Name))
-                readOptionFile(dir.filePath(name), options, seen, depth + 1, stop);
+                readOptionFile(dir.filePath(name), options, seen, depth + 1);
         } else if (line.startsWith(QLatin1Char('['))) {
             const qsizetype close = line.indexOf(QLatin1Char(']'));
             group = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
@@ -184,10 +184,12 @@ QString serviceProgram(const MySqlRepair& engine)
     return QStandardPaths::findExecutable(QStringLiteral("sc"));
 }
 
-// Runs argv and waits until it ends, the deadline passes or the stop flag
-// is set; a command still running then is killed (it only waits for the
-// service: the stop or start it sent stands). Returns whether it ran to its end.
-bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& stop)
+// Runs argv and waits until it ends or the deadline passes; a command still
+// running then is killed (it only waits for the service: the stop or start
+// it sent stands). The stop flag does not cut it short: a server half way
+// through a stop or a start is always seen to its end. Returns whether it
+// ran to its end.
+bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point deadline)
 {
     if (args.isEmpty())
         return false;
@@ -207,7 +209,7 @@ bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point d
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))
             return done == pid;
-        if (stop || std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             return false;
@@ -231,7 +233,6 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
     QStringList direct = {sc, verb, name};
     if (verb == QLatin1String("stop"))
         direct.append(timeout);
-    const std::atomic<bool>& stop = engine.app().m_bStop;
 
     if (!engine.m_strProgramFolder.isEmpty()) {
         const QTime now = QTime::currentTime();
@@ -247,20 +248,18 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
         const QByteArray bytes = text.toLocal8Bit();
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(bytes) == bytes.size()) {
             file.close();
-            runAndWait({QStringLiteral("/bin/sh"), script}, deadline, stop);
+            runAndWait({QStringLiteral("/bin/sh"), script}, deadline);
             QFile::remove(script);
             return;
         }
         QFile::remove(script);
     }
-    runAndWait(direct, deadline, stop);
+    runAndWait(direct, deadline);
 }
 
 bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
 {
-    const std::atomic<bool>& stop = engine.app().m_bStop;
-    return ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs),
-                                   [&stop] { return stop.load(); });
+    return ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs));
 }
 
 // Stops one service: the script first, then our own stop signal if the
@@ -271,10 +270,10 @@ bool stopOneService(MySqlRepair& engine, const QString& name)
     ServiceState state = ServiceControl::query(name);
     if (state == ServiceState::Stopped)
         return true;
-    if (state == ServiceState::Unknown || engine.app().m_bStop)
+    if (state == ServiceState::Unknown)
         return false;
     ServiceControl::requestStop(name);
-    return waitForState(engine, name, ServiceState::Stopped) && !engine.app().m_bStop;
+    return waitForState(engine, name, ServiceState::Stopped);
 }
 
 bool startOneService(MySqlRepair& engine, const QString& name)
@@ -299,7 +298,7 @@ void MySqlRepair::ReadMyIni()
 {
     ServerOptions options;
     QSet<QString> seen;
-    if (!readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop)) {
+    if (!readOptionFile(m_strMyIniPath, options, seen, 0)) {
         m_strIbdataPath.clear();
         return;
     }
@@ -319,7 +318,7 @@ bool MySqlRepair::LocateServiceConfig()
         m_strPort.clear();
         ServerOptions options;
         QSet<QString> seen;
-        readOptionFile(m_strMyIniPath, options, seen, 0, m_app.m_bStop);
+        readOptionFile(m_strMyIniPath, options, seen, 0);
         applyCommandLine(m_app.m_strServiceImagePath, options);
         takeOptions(*this, options);
         if (m_strIbdataPath.contains(QLatin1String("ibdata"))) {
@@ -358,7 +357,15 @@ bool MySqlRepair::StopMySqlServices()
     m_strProgramFolder = ReadProgramFolder();
     const std::size_t count = m_app.m_services.size();
     std::vector<MYSQL_SERVICE> stoppedHere;
+    m_app.m_nServiceCount = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        if (StopFlagSkipsServices()) {
+            // Stopped by the user before this service was touched: it is left
+            // as it is, and what this call stopped runs again below.
+            m_app.m_bServiceStopped = false;
+            break;
+        }
+        ++m_app.m_nServiceCount;
         m_app.m_service = m_app.m_services[i];
         const QString name = m_app.m_service.m_displayName;
         const ServiceState before = ServiceControl::query(name);

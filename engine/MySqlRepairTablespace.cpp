@@ -9,10 +9,12 @@
 #include "engine/MySqlRepair.h"
 
 #include "engine/AppState.h"
+#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepairFiles.h"
 #include "engine/ReportWindow.h"
 #include "platform/ServiceControl.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -226,6 +228,22 @@ bool MySqlRepair::ExchangeIbdataAndRestart()
     return false;
 }
 
+void MySqlRepair::RestoreStepFailed(const QString& what)
+{
+    ++m_restoreStepsFailed;
+    AppendLog(what);
+}
+
+QStringList MySqlRepair::CreatedDatabaseFolders() const
+{
+    // The server names a database's folder by its file-name encoding
+    // ("recovered_shop data" lives in "recovered_shop@0020data").
+    QStringList folders;
+    for (const QString& name : m_createdDatabases)
+        folders << FileNameCodec::Encode(name);
+    return folders;
+}
+
 void MySqlRepair::RestoreOriginalIbdata()
 {
     ReportProgress(PROGRESS_BEGIN, 1000);
@@ -235,55 +253,127 @@ void MySqlRepair::RestoreOriginalIbdata()
     if (!dataFolder.isEmpty() && !dataFolder.endsWith(QLatin1Char('/')))
         dataFolder += QLatin1Char('/');
     m_strRecoveredFolder = dataFolder + QStringLiteral("Recovered_Data_") + DateTimeText();
-    const bool stopped = StopMySqlServices() && serverConfirmedStopped(*this);
-    const fileops::Tick step = [this] { ReportProgress(PROGRESS_STEP); };
+    const QStringList folders = CreatedDatabaseFolders();
+    m_createdDatabases.clear();
 
-    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
-        if (stopped)
-            StartMySqlService(); // it ran before; it runs again
+    const QString service = m_app.m_service.m_displayName;
+    const bool stopped = StopMySqlServices() && serverConfirmedStopped(*this);
+    ReportProgress(PROGRESS_STEP);
+    if (!stopped) {
+        RestoreStepFailed(QStringLiteral("The service %1 could not be stopped: the recovered databases stay on the "
+                                         "server, which goes on with the ibdata1 of the repair; its own ibdata1 is "
+                                         "kept in %2. Copies go to %3.")
+                              .arg(service, m_strIbdataBackup, m_strRecoveredFolder));
+        CopyRecoveredData(dataFolder, folders);
         ReportProgress(PROGRESS_END);
+        return;
+    }
+    if (MoveRecoveredData(dataFolder, folders)) {
+        PutServerIbdataBack();
+    } else {
+        // Nothing left the data folder: the server goes on where the
+        // recovered tables are.
+        RestoreStepFailed(QStringLiteral("The recovered databases stay on the server, which goes on with the ibdata1 "
+                                         "of the repair; its own ibdata1 is kept in %1.")
+                              .arg(m_strIbdataBackup));
+        if (!StartMySqlService())
+            RestoreStepFailed(QStringLiteral("The service %1 could not be started again.").arg(service));
+    }
+    ReportProgress(PROGRESS_END);
+}
+
+bool MySqlRepair::MoveRecoveredData(const QString& dataFolder, const QStringList& folders)
+{
+    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
+        RestoreStepFailed(QStringLiteral("The folder %1 could not be created: %2")
+                              .arg(m_strRecoveredFolder, m_diskObject.GetErrorMessage()));
+        return false;
+    }
+    const QString recoveredFolder = m_strRecoveredFolder;
+    m_strRecoveredFolder += QLatin1Char('/');
+    const QString recoveredIbdata = m_strRecoveredFolder + kIbdata;
+    // Only a server file whose original waits in the backup may leave its
+    // place; without one it is the server's own, and only copied.
+    const bool haveBackup = m_bIbdataExchanged && fileExists(m_strIbdataBackup);
+    QString error;
+    const bool saved = haveBackup
+        ? fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata, &error)
+            || fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata, &error)
+        : fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, [this] { ReportProgress(PROGRESS_STEP); },
+                                &error);
+    ReportProgress(PROGRESS_STEP);
+    if (!saved) {
+        RestoreStepFailed(QStringLiteral("The ibdata1 of the repair could not be moved from %1 to %2: %3")
+                              .arg(m_strIbdataPath, recoveredIbdata, error));
+        QDir().rmdir(recoveredFolder); // ours, and only if still empty
+        return false;
+    }
+    // The database folders go with the file that knows their InnoDB tables;
+    // one that cannot is named, so that it can be put beside it by hand.
+    for (const QString& folder : folders) {
+        ReportProgress(PROGRESS_STEP);
+        const QString from = dataFolder + folder;
+        const QString to = m_strRecoveredFolder + folder;
+        if (!QFileInfo(from).isDir())
+            RestoreStepFailed(QStringLiteral("The database folder %1 is not there; nothing of it was moved.").arg(from));
+        else if (!fileops::moveNoReplace(from, to, &error))
+            RestoreStepFailed(QStringLiteral("The database folder %1 could not be moved to %2 (%3); it belongs with %4.")
+                                  .arg(from, to, error, recoveredIbdata));
+    }
+    return true;
+}
+
+void MySqlRepair::CopyRecoveredData(const QString& dataFolder, const QStringList& folders)
+{
+    const fileops::Tick step = [this] { ReportProgress(PROGRESS_STEP); };
+    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
+        RestoreStepFailed(QStringLiteral("The folder %1 could not be created: %2")
+                              .arg(m_strRecoveredFolder, m_diskObject.GetErrorMessage()));
         return;
     }
     m_strRecoveredFolder += QLatin1Char('/');
     const QString recoveredIbdata = m_strRecoveredFolder + kIbdata;
-    // Only a server file whose original waits in the backup may leave its
-    // place; otherwise, and always while the server runs, it is copied.
-    const bool haveBackup = m_bIbdataExchanged && fileExists(m_strIbdataBackup);
-    bool saved = false;
-    if (stopped && haveBackup)
-        saved = fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata) || fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata);
-    else
-        saved = fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, step);
-    ReportProgress(PROGRESS_STEP);
-
-    if (saved) {
-        for (const QString& name : QStringList(m_createdDatabases)) {
-            if (stopped && m_app.m_bStop)
-                break;
-            ReportProgress(PROGRESS_STEP);
-            if (stopped)
-                fileops::moveNoReplace(dataFolder + name, m_strRecoveredFolder + name);
-            else
-                fileops::copyFolder(dataFolder + name, m_strRecoveredFolder + name, step);
-        }
-    }
-    m_createdDatabases.clear();
-    ReportProgress(PROGRESS_STEP);
-    if (!stopped) {
-        ReportProgress(PROGRESS_END);
+    QString error;
+    if (!fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, step, &error)) {
+        RestoreStepFailed(QStringLiteral("The ibdata1 of the repair could not be copied from %1 to %2: %3")
+                              .arg(m_strIbdataPath, recoveredIbdata, error));
         return;
     }
-    if (haveBackup && !fileExists(m_strIbdataPath)) {
-        // The server must never start without an ibdata1: its own if it can
-        // be had, else the file it ran on.
-        if (fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath)
-            || fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath))
-            m_bIbdataExchanged = false;
-        else if (!fileops::copyVerified(m_strIbdataBackup, m_strIbdataPath, false, {}, step))
-            fileops::moveNoReplace(recoveredIbdata, m_strIbdataPath);
+    for (const QString& folder : folders) {
+        ReportProgress(PROGRESS_STEP);
+        const QString from = dataFolder + folder;
+        if (!QFileInfo(from).isDir())
+            RestoreStepFailed(QStringLiteral("The database folder %1 is not there; nothing of it was copied.").arg(from));
+        else if (!fileops::copyFolder(from, m_strRecoveredFolder + folder, step))
+            RestoreStepFailed(QStringLiteral("The database folder %1 could not be copied whole to %2.")
+                                  .arg(from, m_strRecoveredFolder + folder));
     }
-    StartMySqlService();
-    ReportProgress(PROGRESS_END);
+}
+
+void MySqlRepair::PutServerIbdataBack()
+{
+    const QString service = m_app.m_service.m_displayName;
+    if (m_bIbdataExchanged) {
+        QString error;
+        bool back = !fileExists(m_strIbdataPath)
+            && (fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath, &error)
+                || fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath, &error)
+                || fileops::copyVerified(m_strIbdataBackup, m_strIbdataPath, false, {}, {}, &error));
+        if (fileExists(m_strIbdataPath) && !back && error.isEmpty())
+            error = QStringLiteral("another file is in its place");
+        ReportProgress(PROGRESS_STEP);
+        if (!back) {
+            // Never start the server on a file that is not its own, nor
+            // without one: it would make itself a new, empty ibdata1.
+            RestoreStepFailed(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2: %3. The "
+                                             "service %4 was not started.")
+                                  .arg(m_strIbdataBackup, m_strIbdataPath, error, service));
+            return;
+        }
+        m_bIbdataExchanged = false;
+    }
+    if (!StartMySqlService())
+        RestoreStepFailed(QStringLiteral("The service %1 could not be started again.").arg(service));
 }
 
 } // namespace engine

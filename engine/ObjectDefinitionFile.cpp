@@ -18,6 +18,23 @@ QMap<QByteArray, QByteArray> ObjectDefinitionFile::Parse(const QByteArray& bytes
     return values;
 }
 
+QByteArray ObjectDefinitionFile::FromKey(const QByteArray& bytes, const QByteArray& key)
+{
+    const QByteArray marker = key + '=';
+    // The key as a line's start, not the same letters inside a value.
+    qsizetype at = bytes.startsWith(marker) ? 0 : -1;
+    if (at < 0) {
+        at = bytes.indexOf('\n' + marker);
+        if (at < 0)
+            return {};
+        ++at;
+    }
+    QByteArray text = bytes.mid(at + marker.size());
+    if (text.endsWith('\n'))
+        text.chop(1);
+    return text;
+}
+
 QByteArray ObjectDefinitionFile::Unescape(const QByteArray& value)
 {
     QByteArray out;

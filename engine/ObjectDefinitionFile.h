@@ -15,6 +15,10 @@ class ObjectDefinitionFile {
 public:
     // Keys and their values as stored (escapes kept).
     static QMap<QByteArray, QByteArray> Parse(const QByteArray& bytes);
+    // Everything after the first "key=" that starts a line, the lines after
+    // it included, without the file's final line break; empty when no line
+    // starts with it.
+    static QByteArray FromKey(const QByteArray& bytes, const QByteArray& key);
     // A stored value with its escapes undone.
     static QByteArray Unescape(const QByteArray& value);
     // The quoted strings of a list value ('a' 'b' ...), unescaped.

@@ -13,6 +13,7 @@ enum class DecodeErrorCode {
     NotOpen,      // no file to read from
     IoError,      // the operating system refused the read
     Corrupt,      // the bytes were read but make no sense
+    Stopped,      // the user stopped the work before it was done
 };
 
 // What went wrong and where. The offset is absolute in the file (or buffer)

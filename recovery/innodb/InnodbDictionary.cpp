@@ -107,7 +107,7 @@ std::optional<QString> textField(const InnodbPage& page, const InnodbRecord& rec
 
 } // namespace
 
-Result<InnodbDictionary> InnodbDictionary::load(const DataFile& ibdata1)
+Result<InnodbDictionary> InnodbDictionary::load(const DataFile& ibdata1, const DictionaryLoadProgress& progress)
 {
     auto header = InnodbPage::read(ibdata1, kDictHeaderPage);
     if (!header)
@@ -135,9 +135,12 @@ Result<InnodbDictionary> InnodbDictionary::load(const DataFile& ibdata1)
     dict.m_visited = {kDictHeaderPage, tablesRoot, indexesRoot};
     dict.m_sysTablesRoot = tablesRoot;
     dict.m_sysIndexesRoot = indexesRoot;
-    if (auto bad = dict.readTree(ibdata1, tablesRoot, kSysTablesIndexId, &InnodbDictionary::addSysTablesRecords))
+    // Only SYS_TABLES' upper levels show progress: SYS_INDEXES is small.
+    if (auto bad = dict.readTree(ibdata1, tablesRoot, kSysTablesIndexId, &InnodbDictionary::addSysTablesRecords,
+                                 progress, true))
         return *bad;
-    if (auto bad = dict.readTree(ibdata1, indexesRoot, kSysIndexesIndexId, &InnodbDictionary::addSysIndexesRecords))
+    if (auto bad = dict.readTree(ibdata1, indexesRoot, kSysIndexesIndexId, &InnodbDictionary::addSysIndexesRecords,
+                                 progress, false))
         return *bad;
     dict.m_visited.clear();
     dict.buildLookup();
@@ -186,12 +189,17 @@ std::optional<InnodbPage> InnodbDictionary::readTreePage(const DataFile& file, s
 // child already taken, beyond the file, or not one level below its parent is
 // passed over (and recorded as damage). A bad root is an error value.
 std::optional<DecodeError> InnodbDictionary::readTree(const DataFile& file, std::uint32_t root,
-                                                      std::uint64_t indexId, LeafVisitor visitLeaf)
+                                                      std::uint64_t indexId, LeafVisitor visitLeaf,
+                                                      const DictionaryLoadProgress& progress, bool reportLevels)
 {
+    const auto stopped = [&progress] { return progress.stopRequested && progress.stopRequested(); };
+    const DecodeError stop{DecodeErrorCode::Stopped, 0, "the reading of the data dictionary was stopped"};
     const std::uint64_t pageCount = file.size() / kPageSize;
     if (root == 0 || root == kDictHeaderPage || root >= pageCount)
         return corruptAt(kDictHeaderPage * kPageSize, "dictionary root page " + std::to_string(root)
                                                           + " is not a page of the file");
+    if (stopped())
+        return stop;
     m_pagesRead.push_back(root);
     auto rootPage = InnodbPage::read(file, root);
     if (!rootPage)
@@ -206,17 +214,34 @@ std::optional<DecodeError> InnodbDictionary::readTree(const DataFile& file, std:
     std::vector<InnodbPage> levelPages;
     levelPages.push_back(std::move(rootPage).value());
     for (std::uint16_t level = rootLevel; level > 0; --level) {
+        if (stopped())
+            return stop;
+        const bool report = reportLevels && progress.levelBegins;
+        if (report)
+            progress.levelBegins(levelPages.size());
         std::vector<InnodbPage> below;
         for (const InnodbPage& page : levelPages) {
+            if (stopped()) {
+                if (report && progress.levelEnds)
+                    progress.levelEnds();
+                return stop;
+            }
+            if (report && progress.pageDone)
+                progress.pageDone();
             for (std::uint64_t child : childPages(page, pageCount)) {
                 if (auto childPage = readTreePage(file, child, indexId, static_cast<std::uint16_t>(level - 1)))
                     below.push_back(std::move(*childPage));
             }
         }
+        if (report && progress.levelEnds)
+            progress.levelEnds();
         levelPages = std::move(below);
     }
-    for (const InnodbPage& leaf : levelPages)
+    for (const InnodbPage& leaf : levelPages) {
+        if (stopped())
+            return stop;
         (this->*visitLeaf)(leaf);
+    }
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -53,6 +54,18 @@ struct InnodbTableLocation {
     bool compactFormat() const { return nCols & 0x80000000u; }
 };
 
+// What a dictionary load reports while it walks, and how it is stopped.
+// Every member may be empty.
+struct DictionaryLoadProgress {
+    // Polled before each level of a tree and each page; true ends the load.
+    std::function<bool()> stopRequested;
+    // The walk of one level above SYS_TABLES' leaves: its page count, a step
+    // per page, the end.
+    std::function<void(std::size_t pages)> levelBegins;
+    std::function<void()> pageDone;
+    std::function<void()> levelEnds;
+};
+
 // The InnoDB data dictionary of an ibdata1: the live records of SYS_TABLES and
 // SYS_INDEXES, read once from their B-trees and kept for lookups.
 class InnodbDictionary {
@@ -61,8 +74,9 @@ public:
     // leaf below them. A missing or damaged header page, or a root that is not
     // a page of its tree: an error value. Damage further down (a bad child
     // pointer, a loop, a broken record list) costs the records behind it and
-    // is listed in damage().
-    static platform::Result<InnodbDictionary> load(const platform::DataFile& ibdata1);
+    // is listed in damage(). A stop: an error value with the code Stopped.
+    static platform::Result<InnodbDictionary> load(const platform::DataFile& ibdata1,
+                                                   const DictionaryLoadProgress& progress = {});
 
     // The table's clustered index: the lowest-id index of the table whose
     // TYPE has the clustered bit and whose root is a page. qualifiedName is
@@ -86,7 +100,8 @@ private:
 
     using LeafVisitor = void (InnodbDictionary::*)(const InnodbPage&);
     std::optional<platform::DecodeError> readTree(const platform::DataFile& file, std::uint32_t root,
-                                                  std::uint64_t indexId, LeafVisitor visitLeaf);
+                                                  std::uint64_t indexId, LeafVisitor visitLeaf,
+                                                  const DictionaryLoadProgress& progress, bool reportLevels);
     static std::optional<platform::DecodeError> checkTreePage(const InnodbPage& page, std::uint64_t pageNo,
                                                               std::uint64_t indexId, std::uint16_t level);
     std::optional<InnodbPage> readTreePage(const platform::DataFile& file, std::uint64_t pageNo,

@@ -18,8 +18,13 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using engine::AppState;
 using engine::MySqlRepair;
@@ -290,6 +295,22 @@ struct Job {
         app.m_strDataFolder = folder + QLatin1Char('/');
         app.m_strIbdataPath = folder + QStringLiteral("/ibdata1");
         engine.ListDatabaseFolders();
+        chooseAndScan(databases);
+    }
+    // The scan job of the server's default location (which stops the
+    // server), then the Repair command.
+    void scanDefaultLocation(const QStringList& databases)
+    {
+        app.m_bDefaultLocation = true;
+        EXPECT_TRUE(engine.LocateServiceConfig());
+        EXPECT_TRUE(engine.StopMySqlServices());
+        engine.ListDatabaseFolders();
+        chooseAndScan(databases);
+    }
+    // The database selection dialog, answered with the named folders (all
+    // when none is named), and the scan.
+    void chooseAndScan(const QStringList& databases)
+    {
         for (const auto& record : app.m_dataFolders)
             for (const QString& path : record.m_databaseFolders)
                 if (databases.isEmpty() || databases.contains(QDir(path).dirName()))
@@ -439,6 +460,14 @@ TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
             EXPECT_EQ(job.report.m_loginDialogs, 1);
             EXPECT_FALSE(job.app.m_bConnected);
             EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << job.log().toStdString();
+            if (std::string(c.name) == "wrong password") {
+                // Its backup folder, emptied by the way back, goes when the program ends.
+                ASSERT_EQ(job.app.m_foldersToRemove.size(), 1);
+                EXPECT_TRUE(job.app.m_foldersToRemove.front().startsWith(own.server.dataDir() + QStringLiteral("/old_ibdata1_")));
+                EXPECT_EQ(job.app.RemoveEmptyFoldersToRemove(), 1);
+            } else {
+                EXPECT_TRUE(job.app.m_foldersToRemove.isEmpty());
+            }
             if (std::string(c.name) == "server cannot be stopped") {
                 EXPECT_EQ(ServiceControl::processId(own.server.name()), pid) << "the same process, untouched";
                 // It held the stop we sent while it was frozen; let it have it.
@@ -454,6 +483,401 @@ TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
                 EXPECT_TRUE(readAll(own.server.ibdata()) == before) << "in place, byte for byte";
             }
             own.machine.dir().write(QStringLiteral("program/veltrax"), goodTemplate);
+        }
+    }
+}
+
+// ---- Names the server encodes, Stop, and the restore's failure points ------
+
+// A data folder that a server of its own wrote from sql and stopped cleanly
+// (scripts/scratch-mariadb; no service of the machine): what a user brings.
+QString folderWrittenBy(const TestMachine& machine, const QString& name, const std::string& sql)
+{
+    const QString dir = machine.dir().mkdir(name);
+    const std::string scratch = TestServer::quoted(QStringLiteral(GRISOLT_SOURCE_DIR "/scripts/scratch-mariadb"));
+    const std::string folder = TestServer::quoted(dir);
+    for (const std::string& command :
+         {scratch + " start " + folder + " --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --innodb-use-native-aio=0",
+          scratch + " sql " + folder + " -e " + TestServer::quotedShell("SET NAMES utf8mb4; " + sql),
+          scratch + " stop --slow " + folder}) {
+        const auto result = testsupport::runCommand(command);
+        EXPECT_EQ(result.status, 0) << command << "\n" << result.output;
+    }
+    return dir + QStringLiteral("/data");
+}
+
+// A chosen folder: the ibdata1 of `from` and the named database folders.
+QString chosenFrom(const TestMachine& machine, const QString& from, const QStringList& folders)
+{
+    const QString chosen = machine.dir().mkdir(QStringLiteral("chosen"));
+    std::string command = "cp -a " + TestServer::quoted(from + QStringLiteral("/ibdata1"));
+    for (const QString& folder : folders)
+        command += " " + TestServer::quoted(from + QLatin1Char('/') + folder);
+    const auto copied = testsupport::runCommand(command + " " + TestServer::quoted(chosen));
+    EXPECT_EQ(copied.status, 0) << copied.output;
+    return chosen;
+}
+
+// Database names the server writes with its file-name encoding: a space, a
+// hyphen, a dot, letters of other scripts.
+const QStringList kEncodedNames = {QStringLiteral("shop data"), QStringLiteral("shop-data"), QStringLiteral("shop.data"),
+                                   QString::fromUtf8("\xd0\xbc\xd0\xb0\xd0\xb3\xd0\xb0\xd0\xb7\xd0\xb8\xd0\xbd \xe5\xba\x97")};
+const QStringList kNamedTables = {QStringLiteral("in_sys"), QStringLiteral("in_ibd"), QStringLiteral("mi")};
+
+QString namedRows(const QString& database)
+{
+    return QStringLiteral("1\t%1 one\n2\t%1 two\n3\tNULL\n").arg(database);
+}
+
+// Each database: an InnoDB table in ibdata1, one in its own .ibd, a MyISAM
+// table; the first also a view and a trigger.
+std::string namedDatabasesSql()
+{
+    QString sql;
+    for (const QString& name : kEncodedNames) {
+        const QString db = quotedName(name);
+        sql += QStringLiteral("CREATE DATABASE %1 CHARACTER SET utf8mb4;"
+                              "SET GLOBAL innodb_file_per_table = 0;"
+                              "CREATE TABLE %1.in_sys (id INT PRIMARY KEY, v VARCHAR(40)) ENGINE=InnoDB;"
+                              "SET GLOBAL innodb_file_per_table = 1;"
+                              "CREATE TABLE %1.in_ibd (id INT PRIMARY KEY, v VARCHAR(40)) ENGINE=InnoDB;"
+                              "CREATE TABLE %1.mi (id INT, v VARCHAR(40)) ENGINE=MyISAM;")
+                   .arg(db);
+        for (const QString& table : kNamedTables)
+            sql += QStringLiteral("INSERT INTO %1.%2 VALUES (1, %3), (2, %4), (3, NULL);")
+                       .arg(db, table, literal(name + QStringLiteral(" one")), literal(name + QStringLiteral(" two")));
+    }
+    sql += QStringLiteral("CREATE VIEW `shop data`.v AS SELECT id FROM `shop data`.in_sys;"
+                          "CREATE TRIGGER `shop data`.mi_bi BEFORE INSERT ON `shop data`.mi FOR EACH ROW SET NEW.v = UPPER(NEW.v);");
+    return sql.toStdString();
+}
+
+// After a repair from a chosen folder, the recovered databases leave the
+// server's data folder by the names the server gave their folders, together
+// with the ibdata1 that knows their InnoDB tables: a second server, started
+// on a copy of the data folder with those put in, reads every table.
+TEST(RepairFromChosenFolderNames, EveryEncodedNameLeavesWithItsIbdataAndOpensOnASecondServer)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    const QString source = folderWrittenBy(own.machine, QStringLiteral("source"), namedDatabasesSql());
+    QStringList folders;
+    for (const QString& name : kEncodedNames)
+        folders << engine::FileNameCodec::Encode(name);
+    const QString chosen = chosenFrom(own.machine, source, folders);
+
+    Job job;
+    job.scanChosenFolder(chosen);
+    ASSERT_EQ(job.engine.m_databases.size(), std::size_t(kEncodedNames.size()));
+    const auto outcome = job.engine.RunRepair();
+    ASSERT_EQ(outcome, MySqlRepair::REPAIR_SUCCEEDED) << job.log().toStdString();
+    EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+    EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty());
+
+    const QString recoveredData = job.engine.m_strRecoveredFolder;
+    ASSERT_TRUE(QFileInfo(recoveredData + QStringLiteral("ibdata1")).isFile()) << job.log().toStdString();
+    for (const QString& name : kEncodedNames) {
+        const QString folder = engine::FileNameCodec::Encode(recovered(name));
+        EXPECT_FALSE(QFileInfo::exists(own.server.dataDir() + QLatin1Char('/') + folder)) << folder.toStdString();
+        EXPECT_TRUE(QFileInfo(recoveredData + folder + QStringLiteral("/in_ibd.ibd")).isFile()) << folder.toStdString();
+        EXPECT_TRUE(QFileInfo(recoveredData + folder + QStringLiteral("/mi.MYD")).isFile()) << folder.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(recoveredData + QStringLiteral("recovered_shop@0020data/v.sql")).isFile());
+    EXPECT_TRUE(QFileInfo(recoveredData + QStringLiteral("recovered_shop@0020data/mi.sql")).isFile());
+
+    // A second server: a copy of the data folder, the recovered ibdata1 and
+    // database folders put in.
+    ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
+    TestServer second(own.machine, QStringLiteral("MySQLSecond"), {}, own.server.dataDir());
+    ASSERT_TRUE(second.installed());
+    const QString inSecond = second.dataDir() + QLatin1Char('/') + QDir(own.server.dataDir()).relativeFilePath(recoveredData);
+    ASSERT_TRUE(QFile::remove(second.ibdata()));
+    ASSERT_TRUE(QFile::rename(inSecond + QStringLiteral("/ibdata1"), second.ibdata()));
+    for (const QString& name : kEncodedNames) {
+        const QString folder = engine::FileNameCodec::Encode(recovered(name));
+        ASSERT_TRUE(QDir().rename(inSecond + QLatin1Char('/') + folder, second.dataDir() + QLatin1Char('/') + folder));
+    }
+    ASSERT_TRUE(startServer(second)) << second.log();
+    for (const QString& name : kEncodedNames) {
+        for (const QString& table : kNamedTables) {
+            const std::string label = (name + QLatin1Char('.') + table).toStdString();
+            const auto rows = second.sql(
+                sqlText(QStringLiteral("SELECT id, v FROM %1.%2 ORDER BY id").arg(quotedName(recovered(name)), table)));
+            EXPECT_EQ(rows.status, 0) << label << ": " << rows.output << second.log();
+            EXPECT_EQ(QString::fromStdString(rows.output), namedRows(name)) << label;
+        }
+        const auto engines = second.sql(sqlText(QStringLiteral("SELECT GROUP_CONCAT(ENGINE ORDER BY TABLE_NAME) FROM "
+                                                               "information_schema.TABLES WHERE TABLE_SCHEMA = %1")
+                                                    .arg(literal(recovered(name)))));
+        EXPECT_EQ(engines.output, "InnoDB,InnoDB,MyISAM\n") << name.toStdString(); // a view has none
+    }
+    EXPECT_EQ(second.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM `recovered_shop data`.v"))).output, "3\n");
+}
+
+// The Stop command as the GUI thread gives it: the flag, and the statement
+// under way cancelled, from another thread.
+void pressStop(Job& job)
+{
+    std::thread stop([&job] {
+        job.app.m_bStop = true;
+        job.engine.InterruptConnection();
+    });
+    stop.join();
+}
+
+// Stop lands in the middle of a big table's rows, in both start modes, and
+// while the server is being prepared: the rows end at the next record, the
+// later tables are not started, and the server still ends on its own ibdata1
+// (from a chosen folder) or on the copy of it that the repair put in place
+// (default location, some databases).
+TEST(RepairStop, StopEndsTheRowsAndTheServerKeepsItsOwnData)
+{
+    const struct {
+        const char* name;
+        bool chosenFolder;
+        bool duringRows; // else while the ibdata1 is exchanged
+        const char* logged;
+    } cases[] = {
+        {"chosen folder, in the rows", true, true, "The repair was stopped by the user in table a_big of database big, after "},
+        {"default location, in the rows", false, true,
+         "The repair was stopped by the user in table a_big of database big, after "},
+        {"chosen folder, while the server is prepared", true, false,
+         "The repair was stopped by the user before database big;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OwnServer own;
+        ASSERT_TRUE(own.begin()) << own.server.log();
+        ASSERT_EQ(own.server
+                      .sql("CREATE DATABASE big; CREATE TABLE big.a_big (id INT PRIMARY KEY, v VARCHAR(200)) ENGINE=InnoDB;"
+                           "SET SESSION max_recursive_iterations = 10000; INSERT INTO big.a_big WITH RECURSIVE s(n) AS "
+                           "(SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < 3000) SELECT n, REPEAT('x', 150) FROM s;"
+                           "CREATE TABLE big.b_after (id INT) ENGINE=MyISAM; INSERT INTO big.b_after VALUES (1), (2)")
+                      .status,
+                  0);
+        Job job;
+        QByteArray ownFile;
+        if (c.chosenFolder) {
+            ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
+            job.scanChosenFolder(chosenFrom(own.machine, own.server.dataDir(), {QStringLiteral("big")}));
+        } else {
+            job.scanDefaultLocation({QStringLiteral("big")});
+            ownFile = readAll(own.server.ibdata()); // stopped by the scan
+        }
+        ASSERT_EQ(job.engine.m_databases.size(), 1u);
+        bool inBigTable = false;
+        int steps = 0;
+        job.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+            if (job.app.m_bStop)
+                return;
+            const bool step = sent.message == engine::WM_STATUS_PROGRESS && sent.wParam == engine::PROGRESS_STEP;
+            if (sent.message == engine::WM_APPEND_LOG && sent.text == QLatin1String("Table in process.. a_big"))
+                inBigTable = true;
+            const bool exchangeBegins = sent.message == engine::WM_STATUS_PROGRESS
+                && sent.wParam == engine::PROGRESS_BEGIN && sent.lParam == 800;
+            if (c.duringRows ? inBigTable && step && ++steps == 500 : exchangeBegins)
+                pressStop(job);
+        };
+        const auto outcome = job.engine.RunRepair();
+        job.report.m_onSend = nullptr;
+        const QString log = job.log();
+        EXPECT_EQ(outcome, MySqlRepair::REPAIR_STOPPED) << log.toStdString();
+        EXPECT_TRUE(log.contains(QString::fromLatin1(c.logged))) << log.toStdString();
+        EXPECT_FALSE(log.contains(QStringLiteral("Table in process.. b_after"))) << "no table after the stop";
+        const QStringList counts = job.report.log().filter(QStringLiteral("Total records recovered"));
+        int written = 0;
+        if (c.duringRows) {
+            ASSERT_EQ(counts.size(), 1) << log.toStdString();
+            written = counts.front().section(QLatin1Char(' '), -1).toInt();
+            EXPECT_GT(written, 0);
+            EXPECT_LT(written, 3000) << "the rows ended at the next record";
+        } else {
+            EXPECT_TRUE(counts.isEmpty()) << log.toStdString();
+        }
+
+        EXPECT_TRUE(own.ownDataReadable()) << "the server runs on its own InnoDB data\n" << own.server.log();
+        if (c.chosenFolder) {
+            EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << "its own ibdata1 is back";
+            EXPECT_FALSE(QFileInfo::exists(own.server.dataDir() + QStringLiteral("/recovered_big")));
+            EXPECT_TRUE(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("ibdata1")).isFile());
+            EXPECT_EQ(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("recovered_big/a_big.frm")).isFile(),
+                      c.duringRows);
+        } else {
+            const QStringList backups = backupFiles(own.server.dataDir());
+            ASSERT_EQ(backups.size(), 1);
+            EXPECT_TRUE(readAll(backups.front()) == ownFile) << "its own ibdata1 waits whole";
+            const auto kept = own.server.sql("SELECT COUNT(*) FROM recovered_big.a_big");
+            EXPECT_EQ(kept.output, std::to_string(written) + "\n") << "what was recovered before the stop is there";
+        }
+        job.engine.ReportRepairOutcome(outcome);
+        EXPECT_TRUE(job.report.log().contains(QStringLiteral("Repair process finished unsuccessfully.")));
+        EXPECT_FALSE(job.report.m_boxes.contains(QStringLiteral("Repair process finished successfully.")));
+    }
+}
+
+// Something listening on a port, for as long as it lives.
+class PortHolder {
+public:
+    // Close-on-exec: a server started meanwhile must not hold it too.
+    explicit PortHolder(int port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        const int on = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        m_listening = ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(m_fd, 1) == 0;
+    }
+    ~PortHolder() { ::close(m_fd); }
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+    bool listening() const { return m_listening; }
+
+private:
+    int m_fd;
+    bool m_listening = false;
+};
+
+// Each step of the restore after a repair from a chosen folder, made to
+// fail: its log line, an outcome that is not success, and the server's own
+// ibdata1 whole - back in place, or waiting in the backup folder while the
+// server goes on where the recovered tables are.
+TEST(RepairRestoreFailures, EachFailedStepIsLoggedAndTheServersOwnIbdataSurvives)
+{
+    enum class Own { InBackup, InPlaceRunning, InPlaceStopped };
+    struct Context {
+        OwnServer& own;
+        Job& job;
+        std::unique_ptr<PortHolder>& port;
+        pid_t frozen = 0;
+    };
+    const auto recoveredFolder = [](const Context& c) { return c.job.engine.m_strRecoveredFolder; };
+    const auto put = [](const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write(bytes);
+    };
+    enum class When { RowsEnded, RestoreStopped, EveryRestoreStep };
+    const struct {
+        const char* name;
+        When when;
+        std::function<void(Context&)> arrange;
+        const char* logged;
+        Own own;
+    } cases[] = {
+        {"the Recovered_Data_ folder cannot be made", When::RestoreStopped,
+         [&](Context& c) { put(recoveredFolder(c), "a file where the folder goes"); }, "could not be created",
+         Own::InBackup},
+        {"the ibdata1 target is taken", When::RestoreStopped,
+         [&](Context& c) { put(recoveredFolder(c) + QStringLiteral("/ibdata1"), "x"); },
+         "The ibdata1 of the repair could not be moved from", Own::InBackup},
+        {"a database folder's target is taken", When::RestoreStopped,
+         [&](Context& c) { QDir().mkpath(recoveredFolder(c) + QStringLiteral("/recovered_tiny")); }, "The database folder",
+         Own::InPlaceRunning},
+        {"the server's ibdata1 path is taken", When::EveryRestoreStep,
+         [&](Context& c) {
+             // Once the repair's file has left, before the server's own comes back.
+             if (!QFileInfo::exists(c.own.server.ibdata())
+                 && QFileInfo::exists(recoveredFolder(c) + QStringLiteral("ibdata1")))
+                 put(c.own.server.ibdata(), "not the server's");
+         },
+         "The server's own ibdata1 could not be put back from", Own::InBackup},
+        {"the service does not start again", When::RestoreStopped,
+         [&](Context& c) {
+             c.port = std::make_unique<PortHolder>(c.own.server.port().toInt());
+             EXPECT_TRUE(c.port->listening());
+         },
+         "could not be started again", Own::InPlaceStopped},
+        {"the service cannot be stopped", When::RowsEnded,
+         [&](Context& c) {
+             c.job.engine.m_serviceTimeoutMs = 1500;
+             c.frozen = ServiceControl::processId(c.own.server.name());
+             ::kill(c.frozen, SIGSTOP);
+         },
+         "could not be stopped", Own::InBackup},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OwnServer own;
+        ASSERT_TRUE(own.begin()) << own.server.log();
+        ASSERT_EQ(own.server
+                      .sql("CREATE DATABASE tiny; CREATE TABLE tiny.t (a INT PRIMARY KEY) ENGINE=InnoDB;"
+                           "INSERT INTO tiny.t VALUES (1), (2); CREATE TABLE tiny.m (a INT) ENGINE=MyISAM;"
+                           "INSERT INTO tiny.m VALUES (5)")
+                      .status,
+                  0);
+        ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
+        const QByteArray original = readAll(own.server.ibdata());
+        Job job;
+        job.scanChosenFolder(chosenFrom(own.machine, own.server.dataDir(), {QStringLiteral("tiny")}));
+        std::unique_ptr<PortHolder> port;
+        Context context{own, job, port};
+        bool arranged = false;
+        bool restoring = false;
+        job.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+            if (sent.message == engine::WM_STATUS_PROGRESS && sent.wParam == engine::PROGRESS_BEGIN && sent.lParam == 1000)
+                restoring = true;
+            const bool step = sent.message == engine::WM_STATUS_PROGRESS && sent.wParam == engine::PROGRESS_STEP;
+            bool now = false;
+            switch (c.when) {
+            case When::RowsEnded:
+                now = !arranged && sent.message == engine::WM_APPEND_LOG && sent.text == QString(45, QLatin1Char('-'));
+                break;
+            case When::RestoreStopped:
+                now = !arranged && restoring && step; // the first step comes once the server is stopped
+                break;
+            case When::EveryRestoreStep:
+                now = restoring && step;
+                break;
+            }
+            if (now) {
+                arranged = true;
+                c.arrange(context);
+            }
+        };
+        const auto outcome = job.engine.RunRepair();
+        job.report.m_onSend = nullptr;
+        const QString log = job.log();
+        EXPECT_TRUE(arranged) << log.toStdString();
+        EXPECT_EQ(outcome, MySqlRepair::REPAIR_INCOMPLETE) << log.toStdString();
+        EXPECT_GE(job.engine.m_restoreStepsFailed, 1u);
+        EXPECT_TRUE(log.contains(QString::fromLatin1(c.logged))) << log.toStdString();
+        job.engine.ReportRepairOutcome(outcome);
+        EXPECT_EQ(job.report.m_boxes.back(), QStringLiteral("Repair process finished unsuccessfully."));
+
+        if (std::string(c.name) == "the service cannot be stopped") {
+            // It held the stop we sent while it was frozen; let it have it.
+            ASSERT_GT(context.frozen, 0);
+            ::kill(context.frozen, SIGCONT);
+            ASSERT_TRUE(ServiceControl::waitFor(own.server.name(), ServiceState::Stopped, kServerWait));
+            EXPECT_TRUE(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("recovered_tiny/m.MYD")).isFile())
+                << "copies of what was recovered";
+        }
+        port.reset();
+        const QStringList backups = backupFiles(own.server.dataDir());
+        switch (c.own) {
+        case Own::InBackup:
+            ASSERT_EQ(backups.size(), 1) << log.toStdString();
+            EXPECT_TRUE(readAll(backups.front()) == original) << "whole in the backup folder";
+            break;
+        case Own::InPlaceRunning:
+            EXPECT_TRUE(backups.isEmpty());
+            EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+            break;
+        case Own::InPlaceStopped:
+            EXPECT_TRUE(backups.isEmpty());
+            EXPECT_EQ(ServiceControl::query(own.server.name()), ServiceState::Stopped);
+            // The server opened it before it gave up on its port: in place,
+            // and its own, as a start shows.
+            ASSERT_TRUE(startServer(own.server)) << own.server.log();
+            EXPECT_TRUE(own.ownDataReadable());
+            break;
+        }
+        if (c.own == Own::InBackup && ServiceControl::query(own.server.name()) == ServiceState::Running) {
+            // The server went on where the recovered tables are.
+            EXPECT_EQ(own.server.sql("SELECT COUNT(*) FROM recovered_tiny.t").output, "2\n") << own.server.log();
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <thread>
 #include <sys/stat.h>
 
 using engine::AppState;
@@ -418,15 +419,67 @@ TEST(MySqlServiceControlTest, AFailedStopStartsAgainWhatItStopped)
     const pid_t firstPid = ServiceControl::processId(first);
     s.e.app.m_services = {serviceRecord(QString(), first), serviceRecord(QString(), stubborn)};
     s.e.engine.m_serviceTimeoutMs = 800;
+    s.e.app.m_nServiceCount = 5; // an earlier stop's count
 
     EXPECT_FALSE(s.e.engine.StopMySqlServices());
     EXPECT_EQ(s.e.app.m_service.m_displayName, stubborn) << "the last listed service stays current";
+    EXPECT_EQ(s.e.app.m_nServiceCount, 2) << "counted afresh, one per service handled";
     // The first one was stopped, and runs again (a new process).
     const pid_t again = ServiceControl::processId(first);
     EXPECT_GT(again, 0);
     EXPECT_NE(again, firstPid);
     EXPECT_FALSE(s.e.engine.StartMySqlService()) << "nothing to start after a failed stop";
     ::kill(-ServiceControl::processId(stubborn), SIGKILL);
+}
+
+// Stop pressed while a service is being stopped never leaves it half way:
+// the stop it was sent is seen to its end, the services after it are not
+// touched, and what was stopped can be started again with the flag still set.
+TEST(MySqlServiceControlTest, TheStopFlagNeverLeavesAServiceHalfWay)
+{
+    ExchangeSetup s;
+    const QString slow = QStringLiteral("MySQLSlow");
+    const QString next = QStringLiteral("MySQLNext");
+    // Takes a second to end after SIGTERM, like a server flushing its files.
+    s.machine.addService(slow,
+                         QStringLiteral("/bin/bash -c \"trap 'sleep 1; exit 0' TERM; while :; do sleep 0.1; done\" slow%1").arg(::getpid()),
+                         slow);
+    s.machine.addService(next, QStringLiteral("/bin/sleep 1000.%1").arg(::getpid()) + QStringLiteral("9"), next);
+    ASSERT_TRUE(ServiceControl::start(slow));
+    ASSERT_TRUE(ServiceControl::start(next));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const pid_t nextPid = ServiceControl::processId(next);
+    s.e.app.m_services = {serviceRecord(QString(), slow), serviceRecord(QString(), next)};
+    s.e.engine.m_serviceTimeoutMs = 2500; // the slow one needs 1 s; it never listens, so a start waits it out
+
+    std::thread press([&s] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        s.e.app.m_bStop = true;
+    });
+    EXPECT_FALSE(s.e.engine.StopMySqlServices()) << "stopped by the user";
+    press.join();
+    EXPECT_EQ(s.e.app.m_nServiceCount, 1);
+    EXPECT_EQ(ServiceControl::processId(next), nextPid) << "the service after the stop is not touched";
+    // The slow one was stopped to its end, and runs again: nothing is left
+    // half stopped by the user's stop.
+    EXPECT_NE(ServiceControl::processId(slow), 0);
+    EXPECT_EQ(ServiceControl::query(slow), ServiceState::StartPending) << "a new process (it never listens)";
+
+    // With one service, the stop completes and a start works with the flag set.
+    s.e.app.m_services = {serviceRecord(QString(), slow)};
+    s.e.app.m_bStop = false;
+    std::thread pressAgain([&s] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        s.e.app.m_bStop = true;
+    });
+    EXPECT_TRUE(s.e.engine.StopMySqlServices());
+    pressAgain.join();
+    EXPECT_EQ(ServiceControl::query(slow), ServiceState::Stopped);
+    EXPECT_TRUE(s.e.app.m_bStop);
+    s.e.engine.StartMySqlService();
+    EXPECT_NE(ServiceControl::processId(slow), 0) << "started again although the flag is set";
+    ::kill(-ServiceControl::processId(slow), SIGKILL);
+    ::kill(-nextPid, SIGKILL);
 }
 
 TEST(MySqlRepairTablespaceTest, AStartWithoutAStopDoesNothing)

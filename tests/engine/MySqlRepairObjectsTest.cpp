@@ -45,10 +45,20 @@ protected:
 
 TEST_F(ObjectPreview, ViewShowsItsSourceAndTriggersOneScriptEach)
 {
+    // Everything after "source=", the lines after it included, escapes as stored.
     m_repair.ReadViewSource(data() + "fx_objects/v_order_totals.frm");
-    EXPECT_EQ(m_repair.m_objectText, QStringLiteral("SELECT c.name AS customer, COUNT(o.id) AS n_orders, SUM(o.amount) "
-                                                    "AS total\\n  FROM customers c JOIN orders o ON o.customer_id = "
-                                                    "c.id\\n  GROUP BY c.name"));
+    EXPECT_TRUE(m_repair.m_objectText.startsWith(QStringLiteral(
+        "SELECT c.name AS customer, COUNT(o.id) AS n_orders, SUM(o.amount) "
+        "AS total\\n  FROM customers c JOIN orders o ON o.customer_id = "
+        "c.id\\n  GROUP BY c.name\nclient_cs_name=utf8mb4\nconnection_cl_name=utf8mb4_general_ci\nview_body_utf8=select ")))
+        << m_repair.m_objectText.toStdString();
+    EXPECT_TRUE(m_repair.m_objectText.endsWith(QStringLiteral("\nmariadb-version=101119")))
+        << "up to the file's last line, without its line break";
+    // The key at a line's start only; the same letters in a value are not it.
+    EXPECT_EQ(ObjectDefinitionFile::FromKey("TYPE=VIEW\nquery=x where source=1\nsource=a\\nb\nz=1\n", "source"),
+              QByteArray("a\\nb\nz=1"));
+    EXPECT_EQ(ObjectDefinitionFile::FromKey("source=only", "source"), QByteArray("only"));
+    EXPECT_TRUE(ObjectDefinitionFile::FromKey("TYPE=VIEW\nquery=x source=1\n", "source").isEmpty());
     m_repair.ReadViewSource(data() + "fx_objects/missing.frm");
     EXPECT_TRUE(m_repair.m_objectText.isEmpty());
 

@@ -1,11 +1,14 @@
 #include "engine/MySqlRepair.h"
 
 #include "engine/AppState.h"
+#include "engine/MySqlRepairFiles.h"
 #include "engine/ReportWindow.h"
 #include "tests/support/RecordingReportWindow.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <QFileInfo>
 
 using engine::AppState;
 using engine::MySqlRepair;
@@ -178,6 +181,39 @@ TEST_F(MySqlRepairTest, ReportsCarryTheirTextAndNeedAWindow)
     EXPECT_EQ(window.m_boxes, QStringList{QStringLiteral("box")});
     EXPECT_EQ(engine::WM_APPEND_LOG, 0x46Au);
     EXPECT_EQ(engine::WM_SHOW_OBJECT_TEXT, 0x470u);
+}
+
+// The folders a repair left go at exit only when empty; nothing else is
+// ever removed, and the shell is told nothing.
+TEST(AppStateFoldersToRemove, OnlyEmptyFoldersGo)
+{
+    TempDir dir;
+    const QString empty = dir.mkdir("old_ibdata1_1-1-2026 1-1-1");
+    const QString holdingAFile = dir.mkdir("holding");
+    dir.write("holding/ibdata1", QByteArray("x"));
+    const QString holdingAFolder = dir.mkdir("nested");
+    dir.mkdir("nested/inner");
+    const QString aFile = dir.write("a file", QByteArray("y"));
+    AppState app;
+    app.m_foldersToRemove = {empty, holdingAFile, holdingAFolder, aFile, dir.file("missing"), QString()};
+    EXPECT_EQ(app.RemoveEmptyFoldersToRemove(), 1);
+    EXPECT_FALSE(QFileInfo::exists(empty));
+    EXPECT_TRUE(QFileInfo(holdingAFile + "/ibdata1").isFile());
+    EXPECT_TRUE(QFileInfo(holdingAFolder + "/inner").isDir());
+    EXPECT_TRUE(QFileInfo(aFile).isFile());
+    EXPECT_TRUE(app.m_foldersToRemove.isEmpty());
+}
+
+// Copying a database folder that is not there makes no folder for it.
+TEST(MySqlRepairFiles, CopyingAMissingFolderMakesNothing)
+{
+    TempDir dir;
+    const QString target = dir.file("recovered_gone");
+    EXPECT_FALSE(engine::fileops::copyFolder(dir.file("gone"), target));
+    EXPECT_FALSE(QFileInfo::exists(target));
+    dir.write("db/t.frm", QByteArray("frm"));
+    EXPECT_TRUE(engine::fileops::copyFolder(dir.file("db"), target));
+    EXPECT_TRUE(QFileInfo(target + "/t.frm").isFile());
 }
 
 } // namespace

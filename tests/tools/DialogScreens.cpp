@@ -21,8 +21,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace screens {
-
 namespace {
 
 class NoFileDialogs : public app::FileDialogs {
@@ -119,7 +117,7 @@ void shootPreview(Shooter& shooter, engine::AppState& app, engine::MySqlRepair& 
 
 } // namespace
 
-QStringList renderDialogScreens(const QString& outDir)
+int renderDialogScreens(const QString& outDir)
 {
     Shooter shooter(outDir);
     engine::AppState app;
@@ -170,7 +168,5 @@ QStringList renderDialogScreens(const QString& outDir)
     shooter.shoot(eula, QStringLiteral("eula"), eula.size());
 
     shootPreview(shooter, app, repair);
-    return shooter.m_written;
+    return static_cast<int>(shooter.m_written.size());
 }
-
-} // namespace screens

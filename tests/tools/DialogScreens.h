@@ -2,11 +2,8 @@
 
 #include <QString>
 
-namespace screens {
-
 // Renders every dialog of the program, the find bar and the preview view
-// (Table Data, Properties, text) as PNG files into outDir, with sample
-// contents, at the default font. Returns the files written.
-QStringList renderDialogScreens(const QString& outDir);
-
-} // namespace screens
+// (Table Data, Properties, text) with sample contents, at the default font,
+// to PNG files in outDir. Needs a QApplication. Returns the number of
+// pictures written.
+int renderDialogScreens(const QString& outDir);

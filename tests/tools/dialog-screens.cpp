@@ -16,7 +16,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: dialog-screens OUTDIR\n");
         return 2;
     }
-    for (const QString& file : screens::renderDialogScreens(QString::fromLocal8Bit(argv[1])))
-        std::printf("%s\n", qPrintable(file));
-    return 0;
+    const int written = renderDialogScreens(QString::fromLocal8Bit(argv[1]));
+    std::printf("%d pictures written\n", written);
+    return written > 0 ? 0 : 1;
 }

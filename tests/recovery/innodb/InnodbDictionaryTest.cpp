@@ -322,6 +322,45 @@ TEST(InnodbDictionary, DescendsAMultiLevelTreeReadingEachPageOnce)
     EXPECT_EQ(read.size(), expected.size()) << "a page was read twice";
 }
 
+// The walk of SYS_TABLES' upper levels shows its progress, a page a step;
+// a one-page tree shows none. A stop ends the load with no dictionary.
+TEST(InnodbDictionary, ProgressOfTheUpperLevelsAndAStop)
+{
+    REQUIRE_FIXTURES("default");
+    const QString source = dataDir("default") + "/ibdata1";
+    const InnodbDictionary whole = loadDictionary(source);
+    IbdataCopy copy(source);
+    std::vector<std::string> events;
+    DictionaryLoadProgress progress;
+    progress.levelBegins = [&](std::size_t pages) { events.push_back("begin " + std::to_string(pages)); };
+    progress.pageDone = [&] { events.push_back("step"); };
+    progress.levelEnds = [&] { events.push_back("end"); };
+    {
+        DataFile file;
+        ASSERT_TRUE(file.open(copy.path().toStdString()));
+        ASSERT_TRUE(InnodbDictionary::load(file, progress));
+        EXPECT_TRUE(events.empty()) << "the fixture's SYS_TABLES is one leaf";
+    }
+    splitSysTables(copy, whole.sysTablesRoot());
+    DataFile file;
+    ASSERT_TRUE(file.open(copy.path().toStdString()));
+    ASSERT_TRUE(InnodbDictionary::load(file, progress));
+    EXPECT_EQ(events, (std::vector<std::string>{"begin 1", "step", "end"}));
+
+    for (int allowed : {0, 1, 2, 5}) {
+        SCOPED_TRACE(allowed);
+        int polls = 0;
+        progress.stopRequested = [&] { return polls++ >= allowed; };
+        events.clear();
+        auto stopped = InnodbDictionary::load(file, progress);
+        ASSERT_FALSE(stopped);
+        EXPECT_EQ(stopped.error().code, platform::DecodeErrorCode::Stopped);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "end"),
+                  std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("begin", 0) == 0; }))
+            << "a level that began is ended";
+    }
+}
+
 // Damage below the roots costs the records behind it, never a crash or hang.
 TEST(InnodbDictionary, DamagedTreesGiveFewerTables)
 {
