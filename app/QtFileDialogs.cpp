@@ -12,4 +12,15 @@ QString QtFileDialogs::saveFileName(QWidget* owner, const QString& caption, cons
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtFileDialogs::existingDirectory(QWidget* owner, const QString& caption)
+{
+    return QFileDialog::getExistingDirectory(owner, caption);
+}
+
+QString QtFileDialogs::openFileName(QWidget* owner, const QString& caption)
+{
+    // QFileDialog's open mode accepts only files that exist.
+    return QFileDialog::getOpenFileName(owner, caption);
+}
+
 } // namespace app

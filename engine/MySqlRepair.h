@@ -129,6 +129,9 @@ public:
     // The four-line report text of a database error.
     static QString ComErrorText(const platform::OdbcError& error);
     QString ConnectionString() const;
+    // One value of the connection string: as it is, or, when it holds ';',
+    // a brace or blanks at an end, in braces with each '}' doubled.
+    static QString ConnectionStringValue(const QString& value);
     // The session settings of the repair's connections for a server whose
     // VERSION() is serverVersion: the first is needed, the others only
     // helpful (their failure is ignored); MariaDB-only ones go to MariaDB only.

@@ -9,11 +9,24 @@
 
 namespace engine {
 
+QString MySqlRepair::ConnectionStringValue(const QString& value)
+{
+    // A ';' would end the value and a brace open or close a quoted one; the
+    // driver trims blanks at either end of a bare value.
+    const bool plain = !value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{'))
+        && !value.contains(QLatin1Char('}')) && value.trimmed() == value;
+    if (plain)
+        return value;
+    return QLatin1Char('{') + QString(value).replace(QLatin1Char('}'), QLatin1String("}}")) + QLatin1Char('}');
+}
+
 QString MySqlRepair::ConnectionString() const
 {
-    return QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=") + m_login.m_host + QStringLiteral(";Port=")
-        + m_app.m_service.m_port + QStringLiteral(";DATABASE=mysql;USER=") + m_login.m_user
-        + QStringLiteral(";PASSWORD=") + m_login.m_password + QStringLiteral(";OPTION=16427;");
+    return QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=") + ConnectionStringValue(m_login.m_host)
+        + QStringLiteral(";Port=") + ConnectionStringValue(m_app.m_service.m_port)
+        + QStringLiteral(";DATABASE=mysql;USER=") + ConnectionStringValue(m_login.m_user)
+        + QStringLiteral(";PASSWORD=") + ConnectionStringValue(m_login.m_password)
+        + QStringLiteral(";OPTION=16427;");
 }
 
 QStringList MySqlRepair::SessionSettings(const QString& serverVersion)

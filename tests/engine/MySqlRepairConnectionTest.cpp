@@ -38,6 +38,25 @@ TEST(MySqlRepairConnectionText, ConnectionStringAndErrorText)
         EXPECT_EQ(MySqlRepair::ComErrorText(c.error), QString::fromLatin1(c.expected));
 }
 
+TEST(MySqlRepairConnectionText, ValuesThatWouldBreakTheStringAreQuoted)
+{
+    const struct {
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {"plain", "plain"},
+        {"", ""},
+        {"a;b", "{a;b}"},
+        {"{open", "{{open}"},
+        {"close}", "{close}}}"},
+        {"x;{y}=z", "{x;{y}}=z}"},
+        {" padded ", "{ padded }"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MySqlRepair::ConnectionStringValue(QString::fromUtf8(c.value)), QString::fromUtf8(c.expected))
+            << c.value;
+}
+
 // A MySQL server refuses MariaDB's own variables: they go to MariaDB only.
 TEST(MySqlRepairConnectionText, SessionSettingsSuitTheServer)
 {
@@ -125,6 +144,40 @@ TEST_F(MySqlRepairConnectionTest, InterruptFromAnotherThreadEndsTheStatementUnde
     EXPECT_FALSE(m_app.m_bConnected);
     m_repair.CloseConnection();
     EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")), OdbcError);
+}
+
+} // namespace
+
+namespace {
+
+// A password holding the characters that end or quote a connection-string
+// value still logs in.
+TEST_F(MySqlRepairConnectionTest, APasswordWithSemicolonAndBracesConnects)
+{
+    m_repair.OpenConnection();
+    const QString password = QStringLiteral("p;w{d}}x;OPTION=0");
+    m_repair.RunStatement(QStringLiteral("DROP USER IF EXISTS 'quoted_pw'@'%'"));
+    m_repair.RunStatement(QStringLiteral("CREATE USER 'quoted_pw'@'%' IDENTIFIED BY '%1'").arg(password));
+    m_repair.RunStatement(QStringLiteral("GRANT SELECT ON mysql.* TO 'quoted_pw'@'%'"));
+    m_repair.CloseConnection();
+
+    AppState app;
+    app.m_service.m_port = m_app.m_service.m_port;
+    MySqlRepair other(app);
+    other.m_login = {m_repair.m_login.m_host, QStringLiteral("quoted_pw"), password};
+    other.OpenConnection();
+    ASSERT_NO_THROW(other.RunStatement(QStringLiteral("SELECT 1"))) << "no connection with the quoted password";
+    const auto rows = other.m_connection->query(QStringLiteral("SELECT CURRENT_USER()"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], QStringLiteral("quoted_pw@%"));
+    other.CloseConnection();
+
+    other.m_login.m_password = QStringLiteral("p;w{d}x");
+    other.OpenConnection();
+    EXPECT_THROW(other.RunStatement(QStringLiteral("SELECT 1")), OdbcError) << "a wrong password must not connect";
+
+    m_repair.OpenConnection();
+    m_repair.RunStatement(QStringLiteral("DROP USER 'quoted_pw'@'%'"));
 }
 
 } // namespace

@@ -4,9 +4,10 @@
 // by a tab (a tab, newline, backslash or zero byte inside a field written \t,
 // \n, \\, \0).
 // Under each table come its rows as the preview reads them, page after page
-// to the end of the table: NULL as \N, the values of binary, BIT and spatial
-// columns as their stored bytes in upper-case hexadecimal, every other value
-// as the preview shows it. --no-rows leaves the rows out.
+// to the end of the table, each row's values in the order of the column
+// lines: NULL as \N, the values of binary, BIT and spatial columns as their
+// stored bytes in upper-case hexadecimal, every other value as the preview
+// shows it. --no-rows leaves the rows out.
 // Log lines go to standard error.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
@@ -104,8 +105,18 @@ void printRows(Printer& print, engine::MySqlRepair& repair, engine::TableInforma
 {
     engine::AppState& app = repair.app();
     repair.m_rowObserver = [&](const std::vector<engine::tempColInfo>& columns, const std::vector<engine::RowValue>& values) {
+        // The readers deliver an InnoDB table's key columns first; the
+        // values are printed in the definition's order, under the column
+        // lines that name them (a column the files do not store is left out).
+        std::vector<std::size_t> order;
+        for (const auto& column : table.columns())
+            for (std::size_t i = 0; i < columns.size() && i < values.size(); ++i)
+                if (columns[i].m_name == column->m_name) {
+                    order.push_back(i);
+                    break;
+                }
         QStringList fields{QStringLiteral("row")};
-        for (std::size_t i = 0; i < values.size(); ++i) {
+        for (const std::size_t i : order) {
             const engine::RowValue& value = values[i];
             if (value.m_isNull)
                 fields << QStringLiteral("\\N");

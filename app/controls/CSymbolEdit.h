@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QLineEdit>
+
+namespace app {
+
+// An edit box with a small symbol (a magnifying glass) at its right edge,
+// and an optional grey prompt while it is empty and without focus.
+class CSymbolEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    static constexpr int kSymbolSize = 16;
+
+    explicit CSymbolEdit(QWidget* parent = nullptr);
+
+    // Gives the box its symbol and makes room for it on the right.
+    void SetSymbolIcon();
+    bool hasSymbol() const { return m_bSymbolLoaded; }
+    void SetPrompt(const QString& prompt);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_bSymbolLoaded = false;
+};
+
+} // namespace app

@@ -1,0 +1,77 @@
+#include "app/dialogs/CDlgIbdataFilePath.h"
+
+#include "app/FileDialogs.h"
+#include "app/SystemTablespaceCheck.h"
+#include "app/dialogs/OwnDialogLook.h"
+#include "engine/AppState.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace app {
+
+CDlgIbdataFilePath::CDlgIbdataFilePath(engine::AppState& app, FileDialogs& files, QWidget* parent)
+    : QDialog(parent), m_app(app), m_files(files)
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(QStringLiteral("Grisolt"));
+    applyOwnDialogLook(this);
+
+    m_stcPrompt = new QLabel(QStringLiteral("Please provide ibdata file path.."), this);
+    QFont prompt(QStringLiteral("Arial Black"));
+    prompt.setPixelSize(11);
+    prompt.setBold(true);
+    m_stcPrompt->setFont(prompt);
+    m_edtPath = new QLineEdit(this);
+    m_edtPath->setReadOnly(true);
+    m_edtPath->setMinimumWidth(320);
+    m_btnBrowse = new QPushButton(QStringLiteral("Browse"), this);
+    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
+    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_btnOK->setDefault(true);
+    m_btnOK->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_btnBrowse);
+    buttons->addStretch();
+    buttons->addWidget(m_btnOK);
+    buttons->addWidget(m_btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_stcPrompt);
+    layout->addWidget(m_edtPath);
+    layout->addLayout(buttons);
+
+    connect(m_btnBrowse, &QPushButton::clicked, this, &CDlgIbdataFilePath::OnBrowse);
+    connect(m_btnOK, &QPushButton::clicked, this, &CDlgIbdataFilePath::accept);
+    connect(m_btnCancel, &QPushButton::clicked, this, &CDlgIbdataFilePath::reject);
+}
+
+void CDlgIbdataFilePath::OnBrowse()
+{
+    const QString file = m_files.openFileName(this, QStringLiteral("Select the ibdata1 file"));
+    if (file.isEmpty())
+        return;
+    // The file will stand in for the server's own tablespace: a wrong one
+    // would keep the server from starting.
+    const QString problem = SystemTablespaceCheck::Problem(file);
+    if (!problem.isEmpty()) {
+        m_tell(this, problem);
+        return;
+    }
+    m_edtPath->setText(QDir::toNativeSeparators(file));
+    m_btnOK->setEnabled(true);
+}
+
+void CDlgIbdataFilePath::accept()
+{
+    if (!m_btnOK->isEnabled())
+        return;
+    m_app.m_strIbdataPath = QDir::fromNativeSeparators(m_edtPath->text());
+    QDialog::accept();
+}
+
+} // namespace app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/dialogs/MessageSink.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace engine {
+class AppState;
+}
+
+namespace app {
+
+class FileDialogs;
+
+// Asks for the ibdata1 of a chosen folder that holds none. Only a file that
+// is an InnoDB system tablespace is taken; OK leaves it in m_strIbdataPath.
+class CDlgIbdataFilePath : public QDialog {
+    Q_OBJECT
+public:
+    CDlgIbdataFilePath(engine::AppState& app, FileDialogs& files, QWidget* parent = nullptr);
+
+    void OnBrowse();
+    void accept() override;
+
+    QLabel* m_stcPrompt = nullptr;
+    QLineEdit* m_edtPath = nullptr;
+    QPushButton* m_btnBrowse = nullptr;
+    QPushButton* m_btnOK = nullptr;
+    QPushButton* m_btnCancel = nullptr;
+    MessageSink m_tell = defaultMessageSink();
+
+private:
+    engine::AppState& m_app;
+    FileDialogs& m_files;
+};
+
+} // namespace app
