@@ -113,11 +113,8 @@ long CMainFrame::OnScanFinished()
     return 0;
 }
 
-long CMainFrame::OnPreviewTable(std::intptr_t lParam)
+long CMainFrame::OnPreviewTable(std::intptr_t)
 {
-    // The rows were shown; the page is read afresh for the next one.
-    if (lParam == 0)
-        m_repair.m_pageRows.clear();
     return 0;
 }
 
