@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPixmap>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -29,6 +30,8 @@ public:
     QLabel* picture(int x, int y, int w, int h) const;
 
     QRect toPixels(int x, int y, int w, int h) const;
+    // The picture, drawn to fill a square of side pixels.
+    static QPixmap pictureOfSide(int side);
 
 private:
     QDialog& m_dialog;

@@ -2,6 +2,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 using namespace engine;
 using app::CRecoveryThread;
@@ -15,6 +16,9 @@ class WorkerTest : public ::testing::Test {
 protected:
     void SetUp() override { shelltest::resetShell(); }
     void TearDown() override { shelltest::resetShell(); }
+
+    // Answers every box a job shows, so that none waits for a user.
+    BoxAnswerer m_boxes;
 
     // Runs one job to its end, serving its reports meanwhile.
     void runJob(std::unique_ptr<CRecoveryThread> worker)
@@ -31,6 +35,7 @@ protected:
     // Scans the named databases of the fixture folder.
     void scan(const QStringList& databases)
     {
+        ASSERT_TRUE(QFileInfo::exists(shelltest::fixtureData() + "fx_myisam")) << "fixtures missing";
         theApp().m_bManualFolder = true;
         theApp().m_strDataFolder = shelltest::fixtureData();
         theApp().m_strIbdataPath = shelltest::fixtureData() + "ibdata1";
@@ -129,12 +134,11 @@ TEST_F(WorkerTest, ScanOfAFolderWithoutDatabasesSaysSoInABoxAndTheLog)
 {
     testsupport::TempDir empty;
     ReportRecorder recorder(*theApp().mainFrame());
-    BoxAnswerer boxes;
     theApp().m_bManualFolder = true;
     theApp().m_strDataFolder = empty.mkdir("data") + '/';
     runJob(theApp().NewWorker());
-    EXPECT_EQ(boxes.m_texts, QStringList{"No database present in data folder."});
-    EXPECT_TRUE(boxes.m_onGuiThread);
+    EXPECT_EQ(m_boxes.m_texts, QStringList{"No database present in data folder."});
+    EXPECT_TRUE(m_boxes.m_onGuiThread);
     EXPECT_EQ(recorder.log().last(), "No database present in data folder.");
     EXPECT_TRUE(theApp().repair().m_databases.empty());
 }
@@ -278,7 +282,6 @@ TEST_F(WorkerTest, ARepairWithoutALoginTouchesNothingAndNeverClaimsSuccess)
 {
     scan({"fx_myisam"});
     ReportRecorder recorder(*theApp().mainFrame());
-    BoxAnswerer boxes;
     int logins = 0;
     theApp().mainFrame()->m_loginDialog = [&](QString&, QString&, QString&) {
         ++logins;
@@ -295,7 +298,7 @@ TEST_F(WorkerTest, ARepairWithoutALoginTouchesNothingAndNeverClaimsSuccess)
     EXPECT_TRUE(theApp().m_bAllSelected);
     EXPECT_FALSE(recorder.log().contains("Repair process finished successfully."));
     EXPECT_EQ(recorder.log().last(), "Repair process finished unsuccessfully.");
-    EXPECT_FALSE(boxes.m_texts.contains("Repair process finished successfully."));
+    EXPECT_FALSE(m_boxes.m_texts.contains("Repair process finished successfully."));
     EXPECT_FALSE(theApp().m_bConnected);
 }
 
