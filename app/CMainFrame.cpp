@@ -69,6 +69,26 @@ long CMainFrame::SendMessage(unsigned message, std::uintptr_t wParam, std::intpt
     return result;
 }
 
+void CMainFrame::PostServeGuiCalls()
+{
+    QMetaObject::invokeMethod(this, "ServeGuiCalls", Qt::QueuedConnection);
+}
+
+void CMainFrame::ServeGuiCalls()
+{
+    std::unique_lock lock(m_callMutex);
+    while (!m_calls.empty()) {
+        GuiCall* call = m_calls.front();
+        m_calls.pop_front();
+        // Unlocked while it runs: a dialog it shows serves further calls.
+        lock.unlock();
+        (*call->function)();
+        lock.lock();
+        call->done = true;
+        m_callDone.notify_all();
+    }
+}
+
 long CMainFrame::HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
     long result = 0;

@@ -8,8 +8,11 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 
 class QLabel;
 class QPlainTextEdit;
@@ -88,8 +91,20 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+private slots:
+    // Runs the calls that other threads are waiting for.
+    void ServeGuiCalls();
+
 private:
-    // Runs f on the GUI thread and returns when it has run.
+    // One call of another thread, waiting to be run on the GUI thread.
+    struct GuiCall {
+        const std::function<void()>* function;
+        bool done = false;
+    };
+    // Runs f on the GUI thread and returns when it has run: directly on the
+    // GUI thread, else as a blocking queued call. The hand-over goes through
+    // a mutex of our own, so that the caller's texts and the handler's
+    // results are ordered for any checker of the program's threads.
     template <class F>
     void runOnGuiThread(F&& f)
     {
@@ -97,8 +112,15 @@ private:
             f();
             return;
         }
-        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
+        const std::function<void()> function = [&f] { f(); };
+        GuiCall call{&function};
+        std::unique_lock lock(m_callMutex);
+        m_calls.push_back(&call);
+        PostServeGuiCalls();
+        m_callDone.wait(lock, [&call] { return call.done; });
     }
+    // Asks the GUI thread's event loop to run ServeGuiCalls.
+    void PostServeGuiCalls();
     long HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     void ApplyPendingSteps();
     void RefreshStatusPanes();
@@ -109,6 +131,9 @@ private:
     QStringList m_logLines;
     Progress m_progress;
     std::atomic<std::int64_t> m_pendingSteps{0};
+    std::mutex m_callMutex;
+    std::condition_variable m_callDone;
+    std::deque<GuiCall*> m_calls;
     QTimer m_stepTimer;
     QTimer m_paneTimer;
     QPlainTextEdit* m_pLog = nullptr;

@@ -125,7 +125,8 @@ bool CVeltraxMySqlRecoveryApp::WaitForJob(int timeoutMs)
             return false;
         processEvents(QEventLoop::AllEvents, 10);
     }
-    return true;
+    // The worker's last act: what it wrote before is visible from here on.
+    return m_bIdle.load(std::memory_order_acquire);
 }
 
 bool CVeltraxMySqlRecoveryApp::FindMySqlServices()

@@ -139,10 +139,13 @@ inline void resetShell()
     a.mainFrame()->m_databaseListDialog = nullptr;
 }
 
-// The fixture data folder written by the server with its defaults.
+// The fixture data folder written by the server with its defaults; another
+// build folder's fixtures when $GRISOLT_FIXTURES_DIR names them (the thread
+// checker's build reuses those of the test build).
 inline QString fixtureData()
 {
-    return QStringLiteral(GRISOLT_FIXTURES_DIR "/default/data/");
+    const QString fromEnv = qEnvironmentVariable("GRISOLT_FIXTURES_DIR");
+    return (fromEnv.isEmpty() ? QStringLiteral(GRISOLT_FIXTURES_DIR) : fromEnv) + QStringLiteral("/default/data/");
 }
 
 } // namespace shelltest
