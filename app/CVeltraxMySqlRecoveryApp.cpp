@@ -9,6 +9,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <utility>
 
@@ -116,15 +118,24 @@ void CVeltraxMySqlRecoveryApp::RequestStop()
 
 bool CVeltraxMySqlRecoveryApp::WaitForJob(int timeoutMs)
 {
-    if (!m_pRecoveryThread)
+    CRecoveryThread* worker = m_pRecoveryThread.get();
+    if (!worker)
         return true;
-    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
-    // The worker may be blocked in a report to this thread: serve it meanwhile.
-    while (!m_pRecoveryThread->wait(QDeadlineTimer(10))) {
-        if (deadline.hasExpired())
-            return false;
-        processEvents(QEventLoop::AllEvents, 10);
+    // The worker may be blocked in a report to this thread: run an event
+    // loop until it ends, so that each report is served at once.
+    if (!worker->isFinished()) {
+        QEventLoop loop;
+        connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (timeoutMs >= 0)
+            timeout.start(timeoutMs);
+        if (!worker->isFinished())
+            loop.exec();
     }
+    if (!worker->wait(QDeadlineTimer(timeoutMs < 0 ? 1000 : 0)))
+        return false;
     // The worker's last act: what it wrote before is visible from here on.
     return m_bIdle.load(std::memory_order_acquire);
 }
