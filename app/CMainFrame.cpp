@@ -46,7 +46,7 @@ CMainFrame::CMainFrame(CVeltraxMySqlRecoveryApp& app, MySqlRepair& repair, QWidg
     statusBar()->addPermanentWidget(m_pPane2);
 
     m_stepTimer.setInterval(kStepIntervalMs);
-    connect(&m_stepTimer, &QTimer::timeout, this, &CMainFrame::ApplyPendingSteps);
+    connect(&m_stepTimer, &QTimer::timeout, this, &CMainFrame::RefreshProgress);
     // The engine writes the two pane texts without a message; read them at idle pace.
     m_paneTimer.setInterval(250);
     connect(&m_paneTimer, &QTimer::timeout, this, &CMainFrame::RefreshStatusPanes);
@@ -153,12 +153,6 @@ long CMainFrame::OnStatusProgress(std::uintptr_t action, std::intptr_t steps)
         m_progress.total = std::max<std::int64_t>(steps, 0);
         m_progress.position = 0;
         m_progress.label = m_app.statusText();
-        m_pProgressLabel->setText(m_progress.label);
-        m_pProgressBar->setRange(0, static_cast<int>(std::min<std::int64_t>(m_progress.total, INT32_MAX)));
-        m_pProgressBar->setValue(0);
-        m_pProgressLabel->setVisible(true);
-        m_pProgressBar->setVisible(true);
-        m_stepTimer.start();
         break;
     case PROGRESS_STEP:
         m_pendingSteps.fetch_add(1, std::memory_order_relaxed);
@@ -168,14 +162,15 @@ long CMainFrame::OnStatusProgress(std::uintptr_t action, std::intptr_t steps)
         ApplyPendingSteps();
         if (!m_progress.shown)
             return 0;
-        m_stepTimer.stop();
         m_progress = Progress{};
-        m_pProgressLabel->setVisible(false);
-        m_pProgressBar->setVisible(false);
         break;
     default:
         return 0;
     }
+    // The widgets follow at the timer's pace: a reader that begins and ends
+    // a bar per data page does not pay for a redraw of each.
+    if (!m_stepTimer.isActive())
+        m_stepTimer.start();
     emit reportHandled(WM_STATUS_PROGRESS, action, steps);
     return 0;
 }
@@ -187,8 +182,23 @@ void CMainFrame::ApplyPendingSteps()
     if (steps == 0 || !m_progress.shown)
         return;
     m_progress.position += steps;
-    m_pProgressBar->setValue(static_cast<int>(m_progress.position));
     emit reportHandled(WM_STATUS_PROGRESS, PROGRESS_STEP, static_cast<qintptr>(steps));
+}
+
+void CMainFrame::RefreshProgress()
+{
+    ApplyPendingSteps();
+    if (m_pProgressBar->isVisible() != m_progress.shown) {
+        m_pProgressLabel->setVisible(m_progress.shown);
+        m_pProgressBar->setVisible(m_progress.shown);
+    }
+    if (m_progress.shown) {
+        m_pProgressLabel->setText(m_progress.label);
+        m_pProgressBar->setRange(0, static_cast<int>(std::min<std::int64_t>(m_progress.total, INT32_MAX)));
+        m_pProgressBar->setValue(static_cast<int>(std::min<std::int64_t>(m_progress.position, m_progress.total)));
+    } else {
+        m_stepTimer.stop();
+    }
 }
 
 long CMainFrame::OnAppendLog()

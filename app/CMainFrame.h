@@ -80,7 +80,7 @@ public:
     std::function<bool(QString& host, QString& user, QString& password)> m_loginDialog;
     std::function<bool()> m_databaseListDialog;
 
-    // How often the GUI thread applies counted progress steps.
+    // How often the GUI thread applies counted progress steps and redraws the bar.
     static constexpr int kStepIntervalMs = 50;
 
 signals:
@@ -123,6 +123,8 @@ private:
     void PostServeGuiCalls();
     long HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     void ApplyPendingSteps();
+    // Brings the bar's widgets up to the progress state.
+    void RefreshProgress();
     void RefreshStatusPanes();
     void ChooseAllListedDatabases();
 

@@ -216,3 +216,26 @@ TEST_F(ReportDeliveryTest, ATickerStoppedBeforeItRunsOnlyEndsTheBar)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ReportDeliveryTest, ARoundTripToTheGuiThreadIsShort)
+{
+    // A repair reads an InnoDB table page by page, with a bar of its own per
+    // page: thousands of begin and end reports, each a round trip.
+    constexpr int kBars = 2000;
+    QElapsedTimer timer;
+    timer.start();
+    onWorker([&] {
+        for (int i = 0; i < kBars; ++i) {
+            frame().SendMessage(WM_STATUS_PROGRESS, PROGRESS_BEGIN, 100);
+            frame().SendMessage(WM_STATUS_PROGRESS, PROGRESS_STEP);
+            frame().SendMessage(WM_STATUS_PROGRESS, PROGRESS_END);
+        }
+    });
+    const qint64 microsPerTrip = timer.nsecsElapsed() / 1000 / (2 * kBars);
+    std::printf("%lld us per round trip\n", static_cast<long long>(microsPerTrip));
+    EXPECT_LT(microsPerTrip, 2000);
+}
+
+} // namespace
