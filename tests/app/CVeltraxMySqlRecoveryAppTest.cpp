@@ -66,6 +66,7 @@ TEST(SingleInstance, ASecondProcessEndsAtOnceAndLeavesTheFirstAlone)
     env.insert("XDG_RUNTIME_DIR", machine.mkdir("run"));
     env.insert("GRISOLT_REGISTRY", machine.file("registry.ini"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LSAN_OPTIONS", "suppressions=" GRISOLT_SOURCE_DIR "/tests/lsan.supp");
     const QString lock = machine.file("run/VOXA_APP.lock");
 
     QProcess first;
