@@ -239,3 +239,36 @@ TEST_F(ReportDeliveryTest, ARoundTripToTheGuiThreadIsShort)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ReportDeliveryTest, AReportArrivingWhileTheGuiShowsADialogIsServedInsideIt)
+{
+    // The Stop question is open on the GUI thread while the job logs on.
+    std::atomic<bool> sent{false};
+    std::thread worker;
+    bool servedWhileOpen = false;
+    theApp().setMessageText("Do you want to stop scanning process ?");
+    app::CMyExitStopDialog question(theApp(), &frame());
+    QTimer::singleShot(0, &question, [&] {
+        worker = std::thread([&] {
+            theApp().setMessage("logged during the question");
+            frame().SendMessage(WM_APPEND_LOG);
+            sent = true;
+        });
+    });
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!sent)
+            return;
+        servedWhileOpen = question.isVisible() && frame().logLines().last() == "logged during the question";
+        question.noButton()->click();
+    });
+    poll.start();
+    EXPECT_EQ(question.exec(), QDialog::Rejected);
+    worker.join();
+    EXPECT_TRUE(servedWhileOpen);
+}
+
+} // namespace
