@@ -123,9 +123,13 @@ bool CVeltraxMySqlRecoveryApp::WaitForJob(int timeoutMs)
         return true;
     // The worker may be blocked in a report to this thread: run an event
     // loop until it ends, so that each report is served at once.
-    if (!worker->isFinished()) {
+    bool ended = worker->isFinished();
+    if (!ended) {
         QEventLoop loop;
-        connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+        connect(worker, &QThread::finished, &loop, [&] {
+            ended = true;
+            loop.quit();
+        });
         QTimer timeout;
         timeout.setSingleShot(true);
         connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -133,9 +137,12 @@ bool CVeltraxMySqlRecoveryApp::WaitForJob(int timeoutMs)
             timeout.start(timeoutMs);
         if (!worker->isFinished())
             loop.exec();
+        ended = ended || worker->isFinished();
     }
-    if (!worker->wait(QDeadlineTimer(timeoutMs < 0 ? 1000 : 0)))
+    if (!ended)
         return false;
+    // Past its last report: it only has to leave run().
+    worker->wait();
     // The worker's last act: what it wrote before is visible from here on.
     return m_bIdle.load(std::memory_order_acquire);
 }
