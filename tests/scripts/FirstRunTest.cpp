@@ -118,7 +118,9 @@ TEST_F(FirstRunTest, SetsUpAWorkingMachineOnceAndReusesIt)
     EXPECT_EQ(select().status, 0) << select().output;
 
     // The template suits the server: the repair's exchange puts it in place
-    // and the server runs on it; then the server's own file goes back.
+    // and the server runs on it; then the server's own file goes back. The
+    // server's file is compared as it stands once the server is stopped.
+    ASSERT_TRUE(ServiceControl::stop(kService, std::chrono::seconds(60)));
     const QString ownPath = repair.m_strIbdataPath;
     const QByteArray own = testsupport::readAll(ownPath);
     ASSERT_FALSE(own.isEmpty());
