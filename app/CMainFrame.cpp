@@ -231,8 +231,13 @@ void CMainFrame::WireTree()
             [this](const QString& path) { StartPreviewJob(false, false, true, path, -1, -1); });
     connect(m_pView, &CVeltraxMySqlRecoveryView::pageRequested, this, [this] {
         if (m_app.m_bIdle)
-            m_app.StartJob(m_app.NewWorker());
+            m_app.StartJob(NewWorker());
     });
+}
+
+std::unique_ptr<CRecoveryThread> CMainFrame::NewWorker()
+{
+    return std::make_unique<CRecoveryThread>(m_app, m_repair, *this);
 }
 
 void CMainFrame::StartPreviewJob(bool table, bool view, bool trigger, const QString& path, int database,
@@ -240,7 +245,7 @@ void CMainFrame::StartPreviewJob(bool table, bool view, bool trigger, const QStr
 {
     if (!m_app.m_bIdle)
         return;
-    std::unique_ptr<CRecoveryThread> worker = m_app.NewWorker();
+    std::unique_ptr<CRecoveryThread> worker = NewWorker();
     worker->m_bTableJob = table;
     worker->m_bViewJob = view;
     worker->m_bTriggerJob = trigger;
@@ -641,7 +646,7 @@ void CMainFrame::OnStartRepair()
     }
     m_app.m_bRepair = true;
     m_app.m_bStop = false;
-    m_app.StartJob(m_app.NewWorker());
+    m_app.StartJob(NewWorker());
     m_app.m_bTablesFound = false;
     UpdateCommandUI();
 }

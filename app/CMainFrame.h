@@ -29,6 +29,7 @@ class MySqlRepair;
 namespace app {
 
 class CConDlg;
+class CRecoveryThread;
 class CFindTreeItem;
 class CGrisoltDlg;
 class CLeftView;
@@ -217,6 +218,8 @@ private:
     void WireTree();
     // Shows the find bar while the tree has databases.
     void PlaceFindBar();
+    // A worker reporting to this window.
+    std::unique_ptr<CRecoveryThread> NewWorker();
     void StartPreviewJob(bool table, bool view, bool trigger, const QString& path, int database, int tableIndex);
     // The close procedure's steps after Yes.
     void ReleaseAtClose();
