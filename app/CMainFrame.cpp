@@ -742,7 +742,7 @@ void CMainFrame::OnHelpAbout()
     dialog.exec();
 }
 
-bool CMainFrame::HandleShortcut(int key, Qt::KeyboardModifiers modifiers)
+bool CMainFrame::HandleShortcut(int key, Qt::KeyboardModifiers modifiers, const QWidget* target)
 {
     if (!(modifiers & Qt::ControlModifier)) {
         if (key != Qt::Key_F1)
@@ -752,7 +752,7 @@ bool CMainFrame::HandleShortcut(int key, Qt::KeyboardModifiers modifiers)
     }
     const bool idle = m_app.m_bIdle;
     // Cut and select-all belong to the text box that has the focus.
-    const bool textBox = isTextBox(QApplication::focusWidget());
+    const bool textBox = isTextBox(QApplication::focusWidget()) || isTextBox(target);
     void (CMainFrame::*command)() = nullptr;
     switch (key) {
     case Qt::Key_A:
@@ -814,7 +814,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     if (!widget || widget->window() != this || m_bClosing)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    return HandleShortcut(key->key(), key->modifiers());
+    return HandleShortcut(key->key(), key->modifiers(), widget);
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event)

@@ -117,8 +117,9 @@ public:
 
     // The keyboard shortcuts of the window: true when key (with modifiers)
     // ran a command and is consumed; anything else goes on to the focused
-    // widget. Ctrl+X and Ctrl+A stay with a text box that has the focus.
-    bool HandleShortcut(int key, Qt::KeyboardModifiers modifiers);
+    // widget. Ctrl+X and Ctrl+A stay with a text box that has the focus or
+    // that the key was typed in (target).
+    bool HandleShortcut(int key, Qt::KeyboardModifiers modifiers, const QWidget* target = nullptr);
 
     // A log line written on the GUI thread.
     void AppendLog(const QString& line);
