@@ -145,8 +145,6 @@ public:
     StatusBarProgress& statusProgress() { return m_statusProgress; }
     bool m_bStatusBarShown = true;
     bool m_bLogShown = true;
-    // How long the close waits at most for the service to accept connections.
-    static constexpr int kServiceStartWaitMs = 120000;
 
     // The log pane's lines.
     QStringList logLines() const;

@@ -342,6 +342,32 @@ TEST_F(MainWindowEndToEnd, TheWholeRoadFromAChosenFolderToTheRecoveredRows)
     EXPECT_TRUE(testsupport::readAll(spare + "/ibdata1") == testsupport::readAll(data + "/ibdata1"));
 }
 
+TEST_F(MainWindowEndToEnd, CloseAfterAScanStartsTheServiceAgainWhileTheWindowPaints)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    User user;
+    user.m_defaultLocation = true;
+    select(QString(), QString());
+    ASSERT_EQ(ServiceControl::query(own.server.name()), ServiceState::Stopped) << "the scan stopped it";
+
+    // The window's event loop runs while the close waits for the server.
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(20);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start();
+    QApplication::setQuitOnLastWindowClosed(false);
+    user.m_seen.clear();
+    EXPECT_TRUE(frame().close());
+    ticker.stop();
+    EXPECT_EQ(user.m_seen, QStringList{"question:Exit-Grisolt?"});
+    EXPECT_EQ(ServiceControl::query(own.server.name()), ServiceState::Running);
+    EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(theApp().repair().m_databases.empty());
+}
+
 TEST_F(MainWindowEndToEnd, StopDuringALongRepairEndsItAndTheServerKeepsItsData)
 {
     OwnServer own;
