@@ -747,6 +747,7 @@ bool CMainFrame::HandleShortcut(int key, Qt::KeyboardModifiers modifiers, const 
     if (!(modifiers & Qt::ControlModifier)) {
         if (key != Qt::Key_F1)
             return false;
+        emit shortcutRun(key);
         OnHelpHelp();
         return true;
     }

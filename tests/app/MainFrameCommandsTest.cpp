@@ -185,6 +185,9 @@ TEST_F(MainFrameCommands, ShortcutsRunOnlyInTheirStateAndLeaveTextBoxesTheirKeys
         {"Ctrl+R busy", Qt::Key_R, Qt::ControlModifier, false, tree, false},
         {"Ctrl+Q", Qt::Key_Q, Qt::ControlModifier, true, tree, false},
         {"plain L", Qt::Key_L, Qt::NoModifier, true, tree, false},
+        // F1 opens the help whatever runs (here it is missing: a box says so).
+        {"F1 busy", Qt::Key_F1, Qt::NoModifier, false, tree, true},
+        {"Ctrl+F1", Qt::Key_F1, Qt::ControlModifier, true, tree, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
