@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/CDiskObject.h"
-#include "engine/ColWithType.h"
-#include "engine/DataInformation.h"
-#include "engine/MySqlInfo.h"
-#include "engine/RowValue.h"
-#include "engine/tempColInfo.h"
+#include "model/ColWithType.h"
+#include "model/DataInformation.h"
+#include "model/MySqlInfo.h"
+#include "model/RowValue.h"
+#include "model/tempColInfo.h"
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "platform/Result.h"

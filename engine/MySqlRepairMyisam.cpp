@@ -8,7 +8,7 @@
 #include "engine/RowWriter.h"
 #include "recovery/myisam/MyisamColumnDecoder.h"
 #include "recovery/myisam/MyisamIndexHeader.h"
-#include "recovery/myisam/MyisamReaderState.h"
+#include "engine/MyisamReaderState.h"
 #include "recovery/myisam/MyisamRecord.h"
 #include "recovery/myisam/MyisamRecordWalk.h"
 #include "recovery/myisam/MyisamRowLayout.h"

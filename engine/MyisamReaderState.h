@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/MySqlRepair.h"
-#include "engine/RowValue.h"
+#include "model/RowValue.h"
 #include "recovery/myisam/MyisamRecord.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
