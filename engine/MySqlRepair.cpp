@@ -42,20 +42,26 @@ platform::Result<std::uint64_t> MySqlRepair::ReadBigEndian(unsigned n, FileSourc
 void MySqlRepair::ClearDatabaseInfo()
 {
     m_databases.clear();
-    m_sysTablesLeaves.clear();
-    m_sysIndexesLeaves.clear();
     m_columns.clear();
     m_keyColumns.clear();
     m_dataPages.clear();
     m_pageWorkList.clear();
-    m_columnTypes.clear();
     m_createdDatabases.clear();
     m_pageRows.clear();
-    m_bitFieldLengths.clear();
     m_dictionary.reset();
     m_dictionaryTried = false;
     // The preview must not keep a pointer into the model just released.
     m_app.m_pPreviewTable = nullptr;
+}
+
+void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
+{
+    m_myisam.RecoverTable(table);
+}
+
+void MySqlRepair::RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start)
+{
+    m_myisam.RecoverRows(count, table, start);
 }
 
 bool MySqlRepair::StopFlagSkipsServices() const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/CDiskObject.h"
-#include "model/ColWithType.h"
+#include "engine/MyisamTableReader.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -190,25 +190,9 @@ public:
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
     static QString DateTimeText();
 
-    // MyISAM rows.
-    //
-    // Prepares one MyISAM table and reads it: the .MYI header (record count,
-    // record layout), m_columns, the .MYD opened in m_hDataFile; then all
-    // records in a repair, the first preview page (100 records) otherwise.
-    // A missing or damaged index file is logged; a static table is then read
-    // from its definition alone, a dynamic one not at all.
+    // MyISAM rows, read by m_myisam (see MyisamTableReader).
     void RecoverMyIsamTable(TableInformation& table);
-    // Walks up to count live records of the prepared table from the data
-    // file position start, into m_pageRows (preview) or the server (repair).
-    // Deleted records and blocks are stepped over; damaged ones are logged
-    // (the first few of a table) and stepped over. Sets m_nNextPageStart, and
-    // m_nPageRecords to 0 when the data ends.
     void RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
-    // What the MyISAM reader keeps between its calls (defined with it).
-    struct MyisamState;
-    // Decodes column `column` of the state's current record into its values;
-    // a damaged value becomes NULL and is logged.
-    void ReadMyIsamColumn(std::size_t column, MyisamState& state);
 
     // InnoDB rows. LocateInnoDbTableData prepares a table: m_columns in
     // record order (the clustered index's key columns first), m_keyColumns,
@@ -255,7 +239,6 @@ public:
     QString m_strIbdataBackup;
     QString m_strRecoveredFolder;
     QString m_strDataFolder;     // ends with '/'
-    QString m_strFrmComment;
     QString m_strUseStatement;
     QString m_objectText;
     QString m_strProgramFolder;
@@ -268,22 +251,12 @@ public:
     std::vector<tempColInfo> m_columns;
     std::vector<tempColInfo> m_keyColumns;
     std::vector<std::uint64_t> m_dataPages;
-    std::vector<std::uint64_t> m_sysTablesLeaves;
-    std::vector<std::uint64_t> m_sysIndexesLeaves;
     std::vector<std::uint64_t> m_pageWorkList;
-    std::vector<ColWithType> m_columnTypes;
     QStringList m_createdDatabases;
     std::vector<DataInformation> m_pageRows;
-    std::vector<std::uint32_t> m_bitFieldLengths;
     std::uint32_t m_rowsWritten = 0;
     // Statements of the current table that failed (logged and counted).
     std::uint64_t m_rowsFailed = 0;
-    // MyISAM reading: the prepared table's layout facts and walk position.
-    std::uint32_t m_nRecordNullBytes = 0;
-    std::uint32_t m_nPackedFlagBytes = 0;
-    std::uint32_t m_nRecordSkip = 0;
-    std::uint64_t m_nMyIsamFilePos = 0;
-    std::shared_ptr<MyisamState> m_myisam;
     // Statements of the whole repair that failed, rows included.
     std::uint64_t m_statementsFailed = 0;
     // Sees every record of a preview with its full values (test tools use it).
@@ -294,6 +267,8 @@ public:
     platform::DataFile m_file;
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
+    // The MyISAM table reader; its page values are for tests.
+    MyisamTableReader m_myisam{*this};
     std::unique_ptr<platform::OdbcConnection> m_connection;
     // Guards the swap of m_connection against InterruptConnection.
     std::mutex m_connectionMutex;
@@ -301,7 +276,6 @@ public:
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
     // The InnoDB table being read.
-    bool m_bHasPrimaryKey = false;
     bool m_bRedundant = false;
     std::unique_ptr<InnodbReader, void (*)(InnodbReader*)> m_innodb{nullptr, nullptr};
     // How long a service may take to stop or to start before we give up.

@@ -156,7 +156,6 @@ void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
     m_app.m_pageJumps.clear();
     m_app.m_nNullableColumns = 0;
     m_app.m_nTotalRecords = 0;
-    m_bHasPrimaryKey = false;
     m_bRedundant = false;
     m_columns.clear();
     m_keyColumns.clear();
@@ -168,8 +167,6 @@ void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
     // Record order: the key columns as the index stores them, then the rest
     // but the virtual columns, which InnoDB computes and does not store.
     const std::vector<std::size_t> key = clusteredKeyColumns(table);
-    for (const KeysInformation& part : table.m_keyParts)
-        m_bHasPrimaryKey = m_bHasPrimaryKey || part.m_kind.compare(QLatin1String("Primary Key"), Qt::CaseInsensitive) == 0;
     std::vector<std::size_t> order = key;
     for (std::size_t j = 0; j < table.columns().size(); ++j)
         if (std::find(key.begin(), key.end(), j) == key.end() && table.columns()[j]->m_generated != Generated::Virtual)
