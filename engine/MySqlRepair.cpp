@@ -45,7 +45,6 @@ void MySqlRepair::ClearDatabaseInfo()
     m_columns.clear();
     m_keyColumns.clear();
     m_dataPages.clear();
-    m_pageWorkList.clear();
     m_createdDatabases.clear();
     m_pageRows.clear();
     m_dictionary.reset();
@@ -62,6 +61,16 @@ void MySqlRepair::RecoverMyIsamTable(TableInformation& table)
 void MySqlRepair::RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start)
 {
     m_myisam.RecoverRows(count, table, start);
+}
+
+void MySqlRepair::LocateInnoDbTableData(TableInformation& table)
+{
+    m_innodb.LocateTableData(table);
+}
+
+void MySqlRepair::RecoverInnoDbRows(std::uint64_t page, TableInformation& table)
+{
+    m_innodb.RecoverRows(page, table);
 }
 
 bool MySqlRepair::StopFlagSkipsServices() const

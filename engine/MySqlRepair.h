@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CDiskObject.h"
+#include "engine/InnodbTableReader.h"
 #include "engine/MyisamTableReader.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
@@ -194,29 +195,9 @@ public:
     void RecoverMyIsamTable(TableInformation& table);
     void RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
 
-    // InnoDB rows. LocateInnoDbTableData prepares a table: m_columns in
-    // record order (the clustered index's key columns first), m_keyColumns,
-    // the nullable numbering, m_bRedundant, m_dataPages (every leaf of the
-    // clustered index, in key order) and m_nTotalRecords. RecoverInnoDbRows
-    // then sends the live records of one data page to the preview or the
-    // server (a preview page chains further data pages up to 100 records).
-    // Damage costs the records behind it and one log line per page.
-    struct InnodbReader;
+    // InnoDB rows, read by m_innodb (see InnodbTableReader).
     void LocateInnoDbTableData(TableInformation& table);
-    // The log line for a table whose root page the scan could not learn:
-    // no ibdata1, no readable dictionary, or a dictionary without the table.
-    QString RootPageUnknownText(const TableInformation& table) const;
-    // Replaces m_dataPages with the children of the node pointers of the
-    // pages in m_pageWorkList, which lie at parentLevel; empties the list.
-    void CollectTableChildPages(std::uint16_t parentLevel);
-    // Bytes of the column's field in a record; 0 for a field whose length
-    // the record header gives.
-    std::uint32_t FieldLengthByType(const tempColInfo& column) const;
     void RecoverInnoDbRows(std::uint64_t page, TableInformation& table);
-    // Decode column `column` of the current record into the reader's row;
-    // false when its bytes are damaged.
-    bool ReadCompactColumn(std::size_t column);
-    bool ReadRedundantColumn(std::size_t column);
 
     AppState& app() const { return m_app; }
 
@@ -251,7 +232,6 @@ public:
     std::vector<tempColInfo> m_columns;
     std::vector<tempColInfo> m_keyColumns;
     std::vector<std::uint64_t> m_dataPages;
-    std::vector<std::uint64_t> m_pageWorkList;
     QStringList m_createdDatabases;
     std::vector<DataInformation> m_pageRows;
     std::uint32_t m_rowsWritten = 0;
@@ -267,7 +247,8 @@ public:
     platform::DataFile m_file;
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
-    // The MyISAM table reader; its page values are for tests.
+    // The table readers. The MyISAM reader's page values are for tests.
+    InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
     std::unique_ptr<platform::OdbcConnection> m_connection;
     // Guards the swap of m_connection against InterruptConnection.
@@ -275,9 +256,6 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
-    // The InnoDB table being read.
-    bool m_bRedundant = false;
-    std::unique_ptr<InnodbReader, void (*)(InnodbReader*)> m_innodb{nullptr, nullptr};
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
     // The "sc" program; when empty, the one in the program folder, next to
