@@ -3,6 +3,7 @@
 #include "engine/CDiskObject.h"
 #include "engine/InnodbTableReader.h"
 #include "engine/MyisamTableReader.h"
+#include "engine/RepairConnection.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -112,7 +113,8 @@ public:
     void ShowUserMessage(const QString& text);
     void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
 
-    // The server connection. OpenConnection replaces the connection by a new
+    // The server connection, held by m_connection (see RepairConnection).
+    // OpenConnection replaces the connection by a new
     // one and replays the last "use" statement; its own failures are
     // swallowed, so the caller learns of them from its next statement.
     void OpenConnection();
@@ -250,9 +252,7 @@ public:
     // The table readers. The MyISAM reader's page values are for tests.
     InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
-    std::unique_ptr<platform::OdbcConnection> m_connection;
-    // Guards the swap of m_connection against InterruptConnection.
-    std::mutex m_connectionMutex;
+    RepairConnection m_connection{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
@@ -300,8 +300,6 @@ private:
                              QStringList& tablePaths);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
-    std::unique_ptr<platform::OdbcConnection> Connect() const;
-    void SetConnection(std::unique_ptr<platform::OdbcConnection> connection);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);
