@@ -258,9 +258,6 @@ public:
     bool m_dictionaryTried = false;
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
-    // The "sc" program; when empty, the one in the program folder, next to
-    // our executable or on the PATH.
-    QString m_strServiceProgram;
     // Set once this repair's backup holds a verified copy of the server's
     // own ibdata1 and another file is in its place.
     bool m_bIbdataExchanged = false;

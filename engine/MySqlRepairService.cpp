@@ -172,10 +172,10 @@ QString executableFolder()
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
+// The "sc" program: the one in the program folder, next to our executable
+// or on the PATH.
 QString serviceProgram(const MySqlRepair& engine)
 {
-    if (!engine.m_strServiceProgram.isEmpty())
-        return engine.m_strServiceProgram;
     for (const QString& folder : {engine.m_strProgramFolder, executableFolder()}) {
         const QFileInfo sc(folder + QStringLiteral("/sc"));
         if (!folder.isEmpty() && sc.isFile() && sc.isExecutable())
