@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace recovery::innodb {
@@ -34,8 +33,10 @@ class AppState;
 class ReportWindow;
 
 // The engine: one per process. It owns the scanned model of databases,
-// tables, columns and key parts, the paths of the server's environment and
-// the readers of its files. It is used by one job at a time.
+// tables, columns and key parts and the paths of the server's environment,
+// and hands the reading of rows and the server connection to the parts it
+// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader) and
+// m_connection (RepairConnection). It is used by one job at a time.
 class MySqlRepair {
 public:
     // Which of the engine's two files a big-endian read comes from.
