@@ -4,6 +4,7 @@
 #include "engine/InnodbTableReader.h"
 #include "engine/MyisamTableReader.h"
 #include "engine/RepairConnection.h"
+#include "engine/ServerEnvironment.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -141,28 +142,13 @@ public:
     // helpful (their failure is ignored); MariaDB-only ones go to MariaDB only.
     static QStringList SessionSettings(const QString& serverVersion);
 
-    // The server's environment: its configuration, its service, its ibdata1.
-    //
-    // Completes each listed service from its my.ini and makes the first one
-    // whose data folder exists the current and only listed service; false
-    // (after message 7006) when there is none.
+    // The server's environment: its configuration and its service, handed
+    // to m_environment (see ServerEnvironment for what each does); its
+    // ibdata1, exchanged here.
     bool LocateServiceConfig();
-    // Reads port, data folder and ibdata1 path from m_strMyIniPath: the last
-    // value of each in the server's option groups. m_strIbdataPath is emptied
-    // first and set whenever a data folder is known; m_strDataFolder (ending
-    // with '/') and m_strPort change only when the file names them.
     void ReadMyIni();
-    // The option file that a service's command line names with
-    // --defaults-file; empty when it names none.
     static QString MyIniPathFromCommandLine(const QString& imagePath);
-    // Stops every listed service through a generated "stop_" script and
-    // waits, up to m_serviceTimeout, until its process is gone. True when the
-    // last one is stopped; on false the services this call stopped are
-    // started again. Outside a repair the stop flag ends it before the next
-    // service, never half way through one.
     bool StopMySqlServices();
-    // Starts the current service through a "start_" script when the last stop
-    // succeeded, and waits until it accepts connections.
     bool StartMySqlService();
     // Sets the server's ibdata1 aside in a dated "old_ibdata1_" folder and
     // puts the file of the start mode in its place. Touches nothing unless the
@@ -187,10 +173,7 @@ public:
     // ibdata1 is put back and the service started again if it was running.
     // True only when the exchanged file is in place and the server runs.
     bool ExchangeIbdataAndRestart();
-    // The program folder: the registry value "Path" of the product key.
     static QString ReadProgramFolder();
-    // The date-and-time text of dated folder names, numbers without leading
-    // zeros: "8-12-2026 21-5-3"; without arguments, for the local time now.
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
     static QString DateTimeText();
 
@@ -225,7 +208,6 @@ public:
     QString m_strDataFolder;     // ends with '/'
     QString m_strUseStatement;
     QString m_objectText;
-    QString m_strProgramFolder;
     QString m_strPort;
 
     // The scanned model, in scan order.
@@ -254,6 +236,7 @@ public:
     InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
     RepairConnection m_connection{*this};
+    ServerEnvironment m_environment{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
