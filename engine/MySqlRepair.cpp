@@ -165,6 +165,26 @@ QString MySqlRepair::DateTimeText()
     return ServerEnvironment::DateTimeText();
 }
 
+bool MySqlRepair::BackupIbdata()
+{
+    return m_exchange.BackupIbdata();
+}
+
+void MySqlRepair::RestoreOriginalIbdata()
+{
+    m_exchange.RestoreOriginalIbdata();
+}
+
+bool MySqlRepair::RestoreIbdataBackup()
+{
+    return m_exchange.RestoreIbdataBackup();
+}
+
+bool MySqlRepair::ExchangeIbdataAndRestart()
+{
+    return m_exchange.ExchangeIbdataAndRestart();
+}
+
 bool MySqlRepair::StopFlagSkipsServices() const
 {
     return !m_bRepairRunning && m_app.m_bStop;

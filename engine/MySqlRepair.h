@@ -5,6 +5,7 @@
 #include "engine/MyisamTableReader.h"
 #include "engine/RepairConnection.h"
 #include "engine/ServerEnvironment.h"
+#include "engine/TablespaceExchange.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -36,8 +37,9 @@ class ReportWindow;
 // The engine: one per process. It owns the scanned model of databases,
 // tables, columns and key parts and the paths of the server's environment,
 // and hands the reading of rows and the server connection to the parts it
-// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader) and
-// m_connection (RepairConnection). It is used by one job at a time.
+// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader),
+// m_connection (RepairConnection), m_environment (ServerEnvironment) and
+// m_exchange (TablespaceExchange). It is used by one job at a time.
 class MySqlRepair {
 public:
     // Which of the engine's two files a big-endian read comes from.
@@ -143,35 +145,16 @@ public:
     static QStringList SessionSettings(const QString& serverVersion);
 
     // The server's environment: its configuration and its service, handed
-    // to m_environment (see ServerEnvironment for what each does); its
-    // ibdata1, exchanged here.
+    // to m_environment (see ServerEnvironment for what each does).
     bool LocateServiceConfig();
     void ReadMyIni();
     static QString MyIniPathFromCommandLine(const QString& imagePath);
     bool StopMySqlServices();
     bool StartMySqlService();
-    // Sets the server's ibdata1 aside in a dated "old_ibdata1_" folder and
-    // puts the file of the start mode in its place. Touches nothing unless the
-    // current service is stopped and no process holds the file; replaces the
-    // server's file only once a verified copy of it is in the backup folder.
-    // On false the server's own file is back at m_strIbdataPath.
+    // The ibdata1 exchange, handed to m_exchange (see TablespaceExchange).
     bool BackupIbdata();
-    // After a repair from a chosen folder: moves the exchanged ibdata1 and
-    // the created databases (by their folder names on disk) into a dated
-    // "Recovered_Data_" folder, puts the server's own ibdata1 back and starts
-    // the service. Runs to its end whatever the stop flag says. Each step
-    // that fails is logged and counted in m_restoreStepsFailed: when the file
-    // cannot leave, nothing leaves and the server goes on with it; when the
-    // server cannot be stopped, copies are made; the server never starts on
-    // a file that is neither its own nor the one it ran on.
     void RestoreOriginalIbdata();
-    // Puts this repair's backup back over the exchanged file, once the
-    // service is stopped; false when there is no backup of this repair or
-    // the server still runs.
     bool RestoreIbdataBackup();
-    // Stop, BackupIbdata, start; on a failure at any step the server's own
-    // ibdata1 is put back and the service started again if it was running.
-    // True only when the exchanged file is in place and the server runs.
     bool ExchangeIbdataAndRestart();
     static QString ReadProgramFolder();
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
@@ -237,6 +220,7 @@ public:
     MyisamTableReader m_myisam{*this};
     RepairConnection m_connection{*this};
     ServerEnvironment m_environment{*this};
+    TablespaceExchange m_exchange{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
@@ -267,12 +251,6 @@ private:
     bool PrepareDefaultLocation();
     bool OpenRepairConnection();
     void RestoreAfterFailedRepair(unsigned messageId);
-    // Parts of RestoreOriginalIbdata; each failure is logged and counted.
-    void RestoreStepFailed(const QString& what);
-    QStringList CreatedDatabaseFolders() const;
-    bool MoveRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void CopyRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void PutServerIbdataBack();
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
