@@ -5,7 +5,7 @@
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/StringTable.h"
-#include "engine/TableInformation.h"
+#include "model/TableInformation.h"
 
 #include <QDateTime>
 #include <QLocale>

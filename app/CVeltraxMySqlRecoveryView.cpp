@@ -4,10 +4,10 @@
 #include "app/controls/CMyTab.h"
 #include "app/controls/CReadOnlyEdit.h"
 #include "engine/AppState.h"
-#include "engine/DataInformation.h"
+#include "model/DataInformation.h"
 #include "engine/MySqlRepair.h"
-#include "engine/TableInformation.h"
-#include "engine/tempColInfo.h"
+#include "model/TableInformation.h"
+#include "model/tempColInfo.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

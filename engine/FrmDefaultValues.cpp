@@ -1,6 +1,6 @@
 #include "engine/FrmDefaultValues.h"
 
-#include "engine/FrmText.h"
+#include "model/FrmText.h"
 #include "recovery/ColumnStorage.h"
 #include "recovery/ValueText.h"
 

@@ -1,6 +1,6 @@
 #include "engine/FrmExpressionBlock.h"
 
-#include "engine/FrmText.h"
+#include "model/FrmText.h"
 
 #include <string>
 

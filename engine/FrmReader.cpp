@@ -1,9 +1,9 @@
 #include "engine/FrmReader.h"
 
-#include "engine/ColumnTypeNames.h"
+#include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
 #include "engine/FrmExpressionBlock.h"
-#include "engine/FrmText.h"
+#include "model/FrmText.h"
 #include "platform/ByteReader.h"
 #include "recovery/ColumnStorage.h"
 

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "engine/CDiskObject.h"
-#include "engine/ColWithType.h"
-#include "engine/DataInformation.h"
-#include "engine/MySqlInfo.h"
-#include "engine/RowValue.h"
-#include "engine/tempColInfo.h"
+#include "engine/InnodbTableReader.h"
+#include "engine/MyisamTableReader.h"
+#include "engine/RepairConnection.h"
+#include "engine/ServerEnvironment.h"
+#include "engine/TablespaceExchange.h"
+#include "model/DataInformation.h"
+#include "model/MySqlInfo.h"
+#include "model/RowValue.h"
+#include "model/tempColInfo.h"
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "platform/Result.h"
@@ -16,7 +20,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace recovery::innodb {
@@ -32,8 +35,11 @@ class AppState;
 class ReportWindow;
 
 // The engine: one per process. It owns the scanned model of databases,
-// tables, columns and key parts, the paths of the server's environment and
-// the readers of its files. It is used by one job at a time.
+// tables, columns and key parts and the paths of the server's environment,
+// and hands the reading of rows and the server connection to the parts it
+// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader),
+// m_connection (RepairConnection), m_environment (ServerEnvironment) and
+// m_exchange (TablespaceExchange). It is used by one job at a time.
 class MySqlRepair {
 public:
     // Which of the engine's two files a big-endian read comes from.
@@ -111,7 +117,8 @@ public:
     void ShowUserMessage(const QString& text);
     void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
 
-    // The server connection. OpenConnection replaces the connection by a new
+    // The server connection, held by m_connection (see RepairConnection).
+    // OpenConnection replaces the connection by a new
     // one and replays the last "use" statement; its own failures are
     // swallowed, so the caller learns of them from its next statement.
     void OpenConnection();
@@ -137,102 +144,29 @@ public:
     // helpful (their failure is ignored); MariaDB-only ones go to MariaDB only.
     static QStringList SessionSettings(const QString& serverVersion);
 
-    // The server's environment: its configuration, its service, its ibdata1.
-    //
-    // Completes each listed service from its my.ini and makes the first one
-    // whose data folder exists the current and only listed service; false
-    // (after message 7006) when there is none.
+    // The server's environment: its configuration and its service, handed
+    // to m_environment (see ServerEnvironment for what each does).
     bool LocateServiceConfig();
-    // Reads port, data folder and ibdata1 path from m_strMyIniPath: the last
-    // value of each in the server's option groups. m_strIbdataPath is emptied
-    // first and set whenever a data folder is known; m_strDataFolder (ending
-    // with '/') and m_strPort change only when the file names them.
     void ReadMyIni();
-    // The option file that a service's command line names with
-    // --defaults-file; empty when it names none.
     static QString MyIniPathFromCommandLine(const QString& imagePath);
-    // Stops every listed service through a generated "stop_" script and
-    // waits, up to m_serviceTimeout, until its process is gone. True when the
-    // last one is stopped; on false the services this call stopped are
-    // started again. Outside a repair the stop flag ends it before the next
-    // service, never half way through one.
     bool StopMySqlServices();
-    // Starts the current service through a "start_" script when the last stop
-    // succeeded, and waits until it accepts connections.
     bool StartMySqlService();
-    // Sets the server's ibdata1 aside in a dated "old_ibdata1_" folder and
-    // puts the file of the start mode in its place. Touches nothing unless the
-    // current service is stopped and no process holds the file; replaces the
-    // server's file only once a verified copy of it is in the backup folder.
-    // On false the server's own file is back at m_strIbdataPath.
+    // The ibdata1 exchange, handed to m_exchange (see TablespaceExchange).
     bool BackupIbdata();
-    // After a repair from a chosen folder: moves the exchanged ibdata1 and
-    // the created databases (by their folder names on disk) into a dated
-    // "Recovered_Data_" folder, puts the server's own ibdata1 back and starts
-    // the service. Runs to its end whatever the stop flag says. Each step
-    // that fails is logged and counted in m_restoreStepsFailed: when the file
-    // cannot leave, nothing leaves and the server goes on with it; when the
-    // server cannot be stopped, copies are made; the server never starts on
-    // a file that is neither its own nor the one it ran on.
     void RestoreOriginalIbdata();
-    // Puts this repair's backup back over the exchanged file, once the
-    // service is stopped; false when there is no backup of this repair or
-    // the server still runs.
     bool RestoreIbdataBackup();
-    // Stop, BackupIbdata, start; on a failure at any step the server's own
-    // ibdata1 is put back and the service started again if it was running.
-    // True only when the exchanged file is in place and the server runs.
     bool ExchangeIbdataAndRestart();
-    // The program folder: the registry value "Path" of the product key.
     static QString ReadProgramFolder();
-    // The date-and-time text of dated folder names, numbers without leading
-    // zeros: "8-12-2026 21-5-3"; without arguments, for the local time now.
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
     static QString DateTimeText();
 
-    // MyISAM rows.
-    //
-    // Prepares one MyISAM table and reads it: the .MYI header (record count,
-    // record layout), m_columns, the .MYD opened in m_hDataFile; then all
-    // records in a repair, the first preview page (100 records) otherwise.
-    // A missing or damaged index file is logged; a static table is then read
-    // from its definition alone, a dynamic one not at all.
+    // MyISAM rows, read by m_myisam (see MyisamTableReader).
     void RecoverMyIsamTable(TableInformation& table);
-    // Walks up to count live records of the prepared table from the data
-    // file position start, into m_pageRows (preview) or the server (repair).
-    // Deleted records and blocks are stepped over; damaged ones are logged
-    // (the first few of a table) and stepped over. Sets m_nNextPageStart, and
-    // m_nPageRecords to 0 when the data ends.
     void RecoverMyIsamRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
-    // What the MyISAM reader keeps between its calls (defined with it).
-    struct MyisamState;
-    // Decodes column `column` of the state's current record into its values;
-    // a damaged value becomes NULL and is logged.
-    void ReadMyIsamColumn(std::size_t column, MyisamState& state);
 
-    // InnoDB rows. LocateInnoDbTableData prepares a table: m_columns in
-    // record order (the clustered index's key columns first), m_keyColumns,
-    // the nullable numbering, m_bRedundant, m_dataPages (every leaf of the
-    // clustered index, in key order) and m_nTotalRecords. RecoverInnoDbRows
-    // then sends the live records of one data page to the preview or the
-    // server (a preview page chains further data pages up to 100 records).
-    // Damage costs the records behind it and one log line per page.
-    struct InnodbReader;
+    // InnoDB rows, read by m_innodb (see InnodbTableReader).
     void LocateInnoDbTableData(TableInformation& table);
-    // The log line for a table whose root page the scan could not learn:
-    // no ibdata1, no readable dictionary, or a dictionary without the table.
-    QString RootPageUnknownText(const TableInformation& table) const;
-    // Replaces m_dataPages with the children of the node pointers of the
-    // pages in m_pageWorkList, which lie at parentLevel; empties the list.
-    void CollectTableChildPages(std::uint16_t parentLevel);
-    // Bytes of the column's field in a record; 0 for a field whose length
-    // the record header gives.
-    std::uint32_t FieldLengthByType(const tempColInfo& column) const;
     void RecoverInnoDbRows(std::uint64_t page, TableInformation& table);
-    // Decode column `column` of the current record into the reader's row;
-    // false when its bytes are damaged.
-    bool ReadCompactColumn(std::size_t column);
-    bool ReadRedundantColumn(std::size_t column);
 
     AppState& app() const { return m_app; }
 
@@ -255,10 +189,8 @@ public:
     QString m_strIbdataBackup;
     QString m_strRecoveredFolder;
     QString m_strDataFolder;     // ends with '/'
-    QString m_strFrmComment;
     QString m_strUseStatement;
     QString m_objectText;
-    QString m_strProgramFolder;
     QString m_strPort;
 
     // The scanned model, in scan order.
@@ -268,22 +200,11 @@ public:
     std::vector<tempColInfo> m_columns;
     std::vector<tempColInfo> m_keyColumns;
     std::vector<std::uint64_t> m_dataPages;
-    std::vector<std::uint64_t> m_sysTablesLeaves;
-    std::vector<std::uint64_t> m_sysIndexesLeaves;
-    std::vector<std::uint64_t> m_pageWorkList;
-    std::vector<ColWithType> m_columnTypes;
     QStringList m_createdDatabases;
     std::vector<DataInformation> m_pageRows;
-    std::vector<std::uint32_t> m_bitFieldLengths;
     std::uint32_t m_rowsWritten = 0;
     // Statements of the current table that failed (logged and counted).
     std::uint64_t m_rowsFailed = 0;
-    // MyISAM reading: the prepared table's layout facts and walk position.
-    std::uint32_t m_nRecordNullBytes = 0;
-    std::uint32_t m_nPackedFlagBytes = 0;
-    std::uint32_t m_nRecordSkip = 0;
-    std::uint64_t m_nMyIsamFilePos = 0;
-    std::shared_ptr<MyisamState> m_myisam;
     // Statements of the whole repair that failed, rows included.
     std::uint64_t m_statementsFailed = 0;
     // Sees every record of a preview with its full values (test tools use it).
@@ -294,21 +215,17 @@ public:
     platform::DataFile m_file;
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
-    std::unique_ptr<platform::OdbcConnection> m_connection;
-    // Guards the swap of m_connection against InterruptConnection.
-    std::mutex m_connectionMutex;
+    // The table readers. The MyISAM reader's page values are for tests.
+    InnodbTableReader m_innodb{*this};
+    MyisamTableReader m_myisam{*this};
+    RepairConnection m_connection{*this};
+    ServerEnvironment m_environment{*this};
+    TablespaceExchange m_exchange{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
-    // The InnoDB table being read.
-    bool m_bHasPrimaryKey = false;
-    bool m_bRedundant = false;
-    std::unique_ptr<InnodbReader, void (*)(InnodbReader*)> m_innodb{nullptr, nullptr};
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
-    // The "sc" program; when empty, the one in the program folder, next to
-    // our executable or on the PATH.
-    QString m_strServiceProgram;
     // Set once this repair's backup holds a verified copy of the server's
     // own ibdata1 and another file is in its place.
     bool m_bIbdataExchanged = false;
@@ -334,12 +251,6 @@ private:
     bool PrepareDefaultLocation();
     bool OpenRepairConnection();
     void RestoreAfterFailedRepair(unsigned messageId);
-    // Parts of RestoreOriginalIbdata; each failure is logged and counted.
-    void RestoreStepFailed(const QString& what);
-    QStringList CreatedDatabaseFolders() const;
-    bool MoveRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void CopyRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void PutServerIbdataBack();
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
@@ -348,8 +259,6 @@ private:
                              QStringList& tablePaths);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
-    std::unique_ptr<platform::OdbcConnection> Connect() const;
-    void SetConnection(std::unique_ptr<platform::OdbcConnection> connection);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);

@@ -75,7 +75,6 @@ void MySqlRepair::ListDatabaseFolders()
 void MySqlRepair::ScanDataFolder()
 {
     // Each scan reads the dictionary afresh: the file may have been replaced.
-    m_sysTablesLeaves.clear();
     m_dictionary.reset();
     m_dictionaryTried = false;
     m_strDataFolder.clear();

@@ -1,6 +1,6 @@
 #include "engine/ObjectDefinitionFile.h"
 
-#include "engine/FrmText.h"
+#include "model/FrmText.h"
 
 namespace engine {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/ColumnTypeCode.h"
-#include "engine/RowValue.h"
-#include "engine/tempColInfo.h"
+#include "model/ColumnTypeCode.h"
+#include "model/RowValue.h"
+#include "model/tempColInfo.h"
 
 #include <QString>
 

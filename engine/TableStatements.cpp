@@ -1,7 +1,7 @@
 #include "engine/TableStatements.h"
 
-#include "engine/Collations.h"
-#include "engine/ColumnTypeCode.h"
+#include "model/Collations.h"
+#include "model/ColumnTypeCode.h"
 #include "engine/FileNameCodec.h"
 #include "engine/RowWriter.h"
 

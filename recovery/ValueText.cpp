@@ -1,7 +1,7 @@
 #include "recovery/ValueText.h"
 
-#include "engine/Collations.h"
-#include "engine/FrmText.h"
+#include "model/Collations.h"
+#include "model/FrmText.h"
 
 #include "platform/ByteReader.h"
 

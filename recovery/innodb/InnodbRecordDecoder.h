@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/RowValue.h"
-#include "engine/tempColInfo.h"
+#include "model/RowValue.h"
+#include "model/tempColInfo.h"
 #include "platform/Result.h"
 #include "recovery/innodb/InnodbColumnDecoder.h"
 #include "recovery/innodb/InnodbPage.h"

@@ -1,6 +1,6 @@
 #include "recovery/myisam/MyisamColumnDecoder.h"
 
-#include "engine/ColumnInformation.h"
+#include "model/ColumnInformation.h"
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
 #include "recovery/ColumnStorage.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RowValue.h"
+#include "model/RowValue.h"
 #include "platform/Result.h"
 
 #include <cstdint>

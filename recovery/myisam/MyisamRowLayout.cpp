@@ -1,7 +1,7 @@
 #include "recovery/myisam/MyisamRowLayout.h"
 
-#include "engine/ColumnTypeCode.h"
-#include "engine/TableInformation.h"
+#include "model/ColumnTypeCode.h"
+#include "model/TableInformation.h"
 #include "recovery/ColumnStorage.h"
 
 #include <string>

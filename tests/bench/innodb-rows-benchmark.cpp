@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     std::uint64_t bytes = 0;
     using namespace recovery::innodb;
     InnodbTableLayout layout;
-    layout.format = repair.m_bRedundant ? RecordFormat::Redundant : RecordFormat::Compact;
+    layout.format = repair.m_innodb.IsRedundant() ? RecordFormat::Redundant : RecordFormat::Compact;
     layout.columns = repair.m_columns;
     layout.keyColumns = repair.m_keyColumns.size();
     layout.nullableColumns = static_cast<std::size_t>(app.m_nNullableColumns);

@@ -2,7 +2,7 @@
 // Times our decoding of every row of a MyISAM table (walk, unpack, every
 // column to its value) beside the same server's SELECT ... INTO OUTFILE of
 // that table, in one run. Set up the table with tests/bench/make-myisam-bench-table.
-#include "engine/TableInformation.h"
+#include "model/TableInformation.h"
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "recovery/myisam/MyisamColumnDecoder.h"

@@ -4,7 +4,7 @@
 // its files must give errors or fewer columns, never a crash or a hang.
 #include "engine/FrmReader.h"
 
-#include "engine/ColumnTypeCode.h"
+#include "model/ColumnTypeCode.h"
 #include "tests/support/FixtureSet.h"
 #include "tests/support/TempDir.h"
 

@@ -1,6 +1,6 @@
 #include "engine/FrmReader.h"
 
-#include "engine/ColumnTypeCode.h"
+#include "model/ColumnTypeCode.h"
 #include "tests/support/FixtureSet.h"
 #include "tests/support/SharedFixtures.h"
 #include "tests/support/TempDir.h"

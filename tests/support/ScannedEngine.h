@@ -2,7 +2,7 @@
 
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
-#include "engine/TableInformation.h"
+#include "model/TableInformation.h"
 #include "tests/support/RecordingReportWindow.h"
 
 #include <QString>

@@ -44,7 +44,7 @@ TEST(MyisamLargeFile, RecordsPastFourGibibytesAreRead)
         // The preview's page job: the page that starts at a far position.
         ASSERT_TRUE(scanned.repair.m_hDataFile.open(dir.file("large.MYD").toStdString()));
         scanned.repair.RecoverMyIsamRows(100, *table, c.at);
-        myisamtest::Rows rows = scanned.repair.m_myisam->m_pageValues;
+        myisamtest::Rows rows = scanned.repair.m_myisam.PageValues();
         EXPECT_EQ(rows.size(), c.rows);
         EXPECT_EQ(scanned.app.m_nPageRecords, 0) << "the data ended";
         EXPECT_EQ(static_cast<std::uint64_t>(scanned.app.m_nNextPageStart), static_cast<std::uint64_t>(QFileInfo(large).size()));
@@ -65,7 +65,7 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
     scanned.repair.RecoverMyIsamTable(*table);
     const auto total = scanned.app.m_nTotalRecords;
     ASSERT_GT(total, 200);
-    EXPECT_EQ(scanned.repair.m_myisam->m_pageValues.size(), 100u);
+    EXPECT_EQ(scanned.repair.m_myisam.PageValues().size(), 100u);
     EXPECT_EQ(scanned.repair.m_dataPages, std::vector<std::uint64_t>{0});
     EXPECT_EQ(scanned.repair.m_pageRows.size(), 100 * scanned.repair.m_columns.size());
     const auto secondPage = static_cast<std::uint64_t>(scanned.app.m_nNextPageStart);
@@ -78,7 +78,7 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
             scanned.app.m_bStop = true;
     };
     scanned.repair.RecoverMyIsamRows(100, *table, secondPage);
-    EXPECT_EQ(scanned.repair.m_myisam->m_pageValues.size(), 10u);
+    EXPECT_EQ(scanned.repair.m_myisam.PageValues().size(), 10u);
     scanned.app.m_bStop = false;
     scanned.report.m_onSend = nullptr;
 
@@ -87,9 +87,9 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
     std::uint64_t start = secondPage;
     while (true) {
         scanned.repair.RecoverMyIsamRows(100, *table, start);
-        seen += scanned.repair.m_myisam->m_pageValues.size();
+        seen += scanned.repair.m_myisam.PageValues().size();
         start = static_cast<std::uint64_t>(scanned.app.m_nNextPageStart);
-        if (scanned.app.m_nPageRecords == 0 || scanned.repair.m_myisam->m_pageValues.empty())
+        if (scanned.app.m_nPageRecords == 0 || scanned.repair.m_myisam.PageValues().empty())
             break;
     }
     EXPECT_EQ(static_cast<std::int64_t>(seen), total);

@@ -3,9 +3,9 @@
 #include "engine/AppState.h"
 #include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
-#include "engine/RowValue.h"
-#include "engine/TableInformation.h"
-#include "recovery/myisam/MyisamReaderState.h"
+#include "model/RowValue.h"
+#include "model/TableInformation.h"
+#include "engine/MyisamTableReader.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/FixtureSet.h"
 #include "tests/support/RecordingReportWindow.h"
@@ -35,9 +35,9 @@ struct ScannedEngine : testsupport::ScannedEngine {
         Rows rows;
         int count = 0;
         auto takePage = [&]() {
-            if (!repair.m_myisam)
+            if (!repair.m_myisam.IsPrepared())
                 return std::size_t{0};
-            const auto& page = repair.m_myisam->m_pageValues;
+            const auto& page = repair.m_myisam.PageValues();
             // The grid shows the same texts, column after column.
             EXPECT_EQ(repair.m_pageRows.size(), page.size() * repair.m_columns.size());
             for (std::size_t r = 0; r < page.size() && !repair.m_pageRows.empty(); ++r)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ColumnTypeCode.h"
+#include "model/ColumnTypeCode.h"
 
 #include <QString>
 

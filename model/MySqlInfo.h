@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/TableInformation.h"
+#include "model/TableInformation.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "engine/ColumnTypeNames.h"
+#include "model/ColumnTypeNames.h"
 
 #include <gtest/gtest.h>
 

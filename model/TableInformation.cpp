@@ -1,4 +1,4 @@
-#include "engine/TableInformation.h"
+#include "model/TableInformation.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "engine/Collations.h"
+#include "model/Collations.h"
 
 #include <algorithm>
 #include <iterator>
@@ -15,7 +15,7 @@ struct Entry {
 };
 
 constexpr Entry kCollations[] = {
-#include "engine/CollationTable.inc"
+#include "model/CollationTable.inc"
 };
 
 const Entry* find(std::uint16_t id)

@@ -1,4 +1,4 @@
-#include "engine/RowValue.h"
+#include "model/RowValue.h"
 
 #include <gtest/gtest.h>
 

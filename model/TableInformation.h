@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/ColumnInformation.h"
-#include "engine/KeysInformation.h"
+#include "model/ColumnInformation.h"
+#include "model/KeysInformation.h"
 
 #include <QString>
 #include <QStringList>

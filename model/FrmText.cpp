@@ -1,6 +1,6 @@
-#include "engine/FrmText.h"
+#include "model/FrmText.h"
 
-#include "engine/Collations.h"
+#include "model/Collations.h"
 
 #include <QByteArray>
 #include <QStringDecoder>

@@ -1,0 +1,429 @@
+// Table preparation (record order of the columns, the clustered index
+// descended level by level and its leaf chain followed), and the rows of one
+// data page to the preview or the server. The record and column decoding
+// lives in recovery/innodb.
+#include "engine/InnodbTableReader.h"
+
+#include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
+#include "engine/ReportWindow.h"
+#include "recovery/innodb/InnodbDictionary.h"
+
+#include <QFileInfo>
+
+namespace engine {
+
+using recovery::innodb::FieldSlice;
+using recovery::innodb::InnodbPage;
+using recovery::innodb::InnodbRecordDecoder;
+using recovery::innodb::InnodbTableLayout;
+using recovery::innodb::kFilNull;
+using recovery::innodb::kPageSize;
+using recovery::innodb::kPageTypeIndex;
+using recovery::innodb::RecordFormat;
+
+namespace {
+
+// The server's B-trees are never this high; a deeper root is damage.
+constexpr std::uint16_t kMaxTreeLevel = 100;
+// Off-page values: a preview reads them whole up to this size (a grid cell
+// cannot show more); a repair up to the server's largest packet.
+constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
+constexpr std::uint64_t kRepairOffPageBytes = 1ull << 30;
+
+bool isNullable(const tempColInfo& column)
+{
+    return column.m_nullText == QLatin1String("null");
+}
+
+tempColInfo columnInfo(const ColumnInformation& c)
+{
+    tempColInfo t;
+    t.m_name = c.m_name;
+    t.m_typeName = c.m_typeName;
+    t.m_nullText = c.m_nullText;
+    t.m_signText = c.m_signText;
+    t.m_typeCode = c.m_typeCode;
+    t.m_charset = c.m_charset;
+    t.m_length = c.m_length;
+    t.m_scale = c.m_scale;
+    t.m_generated = c.m_generated != Generated::None;
+    return t;
+}
+
+// The columns of the clustered index key, in key-part order: the primary
+// key, or else the first UNIQUE key whose columns are all NOT NULL (the
+// server makes that one the clustered index). Empty: DB_ROW_ID.
+std::vector<std::size_t> clusteredKeyColumns(const TableInformation& table)
+{
+    const auto& columns = table.columns();
+    const auto& parts = table.m_keyParts;
+    const auto keyAt = [&](std::size_t first, std::size_t& next) {
+        std::vector<std::size_t> key;
+        const std::size_t count = std::max<std::size_t>(1, parts[first].m_partCount);
+        for (next = first; next < parts.size() && next < first + count && parts[next].m_kind == parts[first].m_kind;
+             ++next)
+            if (parts[next].m_column >= 1 && parts[next].m_column <= columns.size())
+                key.push_back(parts[next].m_column - 1u);
+        return key;
+    };
+    for (const bool primary : {true, false}) {
+        for (std::size_t i = 0, next = 0; i < parts.size(); i = std::max(next, i + 1)) {
+            const QString& kind = parts[i].m_kind;
+            std::vector<std::size_t> key = keyAt(i, next);
+            if (key.empty())
+                continue;
+            if (primary && kind.compare(QLatin1String("Primary Key"), Qt::CaseInsensitive) == 0)
+                return key;
+            if (!primary && kind.compare(QLatin1String("Unique Key"), Qt::CaseInsensitive) == 0) {
+                bool allNotNull = true;
+                for (std::size_t c : key)
+                    allNotNull = allNotNull
+                        && columns[c]->m_nullText.compare(QLatin1String("not null"), Qt::CaseInsensitive) == 0;
+                if (allNotNull)
+                    return key;
+            }
+        }
+    }
+    return {};
+}
+
+QString pageProblem(const QString& table, std::uint64_t page, const platform::DecodeError& error)
+{
+    return QStringLiteral("Table %1: page %2 is damaged at offset %3 (%4); the records behind it were passed over.")
+        .arg(table)
+        .arg(page)
+        .arg(error.offset)
+        .arg(QString::fromStdString(error.what));
+}
+
+} // namespace
+
+void InnodbTableReader::Reset(const TableInformation& table)
+{
+    AppState& app = m_repair.app();
+    app.m_nJumpIndex = 0;
+    app.m_nPagesMerged = 0;
+    app.m_pageJumps.clear();
+    app.m_nNullableColumns = 0;
+    app.m_nTotalRecords = 0;
+    m_repair.m_columns.clear();
+    m_repair.m_keyColumns.clear();
+    m_repair.m_dataPages.clear();
+    m_redundant = false;
+    m_path.clear();
+    m_table = table.m_name;
+    m_indexId = 0;
+    m_pageCount = 0;
+    m_decoder.reset();
+    m_writer.reset();
+    m_pageWorkList.clear();
+    m_visited.clear();
+    m_page = nullptr;
+    m_slices.clear();
+    m_row.clear();
+    m_columnError.reset();
+}
+
+QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) const
+{
+    const QString ibdata = m_repair.SharedTablespacePath();
+    QString why;
+    if (ibdata.isEmpty() || !QFileInfo(ibdata).isFile())
+        why = QStringLiteral("no ibdata1 was given, and only its data dictionary names where an InnoDB table's rows "
+                             "start");
+    else if (!m_repair.m_dictionary)
+        why = QStringLiteral("the data dictionary of %1 could not be read").arg(ibdata);
+    else
+        why = QStringLiteral("the data dictionary of %1 does not name the table").arg(ibdata);
+    return QStringLiteral("Table %1: the root page of its rows is unknown: %2.").arg(table.m_name, why);
+}
+
+void InnodbTableReader::LocateTableData(TableInformation& table)
+{
+    Reset(table);
+    InnodbTableLayout layout = DescribeColumns(table);
+    if (OpenDataFile(table)) {
+        const std::optional<InnodbPage> root = ReadRootPage(table);
+        if (root && PrepareDecoder(table, std::move(layout), *root)) {
+            DescendToLeafLevel(table.m_rootPage, root->level());
+            FollowLeafChain(table);
+            m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
+        }
+    }
+    LogTotal();
+}
+
+InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& table)
+{
+    AppState& app = m_repair.app();
+    std::vector<tempColInfo>& columns = m_repair.m_columns;
+    // Record order: the key columns as the index stores them, then the rest
+    // but the virtual columns, which InnoDB computes and does not store.
+    const std::vector<std::size_t> key = clusteredKeyColumns(table);
+    std::vector<std::size_t> order = key;
+    for (std::size_t j = 0; j < table.columns().size(); ++j)
+        if (std::find(key.begin(), key.end(), j) == key.end() && table.columns()[j]->m_generated != Generated::Virtual)
+            order.push_back(j);
+    InnodbTableLayout layout;
+    for (std::size_t j : order) {
+        if (app.m_bStop)
+            break;
+        tempColInfo column = columnInfo(*table.columns()[j]);
+        column.m_keyColumn = columns.size() < key.size();
+        if (isNullable(column))
+            column.m_nullFlagIndex = app.m_nNullableColumns++;
+        columns.push_back(column);
+        layout.members.push_back(table.columns()[j]->m_members);
+    }
+    m_repair.m_keyColumns.assign(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(
+                                                                        std::min(key.size(), columns.size())));
+    layout.columns = columns;
+    layout.keyColumns = m_repair.m_keyColumns.size();
+    layout.nullableColumns = static_cast<std::size_t>(app.m_nNullableColumns);
+    return layout;
+}
+
+bool InnodbTableReader::OpenDataFile(const TableInformation& table)
+{
+    const AppState& app = m_repair.app();
+    platform::DataFile& data = m_repair.m_hDataFile;
+    // A repair reads the server's ibdata1 from its copy.
+    QString path = table.m_dataFile;
+    if (app.m_bRepair && !m_repair.m_strIbdataBackup.isEmpty() && path == m_repair.m_strIbdataPath)
+        path = m_repair.m_strIbdataBackup;
+    m_path = path;
+    if (!app.m_bRepair && !m_repair.m_diskObject.FileExists(path)) {
+        m_repair.AppendLog(path + QStringLiteral(" is not present"));
+        return false;
+    }
+    data.close();
+    if (!data.open(path.toStdString())) {
+        m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
+                               .arg(table.m_name, path, QString::fromStdString(data.lastError())));
+        return false;
+    }
+    m_pageCount = data.size() / kPageSize;
+    return true;
+}
+
+std::optional<InnodbPage> InnodbTableReader::ReadRootPage(const TableInformation& table)
+{
+    // The page the dictionary names, of this index, not above the deepest
+    // tree the server builds.
+    const std::uint64_t root = table.m_rootPage;
+    if (root == 0) {
+        // Not damage: nothing says where the rows start.
+        m_repair.AppendLog(RootPageUnknownText(table));
+        return std::nullopt;
+    }
+    auto rootPage = root >= m_pageCount
+        ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::OutOfRange, root * kPageSize,
+                                                             "no root page " + std::to_string(root) + " in the file"})
+        : InnodbPage::read(m_repair.m_hDataFile, root);
+    if (rootPage && (rootPage->pageNumber() != root || rootPage->pageType() != kPageTypeIndex
+                     || rootPage->level() > kMaxTreeLevel))
+        rootPage = platform::DecodeError{platform::DecodeErrorCode::Corrupt, root * kPageSize,
+                                         "the root page is not an index page of its own number"};
+    if (!rootPage) {
+        m_repair.AppendLog(pageProblem(table.m_name, root, rootPage.error()));
+        return std::nullopt;
+    }
+    return std::move(*rootPage);
+}
+
+bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTableLayout layout, const InnodbPage& root)
+{
+    const AppState& app = m_repair.app();
+    m_redundant = !root.isCompact();
+    layout.format = m_redundant ? RecordFormat::Redundant : RecordFormat::Compact;
+    m_indexId = root.indexId();
+    InnodbRecordDecoder::Options options;
+    options.maxOffPageBytes = app.m_bRepair ? kRepairOffPageBytes : kPreviewOffPageBytes;
+    options.allowLongPlaceholder = !app.m_bRepair;
+    m_decoder.emplace(std::move(layout), m_repair.m_hDataFile, options);
+    if (m_decoder->unreadable().empty())
+        return true;
+    m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
+                           .arg(table.m_name, QString::fromStdString(m_decoder->unreadable())));
+    return false;
+}
+
+void InnodbTableReader::DescendToLeafLevel(std::uint64_t root, std::uint16_t rootLevel)
+{
+    // Every level strictly lower, no page twice.
+    m_visited = {root};
+    m_repair.m_dataPages = {root};
+    for (std::uint16_t level = rootLevel; level > 0 && !m_repair.m_dataPages.empty() && !m_repair.app().m_bStop;
+         --level) {
+        m_pageWorkList = m_repair.m_dataPages;
+        CollectChildPages(level);
+    }
+}
+
+void InnodbTableReader::FollowLeafChain(const TableInformation& table)
+{
+    // A leaf whose node pointer was lost is still found from its left
+    // neighbour; the chain stops at a page seen before.
+    AppState& app = m_repair.app();
+    std::vector<std::uint64_t> leaves;
+    std::unordered_set<std::uint64_t> taken;
+    for (std::uint64_t start : m_repair.m_dataPages) {
+        for (std::uint64_t p = start; p != kFilNull && !app.m_bStop;) {
+            if (p == 0 || p >= m_pageCount || taken.count(p))
+                break;
+            auto page = InnodbPage::read(m_repair.m_hDataFile, p);
+            if (page && (page->pageNumber() != p || page->level() != 0 || page->indexId() != m_indexId))
+                page = platform::DecodeError{platform::DecodeErrorCode::Corrupt, p * kPageSize,
+                                             "not a leaf page of the table's clustered index"};
+            if (!page) {
+                if (p == start)
+                    m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
+                break;
+            }
+            taken.insert(p);
+            leaves.push_back(p);
+            app.m_nTotalRecords += page->nRecs();
+            m_repair.ReportProgress(2);
+            p = page->nextPage();
+        }
+    }
+    m_repair.m_dataPages = std::move(leaves);
+    app.m_nPageCount = static_cast<std::int32_t>(m_repair.m_dataPages.size());
+}
+
+void InnodbTableReader::LogTotal()
+{
+    m_repair.ReportProgress(3);
+    m_repair.AppendLog(QStringLiteral("Total records present :   %1").arg(m_repair.app().m_nTotalRecords));
+}
+
+void InnodbTableReader::CollectChildPages(std::uint16_t parentLevel)
+{
+    std::vector<std::uint64_t> children;
+    m_repair.ReportProgress(1, static_cast<std::intptr_t>(m_pageWorkList.size()));
+    for (std::uint64_t p : m_pageWorkList) {
+        if (m_repair.app().m_bStop || !m_decoder)
+            break;
+        m_repair.ReportProgress(2);
+        auto page = InnodbPage::read(m_repair.m_hDataFile, p);
+        if (page && (page->pageNumber() != p || page->level() != parentLevel || page->indexId() != m_indexId))
+            page = platform::DecodeError{platform::DecodeErrorCode::Corrupt, p * kPageSize,
+                                         "not a page of the clustered index at level " + std::to_string(parentLevel)};
+        if (!page) {
+            m_repair.AppendLog(pageProblem(m_table, p, page.error()));
+            continue;
+        }
+        const recovery::innodb::RecordWalk walk = page->records();
+        std::optional<platform::DecodeError> problem = walk.error;
+        for (const recovery::innodb::InnodbRecord& record : walk.records) {
+            auto child = m_decoder->childPage(*page, record);
+            if (child && (*child == 0 || *child >= m_pageCount || !m_visited.insert(*child).second))
+                child = platform::DecodeError{platform::DecodeErrorCode::Corrupt, page->fileOffset() + record.origin,
+                                              "node pointer to page " + std::to_string(*child)
+                                                  + ", outside the file or already in the tree"};
+            if (!child) {
+                problem = problem ? problem : child.error();
+                continue;
+            }
+            children.push_back(*child);
+        }
+        if (problem)
+            m_repair.AppendLog(pageProblem(m_table, p, *problem));
+    }
+    m_repair.m_dataPages = std::move(children);
+    m_pageWorkList.clear();
+}
+
+bool InnodbTableReader::ReadColumn(std::size_t column)
+{
+    // The REDUNDANT field ends were taken apart with the record; from here
+    // both formats keep the same column bytes.
+    auto value = m_decoder->value(*m_page, m_slices.at(column), column);
+    if (!value) {
+        m_columnError = value.error();
+        return false;
+    }
+    m_row.push_back(std::move(*value));
+    return true;
+}
+
+void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& table)
+{
+    if (!m_decoder || !m_writer || m_table != table.m_name)
+        return;
+    AppState& app = m_repair.app();
+    platform::DataFile& data = m_repair.m_hDataFile;
+    const std::vector<std::uint64_t>& dataPages = m_repair.m_dataPages;
+    const std::size_t columnCount = m_repair.m_columns.size();
+    app.m_strInsertSql.clear();
+    app.m_nPageCount = static_cast<std::int32_t>(dataPages.size());
+    if (data.path() != m_path.toStdString() || !data.isOpen()) {
+        data.close();
+        if (!data.open(m_path.toStdString())) {
+            m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
+                                   .arg(table.m_name, m_path, QString::fromStdString(data.lastError())));
+            return;
+        }
+    }
+    const bool preview = !app.m_bRepair;
+    app.m_nPageRows = 0;
+    app.m_nPagesMerged = 0;
+    for (std::uint64_t p = pageNumber;;) {
+        auto page = InnodbPage::read(data, p);
+        if (page && (page->pageNumber() != p || !page->isLeaf() || page->indexId() != m_indexId))
+            page = platform::DecodeError{platform::DecodeErrorCode::Corrupt, p * kPageSize,
+                                         "not a data page of the table"};
+        if (!page) {
+            m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
+        } else {
+            const recovery::innodb::RecordWalk walk = page->records();
+            std::optional<platform::DecodeError> problem = walk.error;
+            m_repair.ReportProgress(1, static_cast<std::intptr_t>(walk.records.size()));
+            for (const recovery::innodb::InnodbRecord& record : walk.records) {
+                if (app.m_bStop)
+                    break;
+                m_repair.ReportProgress(2);
+                ++app.m_nPageRows;
+                if (record.deleted)
+                    continue;
+                auto slices = m_decoder->locate(*page, record);
+                if (!slices) {
+                    problem = problem ? problem : slices.error();
+                    continue;
+                }
+                m_page = &*page;
+                m_slices = std::move(*slices);
+                m_row.clear();
+                m_columnError.reset();
+                bool ok = true;
+                for (std::size_t j = 0; ok && j < columnCount; ++j)
+                    ok = ReadColumn(j);
+                m_page = nullptr;
+                if (!ok) {
+                    problem = problem ? problem : m_columnError;
+                    continue;
+                }
+                m_writer->Write(m_row);
+            }
+            m_repair.ReportProgress(3);
+            if (problem)
+                m_repair.AppendLog(pageProblem(table.m_name, p, *problem));
+        }
+        // A preview page gathers at least 100 records from the data pages
+        // that follow the one it starts at.
+        const std::int64_t nextIndex = std::int64_t{app.m_nPage} + app.m_nPagesMerged + 1;
+        if (!preview || app.m_bStop || app.m_nPageRows >= static_cast<std::int64_t>(PREVIEW_PAGE_ROWS)
+            || nextIndex >= static_cast<std::int64_t>(dataPages.size()))
+            break;
+        ++app.m_nPagesMerged;
+        p = dataPages[static_cast<std::size_t>(nextIndex)];
+    }
+    // Next moves on by 1 + the pages merged; Previous steps back by the
+    // merges of the page before, so each preview page records its own once.
+    if (preview && app.m_nPagesMerged != 0)
+        app.m_pageJumps.push_back(app.m_nPagesMerged);
+    app.m_nPageRows = 0;
+}
+
+} // namespace engine

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "engine/RowWriter.h"
+#include "model/RowValue.h"
+#include "model/TableInformation.h"
+#include "platform/Result.h"
+#include "recovery/innodb/InnodbPage.h"
+#include "recovery/innodb/InnodbRecordDecoder.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace engine {
+
+class MySqlRepair;
+
+// The engine's InnoDB table reader. LocateTableData prepares a table: the
+// engine's m_columns in record order (the clustered index's key columns
+// first), m_keyColumns, the nullable numbering, m_dataPages (every leaf of
+// the clustered index, in key order) and m_nTotalRecords. RecoverRows then
+// sends the live records of one data page to the preview or the server (a
+// preview page chains further data pages up to 100 records). Damage costs
+// the records behind it and one log line per page.
+class InnodbTableReader {
+public:
+    explicit InnodbTableReader(MySqlRepair& repair) : m_repair(repair) {}
+    InnodbTableReader(const InnodbTableReader&) = delete;
+    InnodbTableReader& operator=(const InnodbTableReader&) = delete;
+
+    void LocateTableData(TableInformation& table);
+    void RecoverRows(std::uint64_t page, TableInformation& table);
+    // Whether the prepared table's records are REDUNDANT (else COMPACT or DYNAMIC).
+    bool IsRedundant() const { return m_redundant; }
+
+private:
+    void Reset(const TableInformation& table);
+    // The phases of LocateTableData; each that fails has logged why.
+    recovery::innodb::InnodbTableLayout DescribeColumns(const TableInformation& table);
+    bool OpenDataFile(const TableInformation& table);
+    std::optional<recovery::innodb::InnodbPage> ReadRootPage(const TableInformation& table);
+    bool PrepareDecoder(const TableInformation& table, recovery::innodb::InnodbTableLayout layout,
+                        const recovery::innodb::InnodbPage& root);
+    void DescendToLeafLevel(std::uint64_t root, std::uint16_t rootLevel);
+    void FollowLeafChain(const TableInformation& table);
+    void LogTotal();
+    // The log line for a table whose root page the scan could not learn:
+    // no ibdata1, no readable dictionary, or a dictionary without the table.
+    QString RootPageUnknownText(const TableInformation& table) const;
+    // Replaces the engine's m_dataPages with the children of the node
+    // pointers of the pages in m_pageWorkList, which lie at parentLevel;
+    // empties the list.
+    void CollectChildPages(std::uint16_t parentLevel);
+    // Decodes column `column` of the current record into m_row; false when
+    // its bytes are damaged.
+    bool ReadColumn(std::size_t column);
+
+    MySqlRepair& m_repair;
+    bool m_redundant = false;
+    QString m_path;                 // the data file the pages come from
+    QString m_table;                // for log lines
+    std::uint64_t m_indexId = 0;    // the clustered index
+    std::uint64_t m_pageCount = 0;  // pages of the data file
+    std::optional<recovery::innodb::InnodbRecordDecoder> m_decoder;
+    std::unique_ptr<RowWriter> m_writer;
+    std::vector<std::uint64_t> m_pageWorkList;
+    std::unordered_set<std::uint64_t> m_visited;  // pages taken into the descent
+    // The record being decoded.
+    const recovery::innodb::InnodbPage* m_page = nullptr;
+    std::vector<recovery::innodb::FieldSlice> m_slices;
+    std::vector<RowValue> m_row;
+    std::optional<platform::DecodeError> m_columnError;
+};
+
+} // namespace engine

@@ -1,0 +1,293 @@
+// The formats are decoded in recovery/myisam/; this is the boundary that
+// logs what they report.
+#include "engine/MyisamTableReader.h"
+
+#include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
+#include "engine/ReportWindow.h"
+#include "engine/RowWriter.h"
+#include "recovery/myisam/MyisamColumnDecoder.h"
+#include "recovery/myisam/MyisamIndexHeader.h"
+#include "recovery/myisam/MyisamRecordWalk.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+namespace engine {
+
+using recovery::myisam::MyisamColumnDecoder;
+using recovery::myisam::MyisamIndexHeader;
+using recovery::myisam::MyisamRecord;
+using recovery::myisam::MyisamRecordWalk;
+using recovery::myisam::MyisamRowLayout;
+
+namespace {
+
+// Header, key and column definitions of an index file fit in far less.
+constexpr std::uint64_t kIndexHeaderReadBytes = 1024 * 1024;
+constexpr int kDataFileOpenAttempts = 3;
+// Damaged places of a table logged one by one; the rest are only counted.
+constexpr std::uint64_t kLoggedDamage = 10;
+
+QString indexPathOf(const QString& dataPath)
+{
+    QString path = dataPath;
+    if (path.endsWith(QLatin1String(".MYD")))
+        path.replace(path.size() - 4, 4, QStringLiteral(".MYI"));
+    return path;
+}
+
+QString damageText(const QString& path, const platform::DecodeError& error)
+{
+    return QStringLiteral("%1 at offset %2: %3").arg(path).arg(error.offset).arg(QString::fromStdString(error.what));
+}
+
+platform::Result<MyisamIndexHeader> readIndexHeader(platform::DataFile& file, const QString& path)
+{
+    file.close();
+    if (!file.open(path.toStdString()))
+        return platform::DecodeError{platform::DecodeErrorCode::IoError, 0, file.lastError()};
+    std::vector<std::uint8_t> bytes(std::min(file.size(), kIndexHeaderReadBytes));
+    const auto got = file.readAt(0, bytes);
+    file.close();
+    if (!got)
+        return got.error();
+    bytes.resize(*got);
+    return MyisamIndexHeader::parse(bytes);
+}
+
+} // namespace
+
+namespace {
+
+// The record layout from the index file, or for a static table from its
+// definition alone; header is set when the index file was read. Nothing
+// usable: logged, and nullopt.
+std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformation& table, const QString& indexPath,
+                                        std::optional<MyisamIndexHeader>& header)
+{
+    if (!QFileInfo(indexPath).isFile()) {
+        repair.AppendLog(indexPath + QStringLiteral(" is not present"));
+    } else if (auto parsed = readIndexHeader(repair.m_file, indexPath); !parsed) {
+        repair.AppendLog(damageText(indexPath, parsed.error()));
+    } else if (auto built = MyisamRowLayout::build(table, *parsed); !built) {
+        repair.AppendLog(damageText(indexPath, built.error()));
+    } else {
+        header = *parsed;
+        return std::move(*built);
+    }
+    // A static table's records follow from its definition alone.
+    auto fallback = MyisamRowLayout::fromDefinition(table);
+    if (!fallback) {
+        repair.AppendLog(QStringLiteral("The rows of table %1 cannot be read: %2")
+                             .arg(table.m_name, QString::fromStdString(fallback.error().what)));
+        return std::nullopt;
+    }
+    repair.AppendLog(QStringLiteral("The rows of table %1 are read from its definition alone.").arg(table.m_name));
+    return std::move(*fallback);
+}
+
+// Opens the .MYD in m_hDataFile, a few times over for a file another
+// program holds for a moment. Missing or refused: logged, false.
+bool openDataFile(MySqlRepair& repair, const TableInformation& table)
+{
+    if (!QFileInfo(table.m_dataFile).isFile()) {
+        repair.AppendLog(table.m_dataFile + QStringLiteral(" is not present"));
+        return false;
+    }
+    for (int attempt = 1; !repair.m_hDataFile.open(table.m_dataFile.toStdString()); ++attempt) {
+        if (attempt == kDataFileOpenAttempts) {
+            repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
+                                 .arg(table.m_dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return true;
+}
+
+// The records the table holds: the index file's count, the slots of a
+// static table without one, or when that count is zero the records the
+// data file really has.
+std::uint64_t countRecords(MySqlRepair& repair, const MyisamRowLayout& layout,
+                           const std::optional<MyisamIndexHeader>& header, const QString& indexPath)
+{
+    platform::DataFile& data = repair.m_hDataFile;
+    std::uint64_t total = header ? header->m_records : 0;
+    if (!header && layout.m_slotLength > 0)
+        total = data.size() / layout.m_slotLength;
+    if (total != 0 || data.size() == 0)
+        return total;
+    // A zeroed or stale count must not hide rows that are there: count them.
+    MyisamRecordWalk walk(data, layout, data.size());
+    MyisamRecord record;
+    for (std::uint64_t pos = 0; !repair.app().m_bStop;) {
+        const auto step = walk.read(pos, record);
+        if (step.m_kind == MyisamRecordWalk::StepKind::End)
+            break;
+        total += step.m_kind == MyisamRecordWalk::StepKind::Record ? 1 : 0;
+        pos = std::max(step.m_next, pos + 1);
+    }
+    if (total > 0)
+        repair.AppendLog(QStringLiteral("%1 counts no records; %2 found in the data file.").arg(indexPath).arg(total));
+    return total;
+}
+
+} // namespace
+
+void MyisamTableReader::Reset()
+{
+    m_prepared = false;
+    m_layout = MyisamRowLayout{};
+    m_layoutColumn.clear();
+    m_dataPath.clear();
+    m_record = MyisamRecord{};
+    m_values.clear();
+    m_pageValues.clear();
+    m_damageCount = 0;
+}
+
+void MyisamTableReader::DescribeColumns()
+{
+    AppState& app = m_repair.app();
+    std::int32_t packedIndex = 0;
+    for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i) {
+        const auto& l = m_layout.m_columns[i];
+        if (l.m_virtual)
+            continue;
+        const ColumnInformation& c = *l.m_column;
+        tempColInfo info;
+        info.m_name = c.m_name;
+        info.m_typeName = c.m_typeName;
+        info.m_signText = c.m_signText;
+        info.m_typeCode = c.m_typeCode;
+        info.m_length = c.m_length;
+        info.m_scale = c.m_scale;
+        info.m_charset = c.m_charset;
+        info.m_generated = c.m_generated != Generated::None;
+        info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
+        info.m_nullFlagIndex = l.m_nullMask ? app.m_nNullableColumns++ : 0;
+        if (l.m_fieldDef >= 0) {
+            const auto type = m_layout.m_fieldDefs[static_cast<std::size_t>(l.m_fieldDef)].m_type;
+            info.m_packable = m_layout.m_dynamic && type != recovery::myisam::FIELD_NORMAL
+                && type != recovery::myisam::FIELD_VARCHAR;
+            info.m_packedFlagIndex = info.m_packable ? packedIndex++ : -1;
+        }
+        m_repair.m_columns.push_back(info);
+        m_layoutColumn.push_back(i);
+    }
+}
+
+void MyisamTableReader::RecoverTable(TableInformation& table)
+{
+    AppState& app = m_repair.app();
+    m_repair.m_hDataFile.close();
+    app.m_nRecordsLeft = app.m_nMyIsamPos = app.m_nNextPageStart = 0;
+    app.m_nTotalRecords = 0;
+    app.m_nNullableColumns = 0;
+    m_repair.m_dataPages.clear();
+    m_repair.m_columns.clear();
+    m_repair.m_pageRows.clear();
+    Reset();
+
+    const QString indexPath = indexPathOf(table.m_dataFile);
+    std::optional<MyisamIndexHeader> header;
+    std::optional<MyisamRowLayout> layout = layoutOf(m_repair, table, indexPath, header);
+    if (!layout)
+        return;
+    m_layout = std::move(*layout);
+    m_dataPath = table.m_dataFile;
+    DescribeColumns();
+    if (!openDataFile(m_repair, table))
+        return;
+    m_prepared = true;
+
+    const std::uint64_t total = countRecords(m_repair, m_layout, header, indexPath);
+    m_repair.AppendLog(QStringLiteral("Total records present : ") + QStringLiteral("  ") + QString::number(total));
+    app.m_nTotalRecords = app.m_nRecordsLeft = static_cast<std::int64_t>(total);
+    if (total == 0)
+        return;
+    if (app.m_bRepair) {
+        // A count kept in the index file may lag behind the data after a
+        // crash: a repair takes every record up to the end of the data.
+        RecoverRows(UINT64_MAX, table, 0);
+        return;
+    }
+    app.m_nPageRecords = static_cast<std::int64_t>(std::min(total, PREVIEW_PAGE_ROWS));
+    RecoverRows(std::min(total, PREVIEW_PAGE_ROWS), table, 0);
+    if (total > PREVIEW_PAGE_ROWS)
+        m_repair.m_dataPages.push_back(0);
+}
+
+void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start)
+{
+    AppState& app = m_repair.app();
+    platform::DataFile& data = m_repair.m_hDataFile;
+    const std::vector<tempColInfo>& columns = m_repair.m_columns;
+    app.m_nMyIsamPos = static_cast<std::int64_t>(start);
+    m_repair.m_pageRows.clear();
+    const std::uint64_t total = static_cast<std::uint64_t>(std::max<std::int64_t>(app.m_nTotalRecords, 0));
+    m_repair.ReportProgress(PROGRESS_BEGIN,
+                            static_cast<std::intptr_t>(std::min(count, total == 0 ? count : total) & 0xFFFFFFFFu));
+    if (!m_prepared || !data.isOpen()) {
+        app.m_nPageRecords = 0;
+        app.m_nNextPageStart = static_cast<std::int64_t>(start);
+        m_repair.ReportProgress(PROGRESS_END);
+        return;
+    }
+    MyisamRecordWalk walk(data, m_layout, data.size());
+    RowWriter writer(m_repair, table.m_name, columns);
+    m_pageValues.clear();
+    std::uint64_t pos = start;
+    for (std::uint64_t delivered = 0; delivered < count && !app.m_bStop;) {
+        const auto step = walk.read(pos, m_record);
+        if (step.m_kind == MyisamRecordWalk::StepKind::End) {
+            app.m_nPageRecords = 0;
+            break;
+        }
+        m_repair.ReportProgress(PROGRESS_STEP);
+        if (step.m_kind == MyisamRecordWalk::StepKind::Damaged) {
+            if (++m_damageCount <= kLoggedDamage)
+                m_repair.AppendLog(damageText(m_dataPath, *step.m_damage));
+        } else if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
+            m_values.assign(columns.size(), RowValue::Null());
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                ReadColumn(c);
+            writer.Write(m_values);
+            if (!app.m_bRepair)
+                m_pageValues.push_back(m_values);
+            ++delivered;
+        }
+        // Every step moves forward, so the walk ends.
+        pos = std::max(step.m_next, pos + 1);
+    }
+    if (m_damageCount > kLoggedDamage && app.m_nPageRecords == 0)
+        m_repair.AppendLog(QStringLiteral("%1: %2 damaged places were stepped over in all.")
+                               .arg(m_dataPath)
+                               .arg(m_damageCount));
+    app.m_nNextPageStart = static_cast<std::int64_t>(pos);
+    m_repair.ReportProgress(PROGRESS_END);
+}
+
+void MyisamTableReader::ReadColumn(std::size_t column)
+{
+    const auto& layout = m_layout.m_columns[m_layoutColumn[column]];
+    auto value = MyisamColumnDecoder::decode(layout, m_record);
+    if (value) {
+        m_values[column] = std::move(*value);
+        return;
+    }
+    platform::DecodeError error = value.error();
+    error.what = "column " + m_repair.m_columns[column].m_name.toStdString() + " of the record at "
+        + std::to_string(m_record.m_pos) + ": " + error.what;
+    error.offset = m_record.m_pos;
+    if (++m_damageCount <= kLoggedDamage)
+        m_repair.AppendLog(damageText(m_dataPath, error));
+    m_values[column] = RowValue::Null();
+}
+
+} // namespace engine

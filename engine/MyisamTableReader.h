@@ -1,0 +1,66 @@
+#pragma once
+
+#include "model/RowValue.h"
+#include "model/TableInformation.h"
+#include "recovery/myisam/MyisamRecord.h"
+#include "recovery/myisam/MyisamRowLayout.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace engine {
+
+class MySqlRepair;
+
+// The engine's MyISAM table reader: prepares one table from its .MYI header
+// and walks its .MYD records into the engine's preview or the server. It
+// keeps the prepared table between the preview's pages.
+class MyisamTableReader {
+public:
+    explicit MyisamTableReader(MySqlRepair& repair) : m_repair(repair) {}
+    MyisamTableReader(const MyisamTableReader&) = delete;
+    MyisamTableReader& operator=(const MyisamTableReader&) = delete;
+
+    // Prepares one MyISAM table and reads it: the .MYI header (record count,
+    // record layout), the engine's m_columns, the .MYD opened in its
+    // m_hDataFile; then all records in a repair, the first preview page (100
+    // records) otherwise. A missing or damaged index file is logged; a static
+    // table is then read from its definition alone, a dynamic one not at all.
+    void RecoverTable(TableInformation& table);
+    // Walks up to count live records of the prepared table from the data
+    // file position start, into the engine's m_pageRows (preview) or the
+    // server (repair). Deleted records and blocks are stepped over; damaged
+    // ones are logged (the first few of a table) and stepped over. Sets
+    // m_nNextPageStart, and m_nPageRecords to 0 when the data ends.
+    void RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
+
+    // Whether a table is prepared and its data file open.
+    bool IsPrepared() const { return m_prepared; }
+    // Preview: the values of the last page's records, stored bytes included
+    // (the engine's m_pageRows has only their texts).
+    const std::vector<std::vector<RowValue>>& PageValues() const { return m_pageValues; }
+
+private:
+    void Reset();
+    // The columns the walk delivers into the engine's m_columns; a generated
+    // column that is not stored is the server's to compute and left out.
+    void DescribeColumns();
+    // Decodes column `column` of the current record into m_values; a damaged
+    // value becomes NULL and is logged.
+    void ReadColumn(std::size_t column);
+
+    MySqlRepair& m_repair;
+    bool m_prepared = false;
+    recovery::myisam::MyisamRowLayout m_layout;
+    // For each entry of the engine's m_columns, its column in the layout.
+    std::vector<std::size_t> m_layoutColumn;
+    QString m_dataPath;
+    recovery::myisam::MyisamRecord m_record;
+    std::vector<RowValue> m_values;
+    std::vector<std::vector<RowValue>> m_pageValues;
+    std::uint64_t m_damageCount = 0;
+};
+
+} // namespace engine
