@@ -1,21 +1,182 @@
 #include "app/CVeltraxMySqlRecoveryApp.h"
 
+#include "app/CMainFrame.h"
+#include "app/CRecoveryThread.h"
+#include "app/SingleInstanceLock.h"
 #include "engine/MySqlRepair.h"
+#include "engine/ServiceDiscovery.h"
+#include "platform/Registry.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <utility>
 
 namespace app {
+
+namespace {
+
+const QString kProductKey = QStringLiteral("SOFTWARE\\Veltrax\\Grisolt");
+const QString kTitle = QStringLiteral("  Grisolt");
+
+} // namespace
 
 CVeltraxMySqlRecoveryApp::CVeltraxMySqlRecoveryApp(int& argc, char** argv)
     : QApplication(argc, argv), m_pRepair(std::make_unique<engine::MySqlRepair>(*this))
 {
     setApplicationName(QStringLiteral("Grisolt"));
-    m_strTempFolder = QDir::tempPath() + QLatin1Char('/');
+    setDesktopFileName(QStringLiteral("VeltraxMySqlRecovery.AppID.NoVersion"));
 }
 
 CVeltraxMySqlRecoveryApp::~CVeltraxMySqlRecoveryApp()
 {
-    m_pRepair.reset();
+    ExitInstance(0);
+    m_selectedDatabases.clear();
+    m_pageJumps.clear();
+    m_services.clear();
+    FreeDataFolderRecords();
+    // The main window goes before the application it belongs to.
+    m_pMainFrame.reset();
+}
+
+bool CVeltraxMySqlRecoveryApp::InitInstance()
+{
+    m_instanceLock = std::make_unique<SingleInstanceLock>();
+    if (!m_instanceLock->acquire())
+        return false;
+
+    m_pMainFrame = std::make_unique<CMainFrame>(*this, *m_pRepair);
+    m_pMainFrame->setWindowTitle(kTitle);
+    m_pMainFrame->showMaximized();
+
+    m_strIbdataPath.clear();
+    m_bIdle = true;
+    m_strTempFolder = QDir::tempPath() + QLatin1Char('/');
+    m_bTablesFound = false;
+    FindMySqlServices();
+    ReadProductRegistryValues();
+    m_pRepair->m_hWndReport = m_pMainFrame.get();
+    StartScanJob();
+    return true;
+}
+
+int CVeltraxMySqlRecoveryApp::ExitInstance(int exitCode)
+{
+    // A job still running (the window cannot close while one runs, but a
+    // session end can end the loop) is stopped and joined, never left behind.
+    if (m_pRecoveryThread) {
+        if (!m_bIdle)
+            RequestStop();
+        WaitForJob();
+        m_pRecoveryThread.reset();
+    }
+    if (m_pRepair) {
+        m_pRepair->m_hWndReport = nullptr;
+        m_pRepair->m_hWndScanProgress = nullptr;
+        m_pRepair.reset();
+    }
+    return exitCode;
+}
+
+std::unique_ptr<CRecoveryThread> CVeltraxMySqlRecoveryApp::NewWorker()
+{
+    return std::make_unique<CRecoveryThread>(*this, *m_pRepair, *m_pMainFrame);
+}
+
+bool CVeltraxMySqlRecoveryApp::StartJob(std::unique_ptr<CRecoveryThread> worker)
+{
+    if (!worker || !m_bIdle)
+        return false;
+    if (m_pRecoveryThread)
+        m_pRecoveryThread->wait();
+    m_pRecoveryThread = std::move(worker);
+    // Cleared before the worker runs, so that this cannot overwrite the
+    // worker's own setting of the flag at its end.
+    m_bIdle = false;
+    m_pRecoveryThread->start();
+    return true;
+}
+
+bool CVeltraxMySqlRecoveryApp::StartScanJob()
+{
+    if (!m_startUpDialog || !m_startUpDialog())
+        return false;
+    if (!m_bIdle)
+        return false;
+    m_bStop = false;
+    return StartJob(NewWorker());
+}
+
+void CVeltraxMySqlRecoveryApp::RequestStop()
+{
+    m_bStop = true;
+    if (m_bConnected && m_pRepair)
+        m_pRepair->InterruptConnection();
+}
+
+bool CVeltraxMySqlRecoveryApp::WaitForJob(int timeoutMs)
+{
+    CRecoveryThread* worker = m_pRecoveryThread.get();
+    if (!worker)
+        return true;
+    // The worker may be blocked in a report to this thread: run an event
+    // loop until it ends, so that each report is served at once.
+    bool ended = worker->isFinished();
+    if (!ended) {
+        QEventLoop loop;
+        connect(worker, &QThread::finished, &loop, [&] {
+            ended = true;
+            loop.quit();
+        });
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (timeoutMs >= 0)
+            timeout.start(timeoutMs);
+        if (!worker->isFinished())
+            loop.exec();
+        ended = ended || worker->isFinished();
+    }
+    if (!ended)
+        return false;
+    // Past its last report: it only has to leave run().
+    worker->wait();
+    // The worker's last act: what it wrote before is visible from here on.
+    return m_bIdle.load(std::memory_order_acquire);
+}
+
+bool CVeltraxMySqlRecoveryApp::FindMySqlServices()
+{
+    return engine::FindMySqlServices(*this);
+}
+
+void CVeltraxMySqlRecoveryApp::ReadProductRegistryValues()
+{
+    const std::pair<const char*, QString*> values[] = {
+        {"Version", &m_strVersion},     {"HomePageText", &m_strHomePageText}, {"HomePage", &m_strHomePage},
+        {"SalesText", &m_strSalesText}, {"Sales", &m_strSales},               {"EmailSupText", &m_strEmailSupText},
+        {"EmailSup", &m_strEmailSup},   {"Tel1", &m_strTel1},                 {"Tel1Val", &m_strTel1Val},
+        {"Tel2", &m_strTel2},           {"Tel2Val", &m_strTel2Val},           {"Tel3", &m_strTel3},
+        {"Tel3Val", &m_strTel3Val},     {"Tel4", &m_strTel4},                 {"Tel4Val", &m_strTel4Val},
+        {"Tel5", &m_strTel5},           {"Tel5Val", &m_strTel5Val},           {"Messenger", &m_strMessenger},
+        {"MessengerVal", &m_strMessengerVal}, {"Tel6Val", &m_strTel6Val},     {"Tel6", &m_strTel6},
+    };
+    for (const auto& [name, field] : values)
+        *field = platform::Registry::value(kProductKey, QString::fromLatin1(name));
+}
+
+QString CVeltraxMySqlRecoveryApp::FormatByteSize(qint64 bytes)
+{
+    const double value = static_cast<double>(bytes);
+    if (bytes / (qint64(1) << 30) != 0)
+        return QString::asprintf("%.2f GB", value / double(qint64(1) << 30));
+    if (bytes / (qint64(1) << 20) != 0)
+        return QString::asprintf("%.2f MB", value / double(qint64(1) << 20));
+    if (bytes / 1024 != 0)
+        return QString::asprintf("%.2f KB", value / 1024.0);
+    return QString::asprintf("%.2f bytes", value);
 }
 
 CVeltraxMySqlRecoveryApp& theApp()

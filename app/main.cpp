@@ -1,12 +1,10 @@
 #include "app/CVeltraxMySqlRecoveryApp.h"
 
-#include <QMainWindow>
-
 int main(int argc, char** argv)
 {
     app::CVeltraxMySqlRecoveryApp application(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("  Grisolt"));
-    window.showMaximized();
-    return application.exec();
+    // A second instance ends here, before any window exists.
+    if (!application.InitInstance())
+        return application.ExitInstance(0);
+    return application.ExitInstance(application.exec());
 }

@@ -21,6 +21,18 @@ void AppState::setMessage(const QString& text)
     m_strMessage = text;
 }
 
+QString AppState::messageText() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_strMessageText;
+}
+
+void AppState::setMessageText(const QString& text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_strMessageText = text;
+}
+
 QString AppState::statusText() const
 {
     std::lock_guard lock(m_textMutex);

@@ -39,6 +39,10 @@ public:
     void setStatusPane1(const QString& text);
     QString statusPane2() const;
     void setStatusPane2(const QString& text);
+    // The text of the notice and of the Yes/No question: the GUI thread
+    // shows it while a failing repair may empty it.
+    QString messageText() const;
+    void setMessageText(const QString& text);
 
     // Appends an empty data-folder record and returns it.
     DataFolderRecord& AddDataFolderRecord();
@@ -83,7 +87,6 @@ public:
     TableInformation* m_pPreviewTable = nullptr;
 
     // Chosen paths and work texts.
-    QString m_strMessageText;
     QString m_strDataFolder;
     QString m_strIbdataPath;
     QString m_strServiceImagePath;
@@ -108,6 +111,7 @@ private:
     QString m_strStatusText;
     QString m_strStatusPane1;
     QString m_strStatusPane2;
+    QString m_strMessageText;
 };
 
 } // namespace engine

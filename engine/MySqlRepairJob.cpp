@@ -70,7 +70,7 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     }
     if (login.m_host.isEmpty() || login.m_user.isEmpty()) {
         m_app.setMessage(QString());
-        m_app.m_strMessageText.clear();
+        m_app.setMessageText(QString());
         ShowUserMessage(StringTable::Load(IDS_UNABLE_TO_CONNECT));
         AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
         ShowUserMessage(StringTable::Load(IDS_REPAIR_UNSUCCESSFUL));
@@ -183,7 +183,7 @@ bool MySqlRepair::OpenRepairConnection()
 void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
 {
     if (messageId == IDS_UNABLE_TO_CONNECT)
-        m_app.m_strMessageText.clear();
+        m_app.setMessageText(QString());
     m_app.setMessage(QString());
     ShowUserMessage(StringTable::Load(messageId));
 

@@ -883,3 +883,39 @@ TEST(RepairRestoreFailures, EachFailedStepIsLoggedAndTheServersOwnIbdataSurvives
 }
 
 } // namespace
+
+// ---- Through the desktop shell's workers -----------------------------------
+
+TEST(RepairThroughTheShell, TheWorkersRepairAChosenFolderAsTheEngineAloneDoes)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    const QString chosen = chosenFolder(own.machine, QStringLiteral("default"), QStringLiteral("fx*"));
+    const QString runtime = own.machine.dir().mkdir(QStringLiteral("run"));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" GRISOLT_SOURCE_DIR "/tests/lsan.supp"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(GRISOLT_SHELL_REPAIR),
+                  {QStringLiteral("--datadir"), chosen, QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+                   QStringLiteral("--user"), QStringLiteral("root")});
+    ASSERT_TRUE(process.waitForFinished(300000));
+    const QString log = runOutput(process);
+    EXPECT_EQ(process.exitCode(), 0) << log.toStdString() << own.server.log();
+    EXPECT_TRUE(log.contains(QStringLiteral("[box] Repair process finished successfully."))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Scanning completed on "))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("statement(s) of the repair failed"))) << log.toStdString();
+
+    // The server runs on its own ibdata1 again; the recovered files wait in
+    // the dated folder.
+    EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+    const QStringList recovered =
+        QDir(own.server.dataDir()).entryList({QStringLiteral("Recovered_Data_*")}, QDir::Dirs);
+    ASSERT_EQ(recovered.size(), 1) << log.toStdString();
+    const QString folder = own.server.dataDir() + QLatin1Char('/') + recovered.front() + QLatin1Char('/');
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("recovered_fx_objects/v_customers.sql")).isFile());
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("recovered_fx_innodb_ibd/big_btree.ibd")).isFile());
+}

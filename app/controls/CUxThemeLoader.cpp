@@ -1,0 +1,22 @@
+#include "app/controls/CUxThemeLoader.h"
+
+#include "platform/Registry.h"
+
+namespace app {
+
+void CUxThemeLoader::Init()
+{
+    m_bThemeWanted = IsNonStandardScheme();
+    m_bLoaded = false;
+    m_bThemed = false;
+    if (m_bThemeWanted)
+        m_strError = QStringLiteral("no visual-styles library on this platform");
+}
+
+bool CUxThemeLoader::IsNonStandardScheme()
+{
+    return platform::Registry::value(QStringLiteral("Control Panel\\Appearance"), QStringLiteral("Current"))
+        != QLatin1String("Windows Standard");
+}
+
+} // namespace app

@@ -1,0 +1,110 @@
+#include "tests/app/ShellTestSupport.h"
+
+#include "app/SingleInstanceLock.h"
+#include "platform/Registry.h"
+#include "tests/support/TempDir.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+
+using app::CVeltraxMySqlRecoveryApp;
+using app::theApp;
+
+namespace {
+
+TEST(ApplicationObject, FormatsByteSizes)
+{
+    const struct {
+        qint64 bytes;
+        const char* text;
+    } cases[] = {
+        {0, "0.00 bytes"},          {1023, "1023.00 bytes"},     {1024, "1.00 KB"},
+        {1536, "1.50 KB"},          {1048576, "1.00 MB"},        {1073741824, "1.00 GB"},
+        {5368709120LL, "5.00 GB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CVeltraxMySqlRecoveryApp::FormatByteSize(c.bytes), c.text) << c.bytes;
+}
+
+TEST(ApplicationObject, ReadsTheProductValuesAndTheServices)
+{
+    const QString product = "SOFTWARE\\Veltrax\\Grisolt";
+    platform::Registry::setValue(product, "Version", "1.0");
+    platform::Registry::setValue(product, "Tel6", "Fax");
+    platform::Registry::setValue(product, "Tel6Val", "+1 555 0100");
+    platform::Registry::setValue(product, "MessengerVal", "grisolt");
+    theApp().ReadProductRegistryValues();
+    EXPECT_EQ(theApp().m_strVersion, "1.0");
+    EXPECT_EQ(theApp().m_strTel6, "Fax");
+    EXPECT_EQ(theApp().m_strTel6Val, "+1 555 0100");
+    EXPECT_EQ(theApp().m_strMessengerVal, "grisolt");
+    EXPECT_EQ(theApp().m_strHomePage, QString()); // missing reads as empty
+
+    const QString services = "SYSTEM\\CurrentControlSet\\Services\\";
+    platform::Registry::setValue(services + "MySQL57", "ImagePath", "/usr/sbin/mariadbd --defaults-file=/x/my.ini");
+    platform::Registry::setValue(services + "mysql-lower", "ImagePath", "/bin/true");
+    EXPECT_TRUE(theApp().FindMySqlServices());
+    ASSERT_EQ(theApp().m_services.size(), 1u);
+    EXPECT_EQ(theApp().m_services[0].m_imagePath, "/usr/sbin/mariadbd --defaults-file=/x/my.ini");
+}
+
+TEST(ApplicationObject, StartsAsTheProgramDoes)
+{
+    EXPECT_EQ(theApp().mainFrame()->windowTitle(), "  Grisolt");
+    EXPECT_TRUE(theApp().mainFrame()->isVisible());
+    EXPECT_EQ(theApp().repair().m_hWndReport, theApp().mainFrame());
+    EXPECT_TRUE(theApp().m_strTempFolder.endsWith('/'));
+    // No start-up dialog yet: nothing was scanned and the program is idle.
+    EXPECT_TRUE(theApp().m_bIdle);
+}
+
+TEST(SingleInstance, ASecondProcessEndsAtOnceAndLeavesTheFirstAlone)
+{
+    testsupport::TempDir machine;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", machine.mkdir("run"));
+    env.insert("GRISOLT_REGISTRY", machine.file("registry.ini"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LSAN_OPTIONS", "suppressions=" GRISOLT_SOURCE_DIR "/tests/lsan.supp");
+    const QString lock = machine.file("run/VOXA_APP.lock");
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(GRISOLT_APP, {});
+    ASSERT_TRUE(first.waitForStarted());
+    QDeadlineTimer deadline(60000);
+    while (!QFileInfo::exists(lock) && !deadline.hasExpired())
+        QThread::msleep(50);
+    ASSERT_TRUE(QFileInfo::exists(lock));
+    const QByteArray lockBefore = [&] {
+        QFile f(lock);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(GRISOLT_APP, {});
+    EXPECT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    QFile f(lock);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), lockBefore);
+
+    first.terminate();
+    if (!first.waitForFinished(30000))
+        first.kill();
+    first.waitForFinished();
+}
+
+TEST(SingleInstance, TheRunningProgramHoldsTheLock)
+{
+    // This test program started as the program does: it holds the lock of
+    // its runtime folder, so nobody else gets it.
+    app::SingleInstanceLock another;
+    EXPECT_FALSE(another.acquire());
+}
+
+} // namespace

@@ -1,0 +1,61 @@
+// grisolt-screens OUTDIR [NAME...]
+//
+// Renders the program's windows and dialogs, each in named states built from
+// fixture data, offscreen, to OUTDIR/<name>.png; with NAMEs, only those.
+// Prints each file written. Exit status 0 when every screen was written, 1
+// when one could not be, 2 for bad usage or an unknown name.
+#include "app/CVeltraxMySqlRecoveryApp.h"
+#include "tests/tools/screens/Screens.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    app::CVeltraxMySqlRecoveryApp application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: grisolt-screens OUTDIR [NAME...]\n");
+        return 2;
+    }
+    const QString outDir = args[1];
+    const QStringList wanted = args.mid(2);
+
+    screens::ScreenTable table;
+    screens::addMainWindowScreens(table);
+    screens::addMessageDialogScreens(table);
+
+    for (const QString& name : wanted) {
+        const bool known = std::any_of(table.begin(), table.end(), [&](const screens::Screen& s) { return s.name == name; });
+        if (!known) {
+            std::fprintf(stderr, "grisolt-screens: no screen named %s\n", qPrintable(name));
+            return 2;
+        }
+    }
+    if (!QDir().mkpath(outDir)) {
+        std::fprintf(stderr, "grisolt-screens: cannot make %s\n", qPrintable(outDir));
+        return 1;
+    }
+    int status = 0;
+    for (const screens::Screen& screen : table) {
+        if (!wanted.isEmpty() && !wanted.contains(screen.name))
+            continue;
+        std::unique_ptr<QWidget> widget = screen.build();
+        widget->show();
+        QApplication::processEvents();
+        const QString path = outDir + QLatin1Char('/') + screen.name + QStringLiteral(".png");
+        if (widget->grab().save(path)) {
+            std::printf("%s\n", qPrintable(path));
+        } else {
+            std::fprintf(stderr, "grisolt-screens: cannot write %s\n", qPrintable(path));
+            status = 1;
+        }
+        widget->hide();
+    }
+    return status;
+}
