@@ -241,6 +241,8 @@ public:
     std::uint64_t m_statementsFailed = 0;
     // Sees every record of a preview with its full values (test tools use it).
     std::function<void(const std::vector<tempColInfo>&, const std::vector<RowValue>&)> m_rowObserver;
+    // Set while a row comes from a page whose checksums failed: it may be wrong.
+    bool m_rowFromDamagedPage = false;
 
     CDiskObject m_diskObject;
     // Small files (my.ini, .frm, .MYI, view and trigger files).
