@@ -158,10 +158,15 @@ struct DamageCase {
 const DamageCase kCases[] = {
     {"a MyISAM .frm cut to a few bytes", "fx_myisam", "paged_rows",
      [](const QString& d, const QString&) { change(d + "/fx_myisam/paged_rows.frm", [](QByteArray& b) { b.truncate(96); }); },
-     0, "paged_rows"},
+     0, "paged_rows: its definition has no readable column"},
     {"an InnoDB .frm cut to a few bytes", "fx_innodb_ibd", "big_btree",
      [](const QString& d, const QString&) { change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) { b.truncate(96); }); },
      0, "big_btree"},
+    {"an InnoDB .frm cut before its columns", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) { b.truncate(fieldRecordPos(b, 0)); });
+     },
+     0, "big_btree: its definition has no readable column"},
     {"a MyISAM .frm with one column more", "fx_myisam", "fixed_rows",
      [](const QString& d, const QString&) {
          change(d + "/fx_myisam/fixed_rows.frm", [](QByteArray& b) {
@@ -194,6 +199,12 @@ const DamageCase kCases[] = {
          });
      },
      0, "big_btree"},
+    {"an InnoDB table's .frm replaced by one of fewer columns", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         const QString frm = d + "/fx_innodb_sys/big_btree.frm";
+         writeAll(frm, readAll(d + "/fx_innodb_sys/no_pk.frm"));
+     },
+     0, "the InnoDB data dictionary 5"},
     {"a MyISAM .frm with its engine name changed", "fx_myisam", "fixed_rows",
      [](const QString& d, const QString&) {
          change(d + "/fx_myisam/fixed_rows.frm", [](QByteArray& b) { b.replace("MyISAM", "MyISBM"); });
