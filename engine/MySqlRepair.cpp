@@ -73,6 +73,58 @@ void MySqlRepair::RecoverInnoDbRows(std::uint64_t page, TableInformation& table)
     m_innodb.RecoverRows(page, table);
 }
 
+void MySqlRepair::OpenConnection()
+{
+    m_connection.Open();
+}
+
+void MySqlRepair::CloseConnection()
+{
+    m_connection.Close();
+}
+
+void MySqlRepair::InterruptConnection()
+{
+    m_connection.Interrupt();
+}
+
+void MySqlRepair::RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues)
+{
+    m_connection.Run(sql, binaryValues);
+}
+
+bool MySqlRepair::RunLoggedStatement(const QString& sql, const QString& what)
+{
+    try {
+        RunStatement(sql);
+        return true;
+    } catch (const platform::OdbcError& error) {
+        ++m_statementsFailed;
+        AppendLog(what + QLatin1Char('\n') + ComErrorText(error));
+        return false;
+    }
+}
+
+QString MySqlRepair::ComErrorText(const platform::OdbcError& error)
+{
+    return RepairConnection::ComErrorText(error);
+}
+
+QString MySqlRepair::ConnectionString() const
+{
+    return m_connection.ConnectionString();
+}
+
+QString MySqlRepair::ConnectionStringValue(const QString& value)
+{
+    return RepairConnection::ConnectionStringValue(value);
+}
+
+QStringList MySqlRepair::SessionSettings(const QString& serverVersion)
+{
+    return RepairConnection::SessionSettings(serverVersion);
+}
+
 bool MySqlRepair::StopFlagSkipsServices() const
 {
     return !m_bRepairRunning && m_app.m_bStop;

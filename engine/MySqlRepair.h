@@ -3,6 +3,7 @@
 #include "engine/CDiskObject.h"
 #include "engine/InnodbTableReader.h"
 #include "engine/MyisamTableReader.h"
+#include "engine/RepairConnection.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -17,7 +18,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace recovery::innodb {
@@ -33,8 +33,10 @@ class AppState;
 class ReportWindow;
 
 // The engine: one per process. It owns the scanned model of databases,
-// tables, columns and key parts, the paths of the server's environment and
-// the readers of its files. It is used by one job at a time.
+// tables, columns and key parts and the paths of the server's environment,
+// and hands the reading of rows and the server connection to the parts it
+// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader) and
+// m_connection (RepairConnection). It is used by one job at a time.
 class MySqlRepair {
 public:
     // Which of the engine's two files a big-endian read comes from.
@@ -112,7 +114,8 @@ public:
     void ShowUserMessage(const QString& text);
     void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
 
-    // The server connection. OpenConnection replaces the connection by a new
+    // The server connection, held by m_connection (see RepairConnection).
+    // OpenConnection replaces the connection by a new
     // one and replays the last "use" statement; its own failures are
     // swallowed, so the caller learns of them from its next statement.
     void OpenConnection();
@@ -252,17 +255,12 @@ public:
     // The table readers. The MyISAM reader's page values are for tests.
     InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
-    std::unique_ptr<platform::OdbcConnection> m_connection;
-    // Guards the swap of m_connection against InterruptConnection.
-    std::mutex m_connectionMutex;
+    RepairConnection m_connection{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
-    // The "sc" program; when empty, the one in the program folder, next to
-    // our executable or on the PATH.
-    QString m_strServiceProgram;
     // Set once this repair's backup holds a verified copy of the server's
     // own ibdata1 and another file is in its place.
     bool m_bIbdataExchanged = false;
@@ -302,8 +300,6 @@ private:
                              QStringList& tablePaths);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
-    std::unique_ptr<platform::OdbcConnection> Connect() const;
-    void SetConnection(std::unique_ptr<platform::OdbcConnection> connection);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);

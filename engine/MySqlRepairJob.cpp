@@ -161,23 +161,15 @@ bool MySqlRepair::PrepareDefaultLocation()
         // another service's attempt.
         if (m_bIbdataExchanged)
             return false;
-        if (m_bServiceRanBeforeRepair && !ServiceIsRunning())
-            StartMySqlService();
+        if (m_bServiceRanBeforeRepair && !ServiceIsRunning() && !StartMySqlService())
+            AppendLog(QStringLiteral("The service %1 could not be started again.").arg(service.m_displayName));
     }
     return false;
 }
 
 bool MySqlRepair::OpenRepairConnection()
 {
-    try {
-        SetConnection(Connect());
-    } catch (const platform::OdbcError& error) {
-        // The box says that the login failed; the log says why.
-        AppendLog(ComErrorText(error));
-        SetConnection(nullptr);
-        return false;
-    }
-    return true;
+    return m_connection.OpenOrExplain();
 }
 
 void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
@@ -191,8 +183,8 @@ void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
     m_hDataFile.close();
     if (m_bIbdataExchanged) {
         // The exchanged file may leave its place only once no server holds it.
-        if (ServiceIsRunning())
-            StopMySqlServices();
+        if (ServiceIsRunning() && !StopMySqlServices())
+            AppendLog(QStringLiteral("The service %1 could not be stopped.").arg(m_app.m_service.m_displayName));
         if (RestoreIbdataBackup())
             AppendLog(QStringLiteral("The server's own ibdata1 is back in %1.").arg(m_strIbdataPath));
         else
@@ -202,8 +194,8 @@ void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
     ReportProgress(PROGRESS_STEP);
     // A service that ran before the repair runs again, on its own file - or,
     // when that could not be put back, on the file it ran on during the repair.
-    if (m_bServiceRanBeforeRepair && !ServiceIsRunning())
-        StartMySqlService();
+    if (m_bServiceRanBeforeRepair && !ServiceIsRunning() && !StartMySqlService())
+        AppendLog(QStringLiteral("The service %1 could not be started again.").arg(m_app.m_service.m_displayName));
     ReportProgress(PROGRESS_END);
 }
 

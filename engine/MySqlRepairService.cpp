@@ -172,10 +172,10 @@ QString executableFolder()
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
+// The "sc" program: the one in the program folder, next to our executable
+// or on the PATH.
 QString serviceProgram(const MySqlRepair& engine)
 {
-    if (!engine.m_strServiceProgram.isEmpty())
-        return engine.m_strServiceProgram;
     for (const QString& folder : {engine.m_strProgramFolder, executableFolder()}) {
         const QFileInfo sc(folder + QStringLiteral("/sc"));
         if (!folder.isEmpty() && sc.isFile() && sc.isExecutable())
@@ -225,8 +225,10 @@ bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point d
 void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QString& name)
 {
     const QString sc = serviceProgram(engine);
-    if (sc.isEmpty())
+    if (sc.isEmpty()) {
+        engine.AppendLog(QStringLiteral("No sc program was found to %1 the service %2.").arg(verb, name));
         return;
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(engine.m_serviceTimeoutMs)
         + std::chrono::seconds(5);
     const QString timeout = QStringLiteral("--timeout=%1").arg((engine.m_serviceTimeoutMs + 999) / 1000);
@@ -238,7 +240,7 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
         const QTime now = QTime::currentTime();
         const QString script = engine.m_strProgramFolder + QLatin1Char('/') + verb
             + QStringLiteral("_%1_%2_%3.sh").arg(now.hour()).arg(now.minute()).arg(now.second());
-        QFile::remove(script);
+        QFile::remove(script); // a leftover of an earlier run, if any: NewOnly below checks
         QFile file(script);
         QString text = QStringLiteral("#!/bin/sh\nexec ") + shellQuoted(sc) + QLatin1Char(' ') + verb + QLatin1Char(' ')
             + shellQuoted(name);
@@ -248,13 +250,17 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
         const QByteArray bytes = text.toLocal8Bit();
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(bytes) == bytes.size()) {
             file.close();
-            runAndWait({QStringLiteral("/bin/sh"), script}, deadline);
-            QFile::remove(script);
+            if (!runAndWait({QStringLiteral("/bin/sh"), script}, deadline))
+                engine.AppendLog(QStringLiteral("The command \"sc %1 %2\" did not end in time or could not run.").arg(verb, name));
+            if (!QFile::remove(script))
+                engine.AppendLog(QStringLiteral("The script %1 could not be removed.").arg(script));
             return;
         }
-        QFile::remove(script);
+        if (QFile::exists(script) && !QFile::remove(script))
+            engine.AppendLog(QStringLiteral("The script %1 could not be removed.").arg(script));
     }
-    runAndWait(direct, deadline);
+    if (!runAndWait(direct, deadline))
+        engine.AppendLog(QStringLiteral("The command \"sc %1 %2\" did not end in time or could not run.").arg(verb, name));
 }
 
 bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
@@ -272,7 +278,9 @@ bool stopOneService(MySqlRepair& engine, const QString& name)
         return true;
     if (state == ServiceState::Unknown)
         return false;
-    ServiceControl::requestStop(name);
+    QString error;
+    if (!ServiceControl::requestStop(name, &error))
+        engine.AppendLog(QStringLiteral("The service %1 could not be asked to stop: %2").arg(name, error));
     return waitForState(engine, name, ServiceState::Stopped);
 }
 
@@ -379,7 +387,8 @@ bool MySqlRepair::StopMySqlServices()
         // Nothing will be exchanged; what ran before runs again.
         const MYSQL_SERVICE last = m_app.m_service;
         for (const MYSQL_SERVICE& service : stoppedHere)
-            startOneService(*this, service.m_displayName);
+            if (!startOneService(*this, service.m_displayName))
+                AppendLog(QStringLiteral("The service %1 could not be started again.").arg(service.m_displayName));
         m_app.m_service = last;
     }
     return m_app.m_bServiceStopped;

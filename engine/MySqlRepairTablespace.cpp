@@ -80,8 +80,12 @@ public:
     // After a failed exchange: the server's own file back where it was.
     void rollBack(bool moved)
     {
-        if (moved && !fileExists(server()))
-            fileops::moveNoReplace(backup(), server());
+        if (!moved || fileExists(server()))
+            return;
+        QString error;
+        if (!fileops::moveNoReplace(backup(), server(), &error))
+            m_engine.AppendLog(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2: %3")
+                                   .arg(backup(), server(), error));
     }
 
 private:
@@ -209,21 +213,30 @@ bool MySqlRepair::ExchangeIbdataAndRestart()
     if (!StopMySqlServices())
         return false; // what it stopped runs again
     const bool wasRunning = m_bServiceWasRunning;
+    const QString name = m_app.m_service.m_displayName;
+    const auto startAgain = [&] {
+        if (!StartMySqlService())
+            AppendLog(QStringLiteral("The service %1 could not be started again.").arg(name));
+    };
     if (!BackupIbdata()) {
         if (wasRunning)
-            StartMySqlService();
+            startAgain();
         return false;
     }
     if (StartMySqlService())
         return true;
     // The server does not come up on the exchanged file: give it its own
     // back and start it as it was.
-    const QString name = m_app.m_service.m_displayName;
-    if (ServiceControl::query(name) != ServiceState::Stopped)
-        StopMySqlServices();
-    if (RestoreIbdataBackup() && wasRunning) {
+    if (ServiceControl::query(name) != ServiceState::Stopped && !StopMySqlServices())
+        AppendLog(QStringLiteral("The service %1 could not be stopped after it failed to start.").arg(name));
+    if (!RestoreIbdataBackup()) {
+        AppendLog(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2.")
+                      .arg(m_strIbdataBackup, m_strIbdataPath));
+        return false;
+    }
+    if (wasRunning) {
         m_app.m_bServiceStopped = true;
-        StartMySqlService();
+        startAgain();
     }
     return false;
 }
@@ -305,7 +318,8 @@ bool MySqlRepair::MoveRecoveredData(const QString& dataFolder, const QStringList
     if (!saved) {
         RestoreStepFailed(QStringLiteral("The ibdata1 of the repair could not be moved from %1 to %2: %3")
                               .arg(m_strIbdataPath, recoveredIbdata, error));
-        QDir().rmdir(recoveredFolder); // ours, and only if still empty
+        if (!QDir().rmdir(recoveredFolder)) // ours, and only if still empty
+            AppendLog(QStringLiteral("The folder %1 could not be removed.").arg(recoveredFolder));
         return false;
     }
     // The database folders go with the file that knows their InnoDB tables;

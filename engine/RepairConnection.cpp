@@ -1,7 +1,7 @@
-// The connection to the server that a repair fills.
-#include "engine/MySqlRepair.h"
+#include "engine/RepairConnection.h"
 
 #include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
 
 #include <chrono>
 #include <mutex>
@@ -9,7 +9,7 @@
 
 namespace engine {
 
-QString MySqlRepair::ConnectionStringValue(const QString& value)
+QString RepairConnection::ConnectionStringValue(const QString& value)
 {
     // A ';' would end the value and a brace open or close a quoted one; the
     // driver trims blanks at either end of a bare value.
@@ -20,16 +20,17 @@ QString MySqlRepair::ConnectionStringValue(const QString& value)
     return QLatin1Char('{') + QString(value).replace(QLatin1Char('}'), QLatin1String("}}")) + QLatin1Char('}');
 }
 
-QString MySqlRepair::ConnectionString() const
+QString RepairConnection::ConnectionString() const
 {
-    return QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=") + ConnectionStringValue(m_login.m_host)
-        + QStringLiteral(";Port=") + ConnectionStringValue(m_app.m_service.m_port)
-        + QStringLiteral(";DATABASE=mysql;USER=") + ConnectionStringValue(m_login.m_user)
-        + QStringLiteral(";PASSWORD=") + ConnectionStringValue(m_login.m_password)
+    const MySqlRepair::LoginDetails& login = m_repair.m_login;
+    return QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=") + ConnectionStringValue(login.m_host)
+        + QStringLiteral(";Port=") + ConnectionStringValue(m_repair.app().m_service.m_port)
+        + QStringLiteral(";DATABASE=mysql;USER=") + ConnectionStringValue(login.m_user)
+        + QStringLiteral(";PASSWORD=") + ConnectionStringValue(login.m_password)
         + QStringLiteral(";OPTION=16427;");
 }
 
-QStringList MySqlRepair::SessionSettings(const QString& serverVersion)
+QStringList RepairConnection::SessionSettings(const QString& serverVersion)
 {
     // TIMESTAMP values are read and written as UTC.
     QStringList settings{QStringLiteral("SET time_zone = '+00:00'")};
@@ -40,7 +41,7 @@ QStringList MySqlRepair::SessionSettings(const QString& serverVersion)
     return settings;
 }
 
-std::unique_ptr<platform::OdbcConnection> MySqlRepair::Connect() const
+std::unique_ptr<platform::OdbcConnection> RepairConnection::Connect() const
 {
     auto connection = std::make_unique<platform::OdbcConnection>();
     connection->open(ConnectionString());
@@ -55,70 +56,71 @@ std::unique_ptr<platform::OdbcConnection> MySqlRepair::Connect() const
             // A nicety of the session; the repair does without it.
         }
     }
-    if (!m_strUseStatement.isEmpty())
-        connection->execute(m_strUseStatement);
+    if (!m_repair.m_strUseStatement.isEmpty())
+        connection->execute(m_repair.m_strUseStatement);
     return connection;
 }
 
-void MySqlRepair::SetConnection(std::unique_ptr<platform::OdbcConnection> connection)
+void RepairConnection::Set(std::unique_ptr<platform::OdbcConnection> connection)
 {
-    // The old one is closed outside the lock; InterruptConnection only ever
+    // The old one is closed outside the lock; Interrupt only ever
     // sees a connection that is still whole.
     {
-        std::lock_guard lock(m_connectionMutex);
+        std::lock_guard lock(m_mutex);
         std::swap(m_connection, connection);
     }
 }
 
-void MySqlRepair::OpenConnection()
+void RepairConnection::Open()
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     try {
-        SetConnection(Connect());
+        Set(Connect());
     } catch (const platform::OdbcError& error) {
         // The caller's next statement fails (on a connection that is not
         // open) and reports it.
         (void)ComErrorText(error);
-        SetConnection(std::make_unique<platform::OdbcConnection>());
+        Set(std::make_unique<platform::OdbcConnection>());
     }
 }
 
-void MySqlRepair::CloseConnection()
+bool RepairConnection::OpenOrExplain()
 {
-    m_app.m_bConnected = false;
-    std::lock_guard lock(m_connectionMutex);
+    try {
+        Set(Connect());
+    } catch (const platform::OdbcError& error) {
+        // The box says that the login failed; the log says why.
+        m_repair.AppendLog(ComErrorText(error));
+        Set(nullptr);
+        return false;
+    }
+    return true;
+}
+
+void RepairConnection::Close()
+{
+    m_repair.app().m_bConnected = false;
+    std::lock_guard lock(m_mutex);
     if (m_connection && m_connection->isOpen())
         m_connection->close();
 }
 
-void MySqlRepair::InterruptConnection()
+void RepairConnection::Interrupt()
 {
-    m_app.m_bConnected = false;
-    std::lock_guard lock(m_connectionMutex);
+    m_repair.app().m_bConnected = false;
+    std::lock_guard lock(m_mutex);
     if (m_connection)
         m_connection->cancel();
 }
 
-void MySqlRepair::RunStatement(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues)
+void RepairConnection::Run(const QString& sql, const std::vector<platform::OdbcConnection::Parameter>& binaryValues)
 {
     if (!m_connection)
         throw platform::OdbcError(0x80004003L, QStringLiteral("Invalid pointer"), QString(), QString());
     m_connection->execute(sql, binaryValues);
 }
 
-bool MySqlRepair::RunLoggedStatement(const QString& sql, const QString& what)
-{
-    try {
-        RunStatement(sql);
-        return true;
-    } catch (const platform::OdbcError& error) {
-        ++m_statementsFailed;
-        AppendLog(what + QLatin1Char('\n') + ComErrorText(error));
-        return false;
-    }
-}
-
-QString MySqlRepair::ComErrorText(const platform::OdbcError& error)
+QString RepairConnection::ComErrorText(const platform::OdbcError& error)
 {
     const auto orNull = [](const QString& text) { return text.isEmpty() ? QStringLiteral("null") : text; };
     const QString text = QStringLiteral("Message : ") + error.message() + QLatin1Char('\n')
