@@ -136,7 +136,7 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_rowsRecovered = 0;
     m_rowsFromDamagedPages = 0;
     m_summaryLogged = false;
-    m_repair.m_rowFromDamagedPage = false;
+    m_repair.m_rowDamaged = false;
 }
 
 QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) const
@@ -498,9 +498,9 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                     problem = problem ? problem : m_columnError;
                     continue;
                 }
-                m_repair.m_rowFromDamagedPage = damaged;
+                m_repair.m_rowDamaged = damaged;
                 m_writer->Write(m_row);
-                m_repair.m_rowFromDamagedPage = false;
+                m_repair.m_rowDamaged = false;
                 if (firstReading) {
                     ++m_rowsRecovered;
                     m_rowsFromDamagedPages += damaged ? 1 : 0;

@@ -265,9 +265,12 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
                 m_repair.AppendLog(damageText(m_dataPath, *step.m_damage));
         } else if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
             m_values.assign(columns.size(), RowValue::Null());
+            m_recordDamaged = false;
             for (std::size_t c = 0; c < columns.size(); ++c)
                 ReadColumn(c);
+            m_repair.m_rowDamaged = m_recordDamaged;
             writer.Write(m_values);
+            m_repair.m_rowDamaged = false;
             if (!app.m_bRepair)
                 m_pageValues.push_back(m_values);
             ++delivered;
@@ -298,6 +301,7 @@ void MyisamTableReader::ReadColumn(std::size_t column)
     if (++m_damageCount <= kLoggedDamage)
         m_repair.AppendLog(damageText(m_dataPath, error));
     m_values[column] = RowValue::Null();
+    m_recordDamaged = true;
 }
 
 } // namespace engine

@@ -150,9 +150,9 @@ struct DamageCase {
     int correctBefore;
     // What the log must say.
     const char* logged;
-    // Rows the checks can tell from right ones. MyISAM keeps no checksum: a
-    // stray byte in a record's values cannot be seen.
-    bool everyWrongRowSeen = true;
+    // Wrong rows printed unmarked. MyISAM keeps no checksum: a stray byte in
+    // a record's values is seen only where it makes a value unreadable.
+    int unmarkedWrong = 0;
 };
 
 const DamageCase kCases[] = {
@@ -241,7 +241,7 @@ const DamageCase kCases[] = {
                  b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
          });
      },
-     30, "", false},
+     30, "", 5},
     {"stray bytes in a dynamic .MYD", "fx_myisam", "dyn_rows",
      [](const QString& d, const QString&) {
          change(d + "/fx_myisam/dyn_rows.MYD", [](QByteArray& b) {
@@ -250,7 +250,7 @@ const DamageCase kCases[] = {
                  b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
          });
      },
-     25, "", false},
+     25, "", 3},
 };
 
 TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
@@ -283,9 +283,7 @@ TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
             correct += matcher.take(row) >= 0 ? 1 : 0;
         std::printf("%s: %d correct rows (%d printed, %d marked), %d unmarked wrong\n", c.name, correct,
                     int(table.rows.size() + table.damagedRows.size()), int(table.damagedRows.size()), unmarkedWrong);
-        if (c.everyWrongRowSeen) {
-            EXPECT_EQ(unmarkedWrong, 0) << dump.log.toStdString();
-        }
+        EXPECT_LE(unmarkedWrong, c.unmarkedWrong) << dump.log.toStdString();
         EXPECT_GE(correct, c.correctBefore);
         EXPECT_TRUE(dump.log.contains(QString::fromUtf8(c.logged))) << dump.log.toStdString();
     }
