@@ -125,6 +125,66 @@ QStringList MySqlRepair::SessionSettings(const QString& serverVersion)
     return RepairConnection::SessionSettings(serverVersion);
 }
 
+bool MySqlRepair::LocateServiceConfig()
+{
+    return m_environment.LocateServiceConfig();
+}
+
+void MySqlRepair::ReadMyIni()
+{
+    m_environment.ReadMyIni();
+}
+
+QString MySqlRepair::MyIniPathFromCommandLine(const QString& imagePath)
+{
+    return ServerEnvironment::MyIniPathFromCommandLine(imagePath);
+}
+
+bool MySqlRepair::StopMySqlServices()
+{
+    return m_environment.StopMySqlServices();
+}
+
+bool MySqlRepair::StartMySqlService()
+{
+    return m_environment.StartMySqlService();
+}
+
+QString MySqlRepair::ReadProgramFolder()
+{
+    return ServerEnvironment::ReadProgramFolder();
+}
+
+QString MySqlRepair::DateTimeText(int day, int month, int year, int hour, int minute, int second)
+{
+    return ServerEnvironment::DateTimeText(day, month, year, hour, minute, second);
+}
+
+QString MySqlRepair::DateTimeText()
+{
+    return ServerEnvironment::DateTimeText();
+}
+
+bool MySqlRepair::BackupIbdata()
+{
+    return m_exchange.BackupIbdata();
+}
+
+void MySqlRepair::RestoreOriginalIbdata()
+{
+    m_exchange.RestoreOriginalIbdata();
+}
+
+bool MySqlRepair::RestoreIbdataBackup()
+{
+    return m_exchange.RestoreIbdataBackup();
+}
+
+bool MySqlRepair::ExchangeIbdataAndRestart()
+{
+    return m_exchange.ExchangeIbdataAndRestart();
+}
+
 bool MySqlRepair::StopFlagSkipsServices() const
 {
     return !m_bRepairRunning && m_app.m_bStop;

@@ -4,6 +4,8 @@
 #include "engine/InnodbTableReader.h"
 #include "engine/MyisamTableReader.h"
 #include "engine/RepairConnection.h"
+#include "engine/ServerEnvironment.h"
+#include "engine/TablespaceExchange.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
 #include "model/RowValue.h"
@@ -35,8 +37,9 @@ class ReportWindow;
 // The engine: one per process. It owns the scanned model of databases,
 // tables, columns and key parts and the paths of the server's environment,
 // and hands the reading of rows and the server connection to the parts it
-// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader) and
-// m_connection (RepairConnection). It is used by one job at a time.
+// owns: m_innodb (InnodbTableReader), m_myisam (MyisamTableReader),
+// m_connection (RepairConnection), m_environment (ServerEnvironment) and
+// m_exchange (TablespaceExchange). It is used by one job at a time.
 class MySqlRepair {
 public:
     // Which of the engine's two files a big-endian read comes from.
@@ -141,56 +144,19 @@ public:
     // helpful (their failure is ignored); MariaDB-only ones go to MariaDB only.
     static QStringList SessionSettings(const QString& serverVersion);
 
-    // The server's environment: its configuration, its service, its ibdata1.
-    //
-    // Completes each listed service from its my.ini and makes the first one
-    // whose data folder exists the current and only listed service; false
-    // (after message 7006) when there is none.
+    // The server's environment: its configuration and its service, handed
+    // to m_environment (see ServerEnvironment for what each does).
     bool LocateServiceConfig();
-    // Reads port, data folder and ibdata1 path from m_strMyIniPath: the last
-    // value of each in the server's option groups. m_strIbdataPath is emptied
-    // first and set whenever a data folder is known; m_strDataFolder (ending
-    // with '/') and m_strPort change only when the file names them.
     void ReadMyIni();
-    // The option file that a service's command line names with
-    // --defaults-file; empty when it names none.
     static QString MyIniPathFromCommandLine(const QString& imagePath);
-    // Stops every listed service through a generated "stop_" script and
-    // waits, up to m_serviceTimeout, until its process is gone. True when the
-    // last one is stopped; on false the services this call stopped are
-    // started again. Outside a repair the stop flag ends it before the next
-    // service, never half way through one.
     bool StopMySqlServices();
-    // Starts the current service through a "start_" script when the last stop
-    // succeeded, and waits until it accepts connections.
     bool StartMySqlService();
-    // Sets the server's ibdata1 aside in a dated "old_ibdata1_" folder and
-    // puts the file of the start mode in its place. Touches nothing unless the
-    // current service is stopped and no process holds the file; replaces the
-    // server's file only once a verified copy of it is in the backup folder.
-    // On false the server's own file is back at m_strIbdataPath.
+    // The ibdata1 exchange, handed to m_exchange (see TablespaceExchange).
     bool BackupIbdata();
-    // After a repair from a chosen folder: moves the exchanged ibdata1 and
-    // the created databases (by their folder names on disk) into a dated
-    // "Recovered_Data_" folder, puts the server's own ibdata1 back and starts
-    // the service. Runs to its end whatever the stop flag says. Each step
-    // that fails is logged and counted in m_restoreStepsFailed: when the file
-    // cannot leave, nothing leaves and the server goes on with it; when the
-    // server cannot be stopped, copies are made; the server never starts on
-    // a file that is neither its own nor the one it ran on.
     void RestoreOriginalIbdata();
-    // Puts this repair's backup back over the exchanged file, once the
-    // service is stopped; false when there is no backup of this repair or
-    // the server still runs.
     bool RestoreIbdataBackup();
-    // Stop, BackupIbdata, start; on a failure at any step the server's own
-    // ibdata1 is put back and the service started again if it was running.
-    // True only when the exchanged file is in place and the server runs.
     bool ExchangeIbdataAndRestart();
-    // The program folder: the registry value "Path" of the product key.
     static QString ReadProgramFolder();
-    // The date-and-time text of dated folder names, numbers without leading
-    // zeros: "8-12-2026 21-5-3"; without arguments, for the local time now.
     static QString DateTimeText(int day, int month, int year, int hour, int minute, int second);
     static QString DateTimeText();
 
@@ -225,7 +191,6 @@ public:
     QString m_strDataFolder;     // ends with '/'
     QString m_strUseStatement;
     QString m_objectText;
-    QString m_strProgramFolder;
     QString m_strPort;
 
     // The scanned model, in scan order.
@@ -258,6 +223,8 @@ public:
     InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
     RepairConnection m_connection{*this};
+    ServerEnvironment m_environment{*this};
+    TablespaceExchange m_exchange{*this};
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
@@ -288,12 +255,6 @@ private:
     bool PrepareDefaultLocation();
     bool OpenRepairConnection();
     void RestoreAfterFailedRepair(unsigned messageId);
-    // Parts of RestoreOriginalIbdata; each failure is logged and counted.
-    void RestoreStepFailed(const QString& what);
-    QStringList CreatedDatabaseFolders() const;
-    bool MoveRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void CopyRecoveredData(const QString& dataFolder, const QStringList& folders);
-    void PutServerIbdataBack();
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.

@@ -6,9 +6,10 @@
 // compared byte for byte), nothing is done while the server runs or another
 // process holds the file's lock, moves never replace a file, and copies land
 // under a temporary name and are renamed into place only once verified.
-#include "engine/MySqlRepair.h"
+#include "engine/TablespaceExchange.h"
 
 #include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
 #include "engine/FileNameCodec.h"
 #include "engine/MySqlRepairFiles.h"
 #include "engine/ReportWindow.h"
@@ -116,49 +117,54 @@ QString templatePath()
 
 } // namespace
 
-bool MySqlRepair::BackupIbdata()
+AppState& TablespaceExchange::app() const
+{
+    return m_repair.app();
+}
+
+bool TablespaceExchange::BackupIbdata()
 {
     const QString templateFile = templatePath();
-    if (m_strIbdataPath.isEmpty()) {
-        for (const MYSQL_SERVICE& service : m_app.m_services) {
-            m_app.m_service = service;
-            m_app.m_strServiceImagePath = service.m_imagePath;
-            m_strMyIniPath = MyIniPathFromCommandLine(service.m_imagePath);
-            ReadMyIni();
+    if (m_repair.m_strIbdataPath.isEmpty()) {
+        for (const MYSQL_SERVICE& service : app().m_services) {
+            app().m_service = service;
+            app().m_strServiceImagePath = service.m_imagePath;
+            m_repair.m_strMyIniPath = m_repair.MyIniPathFromCommandLine(service.m_imagePath);
+            m_repair.ReadMyIni();
         }
     }
     // Without a folder the paths would be relative to whatever folder the
     // process is in; nothing is done.
-    const qsizetype slash = m_strIbdataPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = m_repair.m_strIbdataPath.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)
         return false;
-    const QString folder = m_strIbdataPath.left(slash + 1);
-    m_strIbdataPath = folder + kIbdata;
-    m_strIbdataBackup = folder + QStringLiteral("old_ibdata1_") + DateTimeText();
-    m_bIbdataExchanged = false;
+    const QString folder = m_repair.m_strIbdataPath.left(slash + 1);
+    m_repair.m_strIbdataPath = folder + kIbdata;
+    m_repair.m_strIbdataBackup = folder + QStringLiteral("old_ibdata1_") + m_repair.DateTimeText();
+    m_repair.m_bIbdataExchanged = false;
 
-    const ExchangeCase what = exchangeCase(m_app);
+    const ExchangeCase what = exchangeCase(app());
     const bool usesTemplate = what == ExchangeCase::DefaultOther || what == ExchangeCase::ManualAll;
     if (what != ExchangeCase::Nothing) {
-        if (!fileExists(m_strIbdataPath) || !serverConfirmedStopped(*this))
+        if (!fileExists(m_repair.m_strIbdataPath) || !serverConfirmedStopped(m_repair))
             return false;
         if (usesTemplate && !fileExists(templateFile))
             return false;
-        if (what == ExchangeCase::ManualSome && !fileExists(m_app.m_strIbdataPath))
+        if (what == ExchangeCase::ManualSome && !fileExists(app().m_strIbdataPath))
             return false;
     }
-    if (!m_diskObject.CreateDirectory(m_strIbdataBackup))
+    if (!m_repair.m_diskObject.CreateDirectory(m_repair.m_strIbdataBackup))
         return false;
-    m_strIbdataBackup += QLatin1Char('/') + kIbdata;
+    m_repair.m_strIbdataBackup += QLatin1Char('/') + kIbdata;
 
-    ReportProgress(PROGRESS_BEGIN, 800);
-    Exchange exchange(*this);
+    m_repair.ReportProgress(PROGRESS_BEGIN, 800);
+    Exchange exchange(m_repair);
     bool result = true;
     switch (what) {
     case ExchangeCase::DefaultSome: {
         // The copy comes from the backup, which is the server's own file.
         const bool moved = exchange.moveAside();
-        result = moved && exchange.putInPlace(m_strIbdataBackup);
+        result = moved && exchange.putInPlace(m_repair.m_strIbdataBackup);
         if (!result)
             exchange.rollBack(moved);
         break;
@@ -172,10 +178,10 @@ bool MySqlRepair::BackupIbdata()
     }
     case ExchangeCase::ManualSome: {
         // A user who chose the server's own file gets it from the backup.
-        const bool userIsServer = fileops::sameFile(m_app.m_strIbdataPath, m_strIbdataPath);
+        const bool userIsServer = fileops::sameFile(app().m_strIbdataPath, m_repair.m_strIbdataPath);
         const bool moved = exchange.moveAside();
         const bool backedUp = moved || exchange.copyAside();
-        result = backedUp && exchange.putInPlace(userIsServer ? m_strIbdataBackup : m_app.m_strIbdataPath);
+        result = backedUp && exchange.putInPlace(userIsServer ? m_repair.m_strIbdataBackup : app().m_strIbdataPath);
         if (!result)
             exchange.rollBack(moved);
         break;
@@ -186,99 +192,99 @@ bool MySqlRepair::BackupIbdata()
     case ExchangeCase::Nothing:
         break;
     }
-    m_bIbdataExchanged = result && what != ExchangeCase::Nothing;
-    ReportProgress(PROGRESS_END);
+    m_repair.m_bIbdataExchanged = result && what != ExchangeCase::Nothing;
+    m_repair.ReportProgress(PROGRESS_END);
     return result;
 }
 
-bool MySqlRepair::RestoreIbdataBackup()
+bool TablespaceExchange::RestoreIbdataBackup()
 {
-    if (!m_bIbdataExchanged || !fileExists(m_strIbdataBackup) || !serverConfirmedStopped(*this))
+    if (!m_repair.m_bIbdataExchanged || !fileExists(m_repair.m_strIbdataBackup) || !serverConfirmedStopped(m_repair))
         return false;
     // The file in place was made for this repair from the template, a copy
     // or the user's file; the backup is the server's own.
-    const QByteArray from = QFile::encodeName(m_strIbdataBackup);
-    const QByteArray to = QFile::encodeName(m_strIbdataPath);
-    const bool back = fileExists(m_strIbdataPath) ? ::rename(from.constData(), to.constData()) == 0
-                                                  : fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath);
+    const QByteArray from = QFile::encodeName(m_repair.m_strIbdataBackup);
+    const QByteArray to = QFile::encodeName(m_repair.m_strIbdataPath);
+    const bool back = fileExists(m_repair.m_strIbdataPath) ? ::rename(from.constData(), to.constData()) == 0
+                                                  : fileops::moveNoReplace(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath);
     if (!back)
         return false;
-    m_bIbdataExchanged = false;
+    m_repair.m_bIbdataExchanged = false;
     return true;
 }
 
-bool MySqlRepair::ExchangeIbdataAndRestart()
+bool TablespaceExchange::ExchangeIbdataAndRestart()
 {
-    m_bIbdataExchanged = false;
-    if (!StopMySqlServices())
+    m_repair.m_bIbdataExchanged = false;
+    if (!m_repair.StopMySqlServices())
         return false; // what it stopped runs again
-    const bool wasRunning = m_bServiceWasRunning;
-    const QString name = m_app.m_service.m_displayName;
+    const bool wasRunning = m_repair.m_bServiceWasRunning;
+    const QString name = app().m_service.m_displayName;
     const auto startAgain = [&] {
-        if (!StartMySqlService())
-            AppendLog(QStringLiteral("The service %1 could not be started again.").arg(name));
+        if (!m_repair.StartMySqlService())
+            m_repair.AppendLog(QStringLiteral("The service %1 could not be started again.").arg(name));
     };
     if (!BackupIbdata()) {
         if (wasRunning)
             startAgain();
         return false;
     }
-    if (StartMySqlService())
+    if (m_repair.StartMySqlService())
         return true;
     // The server does not come up on the exchanged file: give it its own
     // back and start it as it was.
-    if (ServiceControl::query(name) != ServiceState::Stopped && !StopMySqlServices())
-        AppendLog(QStringLiteral("The service %1 could not be stopped after it failed to start.").arg(name));
+    if (ServiceControl::query(name) != ServiceState::Stopped && !m_repair.StopMySqlServices())
+        m_repair.AppendLog(QStringLiteral("The service %1 could not be stopped after it failed to start.").arg(name));
     if (!RestoreIbdataBackup()) {
-        AppendLog(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2.")
-                      .arg(m_strIbdataBackup, m_strIbdataPath));
+        m_repair.AppendLog(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2.")
+                      .arg(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath));
         return false;
     }
     if (wasRunning) {
-        m_app.m_bServiceStopped = true;
+        app().m_bServiceStopped = true;
         startAgain();
     }
     return false;
 }
 
-void MySqlRepair::RestoreStepFailed(const QString& what)
+void TablespaceExchange::RestoreStepFailed(const QString& what)
 {
-    ++m_restoreStepsFailed;
-    AppendLog(what);
+    ++m_repair.m_restoreStepsFailed;
+    m_repair.AppendLog(what);
 }
 
-QStringList MySqlRepair::CreatedDatabaseFolders() const
+QStringList TablespaceExchange::CreatedDatabaseFolders() const
 {
     // The server names a database's folder by its file-name encoding
     // ("recovered_shop data" lives in "recovered_shop@0020data").
     QStringList folders;
-    for (const QString& name : m_createdDatabases)
+    for (const QString& name : m_repair.m_createdDatabases)
         folders << FileNameCodec::Encode(name);
     return folders;
 }
 
-void MySqlRepair::RestoreOriginalIbdata()
+void TablespaceExchange::RestoreOriginalIbdata()
 {
-    ReportProgress(PROGRESS_BEGIN, 1000);
+    m_repair.ReportProgress(PROGRESS_BEGIN, 1000);
     // A data folder without its separator would put the dated folder beside
     // it and move nothing out of it.
-    QString dataFolder = m_strDataFolder;
+    QString dataFolder = m_repair.m_strDataFolder;
     if (!dataFolder.isEmpty() && !dataFolder.endsWith(QLatin1Char('/')))
         dataFolder += QLatin1Char('/');
-    m_strRecoveredFolder = dataFolder + QStringLiteral("Recovered_Data_") + DateTimeText();
+    m_repair.m_strRecoveredFolder = dataFolder + QStringLiteral("Recovered_Data_") + m_repair.DateTimeText();
     const QStringList folders = CreatedDatabaseFolders();
-    m_createdDatabases.clear();
+    m_repair.m_createdDatabases.clear();
 
-    const QString service = m_app.m_service.m_displayName;
-    const bool stopped = StopMySqlServices() && serverConfirmedStopped(*this);
-    ReportProgress(PROGRESS_STEP);
+    const QString service = app().m_service.m_displayName;
+    const bool stopped = m_repair.StopMySqlServices() && serverConfirmedStopped(m_repair);
+    m_repair.ReportProgress(PROGRESS_STEP);
     if (!stopped) {
         RestoreStepFailed(QStringLiteral("The service %1 could not be stopped: the recovered databases stay on the "
                                          "server, which goes on with the ibdata1 of the repair; its own ibdata1 is "
                                          "kept in %2. Copies go to %3.")
-                              .arg(service, m_strIbdataBackup, m_strRecoveredFolder));
+                              .arg(service, m_repair.m_strIbdataBackup, m_repair.m_strRecoveredFolder));
         CopyRecoveredData(dataFolder, folders);
-        ReportProgress(PROGRESS_END);
+        m_repair.ReportProgress(PROGRESS_END);
         return;
     }
     if (MoveRecoveredData(dataFolder, folders)) {
@@ -288,46 +294,46 @@ void MySqlRepair::RestoreOriginalIbdata()
         // recovered tables are.
         RestoreStepFailed(QStringLiteral("The recovered databases stay on the server, which goes on with the ibdata1 "
                                          "of the repair; its own ibdata1 is kept in %1.")
-                              .arg(m_strIbdataBackup));
-        if (!StartMySqlService())
+                              .arg(m_repair.m_strIbdataBackup));
+        if (!m_repair.StartMySqlService())
             RestoreStepFailed(QStringLiteral("The service %1 could not be started again.").arg(service));
     }
-    ReportProgress(PROGRESS_END);
+    m_repair.ReportProgress(PROGRESS_END);
 }
 
-bool MySqlRepair::MoveRecoveredData(const QString& dataFolder, const QStringList& folders)
+bool TablespaceExchange::MoveRecoveredData(const QString& dataFolder, const QStringList& folders)
 {
-    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
+    if (!m_repair.m_diskObject.CreateDirectory(m_repair.m_strRecoveredFolder)) {
         RestoreStepFailed(QStringLiteral("The folder %1 could not be created: %2")
-                              .arg(m_strRecoveredFolder, m_diskObject.GetErrorMessage()));
+                              .arg(m_repair.m_strRecoveredFolder, m_repair.m_diskObject.GetErrorMessage()));
         return false;
     }
-    const QString recoveredFolder = m_strRecoveredFolder;
-    m_strRecoveredFolder += QLatin1Char('/');
-    const QString recoveredIbdata = m_strRecoveredFolder + kIbdata;
+    const QString recoveredFolder = m_repair.m_strRecoveredFolder;
+    m_repair.m_strRecoveredFolder += QLatin1Char('/');
+    const QString recoveredIbdata = m_repair.m_strRecoveredFolder + kIbdata;
     // Only a server file whose original waits in the backup may leave its
     // place; without one it is the server's own, and only copied.
-    const bool haveBackup = m_bIbdataExchanged && fileExists(m_strIbdataBackup);
+    const bool haveBackup = m_repair.m_bIbdataExchanged && fileExists(m_repair.m_strIbdataBackup);
     QString error;
     const bool saved = haveBackup
-        ? fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata, &error)
-            || fileops::moveNoReplace(m_strIbdataPath, recoveredIbdata, &error)
-        : fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, [this] { ReportProgress(PROGRESS_STEP); },
+        ? fileops::moveNoReplace(m_repair.m_strIbdataPath, recoveredIbdata, &error)
+            || fileops::moveNoReplace(m_repair.m_strIbdataPath, recoveredIbdata, &error)
+        : fileops::copyVerified(m_repair.m_strIbdataPath, recoveredIbdata, false, {}, [this] { m_repair.ReportProgress(PROGRESS_STEP); },
                                 &error);
-    ReportProgress(PROGRESS_STEP);
+    m_repair.ReportProgress(PROGRESS_STEP);
     if (!saved) {
         RestoreStepFailed(QStringLiteral("The ibdata1 of the repair could not be moved from %1 to %2: %3")
-                              .arg(m_strIbdataPath, recoveredIbdata, error));
+                              .arg(m_repair.m_strIbdataPath, recoveredIbdata, error));
         if (!QDir().rmdir(recoveredFolder)) // ours, and only if still empty
-            AppendLog(QStringLiteral("The folder %1 could not be removed.").arg(recoveredFolder));
+            m_repair.AppendLog(QStringLiteral("The folder %1 could not be removed.").arg(recoveredFolder));
         return false;
     }
     // The database folders go with the file that knows their InnoDB tables;
     // one that cannot is named, so that it can be put beside it by hand.
     for (const QString& folder : folders) {
-        ReportProgress(PROGRESS_STEP);
+        m_repair.ReportProgress(PROGRESS_STEP);
         const QString from = dataFolder + folder;
-        const QString to = m_strRecoveredFolder + folder;
+        const QString to = m_repair.m_strRecoveredFolder + folder;
         if (!QFileInfo(from).isDir())
             RestoreStepFailed(QStringLiteral("The database folder %1 is not there; nothing of it was moved.").arg(from));
         else if (!fileops::moveNoReplace(from, to, &error))
@@ -337,56 +343,56 @@ bool MySqlRepair::MoveRecoveredData(const QString& dataFolder, const QStringList
     return true;
 }
 
-void MySqlRepair::CopyRecoveredData(const QString& dataFolder, const QStringList& folders)
+void TablespaceExchange::CopyRecoveredData(const QString& dataFolder, const QStringList& folders)
 {
-    const fileops::Tick step = [this] { ReportProgress(PROGRESS_STEP); };
-    if (!m_diskObject.CreateDirectory(m_strRecoveredFolder)) {
+    const fileops::Tick step = [this] { m_repair.ReportProgress(PROGRESS_STEP); };
+    if (!m_repair.m_diskObject.CreateDirectory(m_repair.m_strRecoveredFolder)) {
         RestoreStepFailed(QStringLiteral("The folder %1 could not be created: %2")
-                              .arg(m_strRecoveredFolder, m_diskObject.GetErrorMessage()));
+                              .arg(m_repair.m_strRecoveredFolder, m_repair.m_diskObject.GetErrorMessage()));
         return;
     }
-    m_strRecoveredFolder += QLatin1Char('/');
-    const QString recoveredIbdata = m_strRecoveredFolder + kIbdata;
+    m_repair.m_strRecoveredFolder += QLatin1Char('/');
+    const QString recoveredIbdata = m_repair.m_strRecoveredFolder + kIbdata;
     QString error;
-    if (!fileops::copyVerified(m_strIbdataPath, recoveredIbdata, false, {}, step, &error)) {
+    if (!fileops::copyVerified(m_repair.m_strIbdataPath, recoveredIbdata, false, {}, step, &error)) {
         RestoreStepFailed(QStringLiteral("The ibdata1 of the repair could not be copied from %1 to %2: %3")
-                              .arg(m_strIbdataPath, recoveredIbdata, error));
+                              .arg(m_repair.m_strIbdataPath, recoveredIbdata, error));
         return;
     }
     for (const QString& folder : folders) {
-        ReportProgress(PROGRESS_STEP);
+        m_repair.ReportProgress(PROGRESS_STEP);
         const QString from = dataFolder + folder;
         if (!QFileInfo(from).isDir())
             RestoreStepFailed(QStringLiteral("The database folder %1 is not there; nothing of it was copied.").arg(from));
-        else if (!fileops::copyFolder(from, m_strRecoveredFolder + folder, step))
+        else if (!fileops::copyFolder(from, m_repair.m_strRecoveredFolder + folder, step))
             RestoreStepFailed(QStringLiteral("The database folder %1 could not be copied whole to %2.")
-                                  .arg(from, m_strRecoveredFolder + folder));
+                                  .arg(from, m_repair.m_strRecoveredFolder + folder));
     }
 }
 
-void MySqlRepair::PutServerIbdataBack()
+void TablespaceExchange::PutServerIbdataBack()
 {
-    const QString service = m_app.m_service.m_displayName;
-    if (m_bIbdataExchanged) {
+    const QString service = app().m_service.m_displayName;
+    if (m_repair.m_bIbdataExchanged) {
         QString error;
-        bool back = !fileExists(m_strIbdataPath)
-            && (fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath, &error)
-                || fileops::moveNoReplace(m_strIbdataBackup, m_strIbdataPath, &error)
-                || fileops::copyVerified(m_strIbdataBackup, m_strIbdataPath, false, {}, {}, &error));
-        if (fileExists(m_strIbdataPath) && !back && error.isEmpty())
+        bool back = !fileExists(m_repair.m_strIbdataPath)
+            && (fileops::moveNoReplace(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath, &error)
+                || fileops::moveNoReplace(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath, &error)
+                || fileops::copyVerified(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath, false, {}, {}, &error));
+        if (fileExists(m_repair.m_strIbdataPath) && !back && error.isEmpty())
             error = QStringLiteral("another file is in its place");
-        ReportProgress(PROGRESS_STEP);
+        m_repair.ReportProgress(PROGRESS_STEP);
         if (!back) {
             // Never start the server on a file that is not its own, nor
             // without one: it would make itself a new, empty ibdata1.
             RestoreStepFailed(QStringLiteral("The server's own ibdata1 could not be put back from %1 to %2: %3. The "
                                              "service %4 was not started.")
-                                  .arg(m_strIbdataBackup, m_strIbdataPath, error, service));
+                                  .arg(m_repair.m_strIbdataBackup, m_repair.m_strIbdataPath, error, service));
             return;
         }
-        m_bIbdataExchanged = false;
+        m_repair.m_bIbdataExchanged = false;
     }
-    if (!StartMySqlService())
+    if (!m_repair.StartMySqlService())
         RestoreStepFailed(QStringLiteral("The service %1 could not be started again.").arg(service));
 }
 

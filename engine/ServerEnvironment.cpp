@@ -1,8 +1,9 @@
-// The server's configuration (its my.ini) and its service: stop and start
-// through generated "stop_"/"start_" scripts calling our "sc" program.
-#include "engine/MySqlRepair.h"
+// Stop and start go through generated "stop_"/"start_" scripts calling our
+// "sc" program.
+#include "engine/ServerEnvironment.h"
 
 #include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
 #include "platform/ArgumentVector.h"
 #include "platform/Registry.h"
 #include "platform/ServiceControl.h"
@@ -174,9 +175,9 @@ QString executableFolder()
 
 // The "sc" program: the one in the program folder, next to our executable
 // or on the PATH.
-QString serviceProgram(const MySqlRepair& engine)
+QString serviceProgram(const QString& programFolder)
 {
-    for (const QString& folder : {engine.m_strProgramFolder, executableFolder()}) {
+    for (const QString& folder : {programFolder, executableFolder()}) {
         const QFileInfo sc(folder + QStringLiteral("/sc"));
         if (!folder.isEmpty() && sc.isFile() && sc.isExecutable())
             return sc.absoluteFilePath();
@@ -222,9 +223,9 @@ bool runAndWait(const QStringList& args, std::chrono::steady_clock::time_point d
 // named after the local time ("stop_9_5_7.sh"), removed again after the run;
 // without a program folder, or when the script cannot be written, sc runs
 // directly.
-void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QString& name)
+void launchServiceCommand(MySqlRepair& engine, const QString& programFolder, const QString& verb, const QString& name)
 {
-    const QString sc = serviceProgram(engine);
+    const QString sc = serviceProgram(programFolder);
     if (sc.isEmpty()) {
         engine.AppendLog(QStringLiteral("No sc program was found to %1 the service %2.").arg(verb, name));
         return;
@@ -236,9 +237,9 @@ void launchServiceCommand(MySqlRepair& engine, const QString& verb, const QStrin
     if (verb == QLatin1String("stop"))
         direct.append(timeout);
 
-    if (!engine.m_strProgramFolder.isEmpty()) {
+    if (!programFolder.isEmpty()) {
         const QTime now = QTime::currentTime();
-        const QString script = engine.m_strProgramFolder + QLatin1Char('/') + verb
+        const QString script = programFolder + QLatin1Char('/') + verb
             + QStringLiteral("_%1_%2_%3.sh").arg(now.hour()).arg(now.minute()).arg(now.second());
         QFile::remove(script); // a leftover of an earlier run, if any: NewOnly below checks
         QFile file(script);
@@ -270,9 +271,9 @@ bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
 
 // Stops one service: the script first, then our own stop signal if the
 // process still runs, then the wait for it to be gone.
-bool stopOneService(MySqlRepair& engine, const QString& name)
+bool stopOneService(MySqlRepair& engine, const QString& programFolder, const QString& name)
 {
-    launchServiceCommand(engine, QStringLiteral("stop"), name);
+    launchServiceCommand(engine, programFolder, QStringLiteral("stop"), name);
     ServiceState state = ServiceControl::query(name);
     if (state == ServiceState::Stopped)
         return true;
@@ -284,16 +285,21 @@ bool stopOneService(MySqlRepair& engine, const QString& name)
     return waitForState(engine, name, ServiceState::Stopped);
 }
 
-bool startOneService(MySqlRepair& engine, const QString& name)
+bool startOneService(MySqlRepair& engine, const QString& programFolder, const QString& name)
 {
     if (ServiceControl::query(name) == ServiceState::Stopped)
-        launchServiceCommand(engine, QStringLiteral("start"), name);
+        launchServiceCommand(engine, programFolder, QStringLiteral("start"), name);
     return waitForState(engine, name, ServiceState::Running);
 }
 
 } // namespace
 
-QString MySqlRepair::MyIniPathFromCommandLine(const QString& imagePath)
+AppState& ServerEnvironment::app() const
+{
+    return m_repair.app();
+}
+
+QString ServerEnvironment::MyIniPathFromCommandLine(const QString& imagePath)
 {
     static const QString kOption = QStringLiteral("--defaults-file=");
     for (const QString& arg : QProcess::splitCommand(imagePath))
@@ -302,56 +308,56 @@ QString MySqlRepair::MyIniPathFromCommandLine(const QString& imagePath)
     return {};
 }
 
-void MySqlRepair::ReadMyIni()
+void ServerEnvironment::ReadMyIni()
 {
     ServerOptions options;
     QSet<QString> seen;
-    if (!readOptionFile(m_strMyIniPath, options, seen, 0)) {
-        m_strIbdataPath.clear();
+    if (!readOptionFile(m_repair.m_strMyIniPath, options, seen, 0)) {
+        m_repair.m_strIbdataPath.clear();
         return;
     }
-    takeOptions(*this, options);
+    takeOptions(m_repair, options);
 }
 
-bool MySqlRepair::LocateServiceConfig()
+bool ServerEnvironment::LocateServiceConfig()
 {
-    const std::size_t count = m_app.m_services.size();
+    const std::size_t count = app().m_services.size();
     for (std::size_t i = 0; i < count; ++i) {
-        m_app.m_service = m_app.m_services[i];
-        m_app.m_strServiceImagePath = m_app.m_service.m_imagePath;
-        m_strMyIniPath = MyIniPathFromCommandLine(m_app.m_strServiceImagePath);
+        app().m_service = app().m_services[i];
+        app().m_strServiceImagePath = app().m_service.m_imagePath;
+        m_repair.m_strMyIniPath = MyIniPathFromCommandLine(app().m_strServiceImagePath);
         // Each service is judged by its own files only, never by what the
         // previous one's said.
-        m_strDataFolder.clear();
-        m_strPort.clear();
+        m_repair.m_strDataFolder.clear();
+        m_repair.m_strPort.clear();
         ServerOptions options;
         QSet<QString> seen;
-        readOptionFile(m_strMyIniPath, options, seen, 0);
-        applyCommandLine(m_app.m_strServiceImagePath, options);
-        takeOptions(*this, options);
-        if (m_strIbdataPath.contains(QLatin1String("ibdata"))) {
-            MYSQL_SERVICE completed = m_app.m_service;
-            completed.m_myIniPath = m_strMyIniPath;
-            completed.m_port = m_strPort;
-            completed.m_ibdataPath = m_strIbdataPath;
-            completed.m_dataFolder = m_strDataFolder;
-            m_app.m_services[i] = completed;
+        readOptionFile(m_repair.m_strMyIniPath, options, seen, 0);
+        applyCommandLine(app().m_strServiceImagePath, options);
+        takeOptions(m_repair, options);
+        if (m_repair.m_strIbdataPath.contains(QLatin1String("ibdata"))) {
+            MYSQL_SERVICE completed = app().m_service;
+            completed.m_myIniPath = m_repair.m_strMyIniPath;
+            completed.m_port = m_repair.m_strPort;
+            completed.m_ibdataPath = m_repair.m_strIbdataPath;
+            completed.m_dataFolder = m_repair.m_strDataFolder;
+            app().m_services[i] = completed;
         }
     }
     for (std::size_t j = 0; j < count; ++j) {
-        m_app.m_service = m_app.m_services[j];
-        const QString folder = m_app.m_service.m_dataFolder;
-        if (!folder.isEmpty() && m_diskObject.DirectoryExists(folder)) {
-            m_app.m_services = {m_app.m_service};
-            m_strDataFolder = folder;
+        app().m_service = app().m_services[j];
+        const QString folder = app().m_service.m_dataFolder;
+        if (!folder.isEmpty() && m_repair.m_diskObject.DirectoryExists(folder)) {
+            app().m_services = {app().m_service};
+            m_repair.m_strDataFolder = folder;
             return true;
         }
     }
-    ShowUserMessage(kDataFolderNotFound);
+    m_repair.ShowUserMessage(kDataFolderNotFound);
     return false;
 }
 
-QString MySqlRepair::ReadProgramFolder()
+QString ServerEnvironment::ReadProgramFolder()
 {
     QString folder = platform::Registry::value(kProductKey, QStringLiteral("Path"));
     folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -360,56 +366,56 @@ QString MySqlRepair::ReadProgramFolder()
     return folder;
 }
 
-bool MySqlRepair::StopMySqlServices()
+bool ServerEnvironment::StopMySqlServices()
 {
-    m_strProgramFolder = ReadProgramFolder();
-    const std::size_t count = m_app.m_services.size();
+    m_programFolder = ReadProgramFolder();
+    const std::size_t count = app().m_services.size();
     std::vector<MYSQL_SERVICE> stoppedHere;
-    m_app.m_nServiceCount = 0;
+    app().m_nServiceCount = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (StopFlagSkipsServices()) {
+        if (m_repair.StopFlagSkipsServices()) {
             // Stopped by the user before this service was touched: it is left
             // as it is, and what this call stopped runs again below.
-            m_app.m_bServiceStopped = false;
+            app().m_bServiceStopped = false;
             break;
         }
-        ++m_app.m_nServiceCount;
-        m_app.m_service = m_app.m_services[i];
-        const QString name = m_app.m_service.m_displayName;
+        ++app().m_nServiceCount;
+        app().m_service = app().m_services[i];
+        const QString name = app().m_service.m_displayName;
         const ServiceState before = ServiceControl::query(name);
-        m_bServiceWasRunning = before != ServiceState::Stopped && before != ServiceState::Unknown;
-        const bool stopped = stopOneService(*this, name);
-        m_app.m_bServiceStopped = stopped;
-        if (stopped && m_bServiceWasRunning)
-            stoppedHere.push_back(m_app.m_service);
+        m_repair.m_bServiceWasRunning = before != ServiceState::Stopped && before != ServiceState::Unknown;
+        const bool stopped = stopOneService(m_repair, m_programFolder, name);
+        app().m_bServiceStopped = stopped;
+        if (stopped && m_repair.m_bServiceWasRunning)
+            stoppedHere.push_back(app().m_service);
     }
-    if (!m_app.m_bServiceStopped && !stoppedHere.empty()) {
+    if (!app().m_bServiceStopped && !stoppedHere.empty()) {
         // Nothing will be exchanged; what ran before runs again.
-        const MYSQL_SERVICE last = m_app.m_service;
+        const MYSQL_SERVICE last = app().m_service;
         for (const MYSQL_SERVICE& service : stoppedHere)
-            if (!startOneService(*this, service.m_displayName))
-                AppendLog(QStringLiteral("The service %1 could not be started again.").arg(service.m_displayName));
-        m_app.m_service = last;
+            if (!startOneService(m_repair, m_programFolder, service.m_displayName))
+                m_repair.AppendLog(QStringLiteral("The service %1 could not be started again.").arg(service.m_displayName));
+        app().m_service = last;
     }
-    return m_app.m_bServiceStopped;
+    return app().m_bServiceStopped;
 }
 
-bool MySqlRepair::StartMySqlService()
+bool ServerEnvironment::StartMySqlService()
 {
-    m_app.m_bServiceStarted = false;
-    if (!m_app.m_bServiceStopped)
+    app().m_bServiceStarted = false;
+    if (!app().m_bServiceStopped)
         return false;
-    m_strProgramFolder = ReadProgramFolder();
-    m_app.m_bServiceStarted = startOneService(*this, m_app.m_service.m_displayName);
-    return m_app.m_bServiceStarted;
+    m_programFolder = ReadProgramFolder();
+    app().m_bServiceStarted = startOneService(m_repair, m_programFolder, app().m_service.m_displayName);
+    return app().m_bServiceStarted;
 }
 
-QString MySqlRepair::DateTimeText(int day, int month, int year, int hour, int minute, int second)
+QString ServerEnvironment::DateTimeText(int day, int month, int year, int hour, int minute, int second)
 {
     return QStringLiteral("%1-%2-%3 %4-%5-%6").arg(day).arg(month).arg(year).arg(hour).arg(minute).arg(second);
 }
 
-QString MySqlRepair::DateTimeText()
+QString ServerEnvironment::DateTimeText()
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
