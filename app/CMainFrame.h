@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/QtFileDialogs.h"
+#include "app/controls/StatusBarProgress.h"
+#include "app/dialogs/MessageSink.h"
 #include "engine/ReportWindow.h"
 
 #include <QMainWindow>
@@ -12,11 +15,12 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
+class QAction;
 class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
+class QSplitter;
 
 namespace engine {
 class MySqlRepair;
@@ -24,7 +28,16 @@ class MySqlRepair;
 
 namespace app {
 
+class CConDlg;
+class CRecoveryThread;
+class CFindTreeItem;
+class CGrisoltDlg;
+class CLeftView;
+class CLogWindow;
 class CVeltraxMySqlRecoveryApp;
+class CVeltraxMySqlRecoveryView;
+class FileDialogs;
+class RibbonBar;
 
 // The main window, and the window every report goes to. A report sent from
 // a worker runs its handler on the GUI thread and the worker waits for it
@@ -33,7 +46,9 @@ class CVeltraxMySqlRecoveryApp;
 // applies them every few milliseconds and before the next begin or end, so
 // the many steps of a long walk cost no thread round trip each.
 //
-// The log and the progress bar are simple place holders for now.
+// It holds the ribbon with every command, the tree and the preview side by
+// side, the log pane, the status bar with the progress bar and two panes,
+// and on the ribbon the find bar and the logo.
 class CMainFrame : public QMainWindow, public engine::ReportWindow {
     Q_OBJECT
 public:
@@ -64,8 +79,75 @@ public:
     long OnFindNext();
     long OnShowObjectText();
 
-    // What the place holders show.
-    QStringList logLines() const { return m_logLines; }
+    // The command ids, in the order the ribbon shows them.
+    enum Command {
+        ID_OPEN,
+        ID_STARTREPAIR,
+        ID_STOP,
+        ID_EXIT,
+        ID_VIEW_STATUS_BAR,
+        ID_VIEW_MESSAGE_WINDOW,
+        ID_SAVELOG,
+        ID_CLEARLOG,
+        ID_UPDATE,
+        ID_HELP_ENQUIRY,
+        ID_HELP_KNOWLEDGE,
+        ID_HELP_HELP,
+        ID_HELP_ABOUT,
+        COMMAND_COUNT
+    };
+    QAction* action(Command id) const { return m_actions[id]; }
+    // The enabling rules, applied now (they are also applied at idle pace).
+    void UpdateCommandUI();
+
+    // The commands.
+    void OnOpen();
+    void OnStartRepair();
+    void OnStop();
+    void OnExit();
+    void OnViewStatusBar();
+    void OnViewMessageWindow();
+    void OnSaveLog();
+    void OnClearLog();
+    void OnUpdate();
+    void OnHelpEnquiry();
+    void OnHelpKnowledge();
+    void OnHelpHelp();
+    void OnHelpAbout();
+
+    // The keyboard shortcuts of the window: true when key (with modifiers)
+    // ran a command and is consumed; anything else goes on to the focused
+    // widget. Ctrl+X and Ctrl+A stay with a text box that has the focus or
+    // that the key was typed in (target).
+    bool HandleShortcut(int key, Qt::KeyboardModifiers modifiers, const QWidget* target = nullptr);
+
+    // A log line written on the GUI thread.
+    void AppendLog(const QString& line);
+    // The message box of the program, as a sink for the dialogs.
+    MessageSink userMessageSink();
+    // The file pickers the commands and the start-up dialog use; tests
+    // answer them through their own.
+    FileDialogs& fileDialogs() const { return *m_pFileDialogs; }
+    void setFileDialogs(FileDialogs* dialogs);
+    // The dialogs a user answers: the login dialog and the database
+    // selection behind the hooks below.
+    void UseStandardDialogs();
+    // The login dialog the repair asks, kept for the window's life.
+    CConDlg& loginDialog();
+
+    RibbonBar* ribbonBar() const { return m_wndRibbonBar; }
+    CLeftView* leftView() const { return m_pLeftView; }
+    CVeltraxMySqlRecoveryView* previewView() const { return m_pView; }
+    CLogWindow* logWindow() const { return m_wndLog; }
+    CFindTreeItem* findBar() const { return m_pFindBar; }
+    CGrisoltDlg* logo() const { return m_pLogo; }
+    QLabel* statusPane(int pane) const { return pane == 1 ? m_pPane1 : m_pPane2; }
+    StatusBarProgress& statusProgress() { return m_statusProgress; }
+    bool m_bStatusBarShown = true;
+    bool m_bLogShown = true;
+
+    // The log pane's lines.
+    QStringList logLines() const;
     struct Progress {
         bool shown = false;
         std::int64_t total = 0;
@@ -87,9 +169,13 @@ signals:
     // After each handled report; for progress steps once per batch applied,
     // with lParam the number of steps. Emitted on the GUI thread.
     void reportHandled(unsigned message, quintptr wParam, qintptr lParam);
+    // A keyboard shortcut ran its command (emitted before it runs).
+    void shortcutRun(int key);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     // Runs the calls that other threads are waiting for.
@@ -127,10 +213,20 @@ private:
     void RefreshProgress();
     void RefreshStatusPanes();
     void ChooseAllListedDatabases();
+    void CreateActions();
+    void WireTree();
+    // Shows the find bar while the tree has databases.
+    void PlaceFindBar();
+    // A worker reporting to this window.
+    std::unique_ptr<CRecoveryThread> NewWorker();
+    void StartPreviewJob(bool table, bool view, bool trigger, const QString& path, int database, int tableIndex);
+    // The close procedure's steps after Yes.
+    void ReleaseAtClose();
+    void StartServiceResponsively();
+    void OpenProductUrl(const QString& valueName);
 
     CVeltraxMySqlRecoveryApp& m_app;
     engine::MySqlRepair& m_repair;
-    QStringList m_logLines;
     Progress m_progress;
     std::atomic<std::int64_t> m_pendingSteps{0};
     std::mutex m_callMutex;
@@ -138,11 +234,26 @@ private:
     std::deque<GuiCall*> m_calls;
     QTimer m_stepTimer;
     QTimer m_paneTimer;
-    QPlainTextEdit* m_pLog = nullptr;
-    QLabel* m_pProgressLabel = nullptr;
-    QProgressBar* m_pProgressBar = nullptr;
+    // What the bar on screen shows of m_progress; a new begin since the last
+    // refresh counts up the generation.
+    std::uint64_t m_progressGeneration = 0;
+    std::uint64_t m_shownGeneration = 0;
+    std::int64_t m_shownPosition = 0;
+    QAction* m_actions[COMMAND_COUNT] = {};
+    RibbonBar* m_wndRibbonBar = nullptr;
+    QSplitter* m_wndSplitter = nullptr;
+    CLeftView* m_pLeftView = nullptr;
+    CVeltraxMySqlRecoveryView* m_pView = nullptr;
+    CLogWindow* m_wndLog = nullptr;
+    StatusBarProgress m_statusProgress;
     QLabel* m_pPane1 = nullptr;
     QLabel* m_pPane2 = nullptr;
+    CFindTreeItem* m_pFindBar = nullptr;
+    CGrisoltDlg* m_pLogo = nullptr;
+    QtFileDialogs m_qtFileDialogs;
+    FileDialogs* m_pFileDialogs = &m_qtFileDialogs;
+    std::unique_ptr<CConDlg> m_pConDlg;
+    bool m_bClosing = false;
 };
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/CRecoveryThread.h"
 
 #include "app/CMainFrame.h"
+#include "app/PreviewPaging.h"
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/StringTable.h"
@@ -172,18 +173,13 @@ void CRecoveryThread::ResetPreviewState()
 
 void CRecoveryThread::PreviewPageJob()
 {
-    m_repair.m_pageRows.clear();
-    TableInformation* table = m_app.m_pPreviewTable;
     const std::int32_t page = m_app.m_nPage;
-    if (!table || page < 0 || static_cast<std::size_t>(page) >= m_repair.m_dataPages.size())
-        return;
-    const std::uint64_t start = m_repair.m_dataPages[static_cast<std::size_t>(page)];
-    if (table->m_engine == QLatin1String("innodb"))
-        m_repair.RecoverInnoDbRows(start, *table);
-    else if (table->m_engine == QLatin1String("myisam"))
-        m_repair.RecoverMyIsamRows(static_cast<std::uint64_t>(std::max<std::int64_t>(m_app.m_nPageRecords, 0)), *table,
-                                   start);
-    Send(WM_PREVIEW_TABLE, 0);
+    // A page outside the table's pages reads and shows nothing.
+    const bool inside = m_app.m_pPreviewTable && page >= 0
+        && static_cast<std::size_t>(page) < m_repair.m_dataPages.size();
+    PreviewPaging::ReadPage(m_app, m_repair);
+    if (inside)
+        Send(WM_PREVIEW_TABLE, 0);
 }
 
 void CRecoveryThread::PreviewTableJob()

@@ -2,10 +2,13 @@
 
 #include "app/CMainFrame.h"
 #include "app/CRecoveryThread.h"
+#include "app/QtFileDialogs.h"
 #include "app/SingleInstanceLock.h"
+#include "app/dialogs/StartUpDialog.h"
 #include "engine/MySqlRepair.h"
 #include "engine/ServiceDiscovery.h"
 #include "platform/Registry.h"
+#include "updater/CAutoUpdater.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -39,14 +42,16 @@ CVeltraxMySqlRecoveryApp::~CVeltraxMySqlRecoveryApp()
     FreeDataFolderRecords();
     // The main window goes before the application it belongs to.
     m_pMainFrame.reset();
+    m_pUpdater.reset();
 }
 
-bool CVeltraxMySqlRecoveryApp::InitInstance()
+bool CVeltraxMySqlRecoveryApp::InitInstance(bool standardDialogs)
 {
     m_instanceLock = std::make_unique<SingleInstanceLock>();
     if (!m_instanceLock->acquire())
         return false;
 
+    m_pUpdater = std::make_unique<updater::CAutoUpdater>();
     m_pMainFrame = std::make_unique<CMainFrame>(*this, *m_pRepair);
     m_pMainFrame->setWindowTitle(kTitle);
     m_pMainFrame->showMaximized();
@@ -58,8 +63,21 @@ bool CVeltraxMySqlRecoveryApp::InitInstance()
     FindMySqlServices();
     ReadProductRegistryValues();
     m_pRepair->m_hWndReport = m_pMainFrame.get();
+    if (standardDialogs)
+        UseStandardDialogs();
     StartScanJob();
     return true;
+}
+
+void CVeltraxMySqlRecoveryApp::UseStandardDialogs()
+{
+    CMainFrame* frame = m_pMainFrame.get();
+    frame->UseStandardDialogs();
+    m_startUpDialog = [this, frame] {
+        StartUpDialog dialog(*this, m_pRepair.get(), frame->fileDialogs(), frame);
+        dialog.m_tell = frame->userMessageSink();
+        return dialog.exec() == QDialog::Accepted;
+    };
 }
 
 int CVeltraxMySqlRecoveryApp::ExitInstance(int exitCode)
@@ -72,6 +90,8 @@ int CVeltraxMySqlRecoveryApp::ExitInstance(int exitCode)
         WaitForJob();
         m_pRecoveryThread.reset();
     }
+    // Backup folders a repair emptied; anything holding a file stays.
+    RemoveEmptyFoldersToRemove();
     if (m_pRepair) {
         m_pRepair->m_hWndReport = nullptr;
         m_pRepair->m_hWndScanProgress = nullptr;

@@ -12,6 +12,9 @@
 namespace engine {
 class MySqlRepair;
 }
+namespace updater {
+class CAutoUpdater;
+}
 
 namespace app {
 
@@ -31,7 +34,11 @@ public:
     // Start-up: single instance, main window, services, product values, then
     // the start-up dialog and the first scan. False when this process is to
     // end at once (another instance runs): then no window exists.
-    bool InitInstance();
+    bool InitInstance(bool standardDialogs = false);
+    // The dialogs a user answers (start-up dialog, database selection,
+    // login); the test programs answer through hooks of their own instead.
+    // Call after InitInstance; the program does so before its first scan.
+    void UseStandardDialogs();
     // After the message loop: joins the last worker and deletes the engine.
     int ExitInstance(int exitCode);
 
@@ -92,6 +99,9 @@ public:
     // The start-up dialog; true on OK. Until it is set nothing is scanned at
     // start and the main window stays empty.
     std::function<bool()> m_startUpDialog;
+
+    // The update check and download of the Update command.
+    std::unique_ptr<updater::CAutoUpdater> m_pUpdater;
 
 private:
     std::unique_ptr<engine::MySqlRepair> m_pRepair;

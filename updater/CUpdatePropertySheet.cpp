@@ -1,5 +1,6 @@
 #include "updater/CUpdatePropertySheet.h"
 
+#include "app/controls/CColorButton.h"
 #include "updater/CUpdateFinalPage.h"
 #include "updater/CUpdateProcessPage.h"
 #include "updater/CUpdateStartPage.h"
@@ -39,10 +40,10 @@ CUpdatePropertySheet::CUpdatePropertySheet(CAutoUpdater& updater, UpdaterHost& h
     m_stack->addWidget(m_pageProcess);
     m_stack->addWidget(m_pageFinal);
 
-    m_btnBack = new QPushButton(QStringLiteral("< &Back"), this);
-    m_btnNext = new QPushButton(QStringLiteral("&Next >"), this);
-    m_btnFinish = new QPushButton(QStringLiteral("Finish"), this);
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_btnBack = new app::CColorButton(QStringLiteral("< &Back"), this);
+    m_btnNext = new app::CColorButton(QStringLiteral("&Next >"), this);
+    m_btnFinish = new app::CColorButton(QStringLiteral("Finish"), this);
+    m_btnCancel = new app::CColorButton(QStringLiteral("Cancel"), this);
     m_btnNext->setDefault(true);
     m_btnFinish->hide();
     connect(m_btnBack, &QPushButton::clicked, this, &CUpdatePropertySheet::onBack);

@@ -1,5 +1,6 @@
 #include "app/dialogs/CAboutDlg.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/dialogs/CEulaDlg.h"
 #include "app/dialogs/OwnDialogLook.h"
 #include "platform/Registry.h"
@@ -107,8 +108,8 @@ CAboutDlg::CAboutDlg(ProductValue value, QWidget* parent) : QDialog(parent), m_v
         m_contacts.append(qMakePair(qobject_cast<QLabel*>(reachGrid->itemAtPosition(r, 0)->widget()),
                                     qobject_cast<QLabel*>(reachGrid->itemAtPosition(r, 1)->widget())));
 
-    m_btnEula = new QPushButton(QStringLiteral("&EULA"), this);
-    m_btnOK = new QPushButton(QStringLiteral("&OK"), this);
+    m_btnEula = new CColorButton(QStringLiteral("&EULA"), this);
+    m_btnOK = new CColorButton(QStringLiteral("&OK"), this);
     m_btnOK->setDefault(true);
 
     auto* top = new QHBoxLayout;

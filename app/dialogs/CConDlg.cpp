@@ -1,5 +1,6 @@
 #include "app/dialogs/CConDlg.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/dialogs/OwnDialogLook.h"
 #include "engine/MySqlRepair.h"
 
@@ -45,9 +46,9 @@ CConDlg::CConDlg(QWidget* parent) : QDialog(parent)
     grid->addWidget(m_edtPassword, 2, 1);
     grid->setColumnMinimumWidth(1, 180);
 
-    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
-    m_btnHelp = new QPushButton(QStringLiteral("Help"), this);
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_btnOK = new CColorButton(QStringLiteral("OK"), this);
+    m_btnHelp = new CColorButton(QStringLiteral("Help"), this);
+    m_btnCancel = new CColorButton(QStringLiteral("Cancel"), this);
     m_btnOK->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

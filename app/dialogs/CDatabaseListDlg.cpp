@@ -1,5 +1,6 @@
 #include "app/dialogs/CDatabaseListDlg.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/controls/CToolTipListCtrl.h"
 #include "app/dialogs/OwnDialogLook.h"
 #include "engine/AppState.h"
@@ -53,10 +54,10 @@ CDatabaseListDlg::CDatabaseListDlg(engine::AppState& app, engine::MySqlRepair& r
     m_lstDatabases = new CToolTipListCtrl(group);
     m_lstDatabases->setHeaderLabels({QStringLiteral("Database(s) List")});
     m_lstDatabases->setMinimumSize(440, 220);
-    m_btnSelectAll = new QPushButton(QStringLiteral("Select All"), group);
-    m_btnUnselectAll = new QPushButton(QStringLiteral("Unselect All"), group);
-    m_btnOK = new QPushButton(QStringLiteral("OK"), group);
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), group);
+    m_btnSelectAll = new CColorButton(QStringLiteral("Select All"), group);
+    m_btnUnselectAll = new CColorButton(QStringLiteral("Unselect All"), group);
+    m_btnOK = new CColorButton(QStringLiteral("OK"), group);
+    m_btnCancel = new CColorButton(QStringLiteral("Cancel"), group);
     m_btnOK->setDefault(true);
 
     auto* pathRow = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "app/dialogs/CDlgIbdataFilePath.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/FileDialogs.h"
 #include "app/SystemTablespaceCheck.h"
 #include "app/dialogs/OwnDialogLook.h"
@@ -29,9 +30,9 @@ CDlgIbdataFilePath::CDlgIbdataFilePath(engine::AppState& app, FileDialogs& files
     m_edtPath = new QLineEdit(this);
     m_edtPath->setReadOnly(true);
     m_edtPath->setMinimumWidth(320);
-    m_btnBrowse = new QPushButton(QStringLiteral("Browse"), this);
-    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_btnBrowse = new CColorButton(QStringLiteral("Browse"), this);
+    m_btnOK = new CColorButton(QStringLiteral("OK"), this);
+    m_btnCancel = new CColorButton(QStringLiteral("Cancel"), this);
     m_btnOK->setDefault(true);
     m_btnOK->setEnabled(false);
 

@@ -1,5 +1,6 @@
 #include "app/dialogs/CEulaDlg.h"
 
+#include "app/controls/CColorButton.h"
 #include "engine/MySqlRepair.h"
 
 #include <QDir>
@@ -17,7 +18,7 @@ CEulaDlg::CEulaDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("EULA Dialog"));
     m_lstText = new QListWidget(this);
     m_lstText->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
+    m_btnOK = new CColorButton(QStringLiteral("OK"), this);
     m_btnOK->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

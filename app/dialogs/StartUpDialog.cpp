@@ -1,5 +1,6 @@
 #include "app/dialogs/StartUpDialog.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/FileDialogs.h"
 #include "app/SystemTablespaceCheck.h"
 #include "app/dialogs/CConDlg.h"
@@ -57,10 +58,10 @@ StartUpDialog::StartUpDialog(engine::AppState& app, engine::MySqlRepair* repair,
     separator->setFrameShadow(QFrame::Sunken);
     m_edtFolder = new QLineEdit(group);
     m_edtFolder->setReadOnly(true);
-    m_btnBrowse = new QPushButton(QStringLiteral("Browse"), group);
-    m_btnOK = new QPushButton(QStringLiteral("OK"), group);
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), group);
-    m_btnHelp = new QPushButton(QStringLiteral("Help"), group);
+    m_btnBrowse = new CColorButton(QStringLiteral("Browse"), group);
+    m_btnOK = new CColorButton(QStringLiteral("OK"), group);
+    m_btnCancel = new CColorButton(QStringLiteral("Cancel"), group);
+    m_btnHelp = new CColorButton(QStringLiteral("Help"), group);
     m_btnOK->setDefault(true);
 
     auto* folderRow = new QHBoxLayout;

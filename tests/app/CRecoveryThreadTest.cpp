@@ -1,4 +1,6 @@
 #include "tests/app/ShellTestSupport.h"
+#include "app/CVeltraxMySqlRecoveryView.h"
+#include "app/controls/CMyListCtrl.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -197,9 +199,13 @@ TEST_F(WorkerTest, TablePreviewsSendTheirMessagesInTheEnginesOrder)
         std::size_t rowsShown = 0;
         QObject::connect(theApp().mainFrame(), &app::CMainFrame::reportHandled, theApp().mainFrame(),
                          [&](unsigned message, quintptr, qintptr l) {
+                             // The handler moved the page into the preview's list.
                              if (message == WM_PREVIEW_TABLE && l == 0)
-                                 rowsShown += theApp().repair().m_pageRows.size();
+                                 rowsShown += static_cast<std::size_t>(
+                                     theApp().mainFrame()->previewView()->m_pDataList->rowCount());
                          });
+        // As a click on the table's tree item leaves the preview.
+        theApp().mainFrame()->previewView()->SetViewMode(app::CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE);
         theApp().m_nPage = 5;
         auto worker = theApp().NewWorker();
         worker->m_bTableJob = true;

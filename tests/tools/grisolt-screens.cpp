@@ -2,9 +2,14 @@
 //
 // Renders the program's windows and dialogs, each in named states built from
 // fixture data, offscreen, to OUTDIR/<name>.png; with NAMEs, only those.
+// Without NAMEs also the dialogs, the preview, the update wizard's pages and
+// the ribbon's categories.
 // Prints each file written. Exit status 0 when every screen was written, 1
 // when one could not be, 2 for bad usage or an unknown name.
 #include "app/CVeltraxMySqlRecoveryApp.h"
+#include "tests/tools/DialogScreens.h"
+#include "tests/tools/UpdaterScreens.h"
+#include "tests/tools/WidgetScreens.h"
 #include "tests/tools/screens/Screens.h"
 
 #include <QDir>
@@ -56,6 +61,16 @@ int main(int argc, char** argv)
             status = 1;
         }
         widget->hide();
+    }
+    if (wanted.isEmpty()) {
+        if (renderDialogScreens(outDir) <= 0 || renderUpdaterScreens(outDir) <= 0)
+            status = 1;
+        for (const QString& path : widgetscreens::renderRibbon(outDir)) {
+            if (path.isEmpty())
+                status = 1;
+            else
+                std::printf("%s\n", qPrintable(path));
+        }
     }
     return status;
 }

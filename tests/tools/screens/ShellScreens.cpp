@@ -1,20 +1,106 @@
 #include "tests/tools/screens/Screens.h"
 
+#include "app/CLeftView.h"
 #include "app/CMainFrame.h"
+#include "app/CRecoveryThread.h"
 #include "app/CVeltraxMySqlRecoveryApp.h"
+#include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/controls/CColorButton.h"
 #include "app/dialogs/CMessageDialog.h"
 #include "app/dialogs/CMyExitStopDialog.h"
 #include "app/dialogs/CVersionThreeMsg.h"
 #include "app/dialogs/UserMessage.h"
 
+#include "engine/MySqlRepair.h"
+#include "engine/ReportWindow.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QEventLoop>
 #include <QHBoxLayout>
+#include <QTimer>
+#include <QLabel>
+#include <QLayout>
+#include <QStatusBar>
 
 namespace screens {
 
 using app::theApp;
+
+namespace {
+
+void pumpEvents(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+QTreeWidgetItem* findItem(QTreeWidgetItem* under, const QString& text)
+{
+    for (int i = 0; i < under->childCount(); ++i) {
+        QTreeWidgetItem* child = under->child(i);
+        if (child->text(0) == text)
+            return child;
+        if (QTreeWidgetItem* found = findItem(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+// The main window after a scan of the fixture folder: the tree with a few
+// items cleared, one table previewed, the scan's log and a progress bar.
+std::unique_ptr<QWidget> scannedMainWindow()
+{
+    app::CVeltraxMySqlRecoveryApp& a = theApp();
+    auto frame = std::make_unique<app::CMainFrame>(a, a.repair());
+    frame->resize(1280, 860);
+    frame->show();
+    engine::MySqlRepair& repair = a.repair();
+    repair.m_hWndReport = frame.get();
+    repair.m_hWndScanProgress = frame.get();
+    a.m_bManualFolder = true;
+    a.m_strDataFolder = QStringLiteral(GRISOLT_FIXTURES_DIR "/default/data/");
+    a.m_strIbdataPath = a.m_strDataFolder + QStringLiteral("ibdata1");
+    a.setMessage(QStringLiteral("Scanning started on ") + app::CRecoveryThread::TimeStamp());
+    frame->OnAppendLog();
+    repair.ListDatabaseFolders();
+    for (const auto& record : a.m_dataFolders)
+        a.m_selectedDatabases << record.m_databaseFolders;
+    repair.ScanDataFolder();
+    frame->OnScanFinished();
+
+    app::CLeftView& tree = *frame->leftView();
+    // Every check state shows: one database cleared, one table of another.
+    for (const char* name : {"fx_myisam", "composite_pk"})
+        if (QTreeWidgetItem* item = findItem(tree.root(), QString::fromLatin1(name)))
+            tree.ToggleCheck(item);
+    // One table previewed, as a click on its item does.
+    QTreeWidgetItem* previewed = findItem(tree.root(), QStringLiteral("fixed_rows"));
+    if (previewed) {
+        const QRect label = tree.labelRect(previewed);
+        tree.scrollToItem(previewed);
+        QMouseEvent press(QEvent::MouseButtonPress, tree.labelRect(previewed).center(),
+                          tree.viewport()->mapToGlobal(label.center()), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(tree.viewport(), &press);
+        a.WaitForJob(20000);
+    }
+    a.setStatusPane1(QStringLiteral("fx_innodb_ibd"));
+    a.setStatusPane2(QStringLiteral("composite_pk"));
+    a.setStatusText(QStringLiteral("Repairing table(s)..."));
+    frame->SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_BEGIN, 10);
+    for (int i = 0; i < 6; ++i)
+        frame->SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_STEP, 0);
+    pumpEvents(400);
+    frame->statusBar()->layout()->activate();
+    QApplication::processEvents();
+    return std::unique_ptr<QWidget>(std::move(frame));
+}
+
+} // namespace
 
 void addMainWindowScreens(ScreenTable& table)
 {
@@ -23,6 +109,7 @@ void addMainWindowScreens(ScreenTable& table)
                          frame->resize(1024, 700);
                          return std::unique_ptr<QWidget>(std::move(frame));
                      }});
+    table.push_back({QStringLiteral("main-window-scanned"), [] { return scannedMainWindow(); }});
 }
 
 namespace {
