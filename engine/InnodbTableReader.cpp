@@ -7,6 +7,7 @@
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
+#include "recovery/innodb/InnodbChecksum.h"
 #include "recovery/innodb/InnodbDictionary.h"
 
 #include <QFileInfo>
@@ -30,6 +31,13 @@ constexpr std::uint16_t kMaxTreeLevel = 100;
 // cannot show more); a repair up to the server's largest packet.
 constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
 constexpr std::uint64_t kRepairOffPageBytes = 1ull << 30;
+// Damaged pages of a table logged one by one; the rest are only counted.
+constexpr std::size_t kLoggedDamagedPages = 10;
+// SYS_TABLES.N_COLS: the stored columns in the low bits, the virtual ones
+// (newer servers) above them, the format flag in the top bit.
+constexpr std::uint32_t kDictColumnsMask = 0xFFFF;
+constexpr unsigned kDictVirtualShift = 16;
+constexpr std::uint32_t kDictVirtualMask = 0x7FFF;
 
 bool isNullable(const tempColInfo& column)
 {
@@ -123,6 +131,12 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_slices.clear();
     m_row.clear();
     m_columnError.reset();
+    m_pagesCounted.clear();
+    m_damagedPages.clear();
+    m_rowsRecovered = 0;
+    m_rowsFromDamagedPages = 0;
+    m_summaryLogged = false;
+    m_repair.m_rowDamaged = false;
 }
 
 QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) const
@@ -142,10 +156,16 @@ QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) co
 void InnodbTableReader::LocateTableData(TableInformation& table)
 {
     Reset(table);
+    if (table.columns().empty()) {
+        m_repair.AppendLog(QStringLiteral("Table %1: its definition has no readable column; its rows are not read.")
+                               .arg(table.m_name));
+        LogTotal();
+        return;
+    }
     InnodbTableLayout layout = DescribeColumns(table);
     if (OpenDataFile(table)) {
         const std::optional<InnodbPage> root = ReadRootPage(table);
-        if (root && PrepareDecoder(table, std::move(layout), *root)) {
+        if (root && DefinitionUsable(table, root->indexId()) && PrepareDecoder(table, std::move(layout), *root)) {
             DescendToLeafLevel(table.m_rootPage, root->level());
             FollowLeafChain(table);
             m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
@@ -292,6 +312,77 @@ void InnodbTableReader::FollowLeafChain(const TableInformation& table)
     app.m_nPageCount = static_cast<std::int32_t>(m_repair.m_dataPages.size());
 }
 
+bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uint64_t indexId)
+{
+    // Compared where the dictionary has the table: the number of columns
+    // (stored and virtual apart, where the server counts them apart).
+    const recovery::innodb::InnodbDictionary* dictionary = m_repair.m_dictionary.get();
+    if (!dictionary)
+        return true;
+    const recovery::innodb::SysIndexesRow* index = nullptr;
+    for (const auto& row : dictionary->indexes())
+        if (row.id == indexId)
+            index = &row;
+    const recovery::innodb::SysTablesRow* dictTable = nullptr;
+    for (const auto& row : dictionary->tables())
+        if (index && row.id == index->tableId)
+            dictTable = &row;
+    if (!dictTable)
+        return true;
+    std::uint32_t stored = 0;
+    std::uint32_t virtualColumns = 0;
+    for (const auto& column : table.columns())
+        ++(column->m_generated == Generated::Virtual ? virtualColumns : stored);
+    const std::uint32_t dictStored = dictTable->nCols & kDictColumnsMask;
+    const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
+    // Older servers count the virtual columns among the stored ones, or not at all.
+    if (dictStored == stored + virtualColumns || (dictStored == stored && dictVirtual == virtualColumns)
+        || (dictStored == stored && dictVirtual == 0))
+        return true;
+    m_repair.AppendLog(QStringLiteral("Table %1: the definition has %2 columns (%3 virtual), the InnoDB data "
+                                      "dictionary %4 (%5 virtual); its rows are not read with this definition.")
+                           .arg(table.m_name)
+                           .arg(stored + virtualColumns)
+                           .arg(virtualColumns)
+                           .arg(dictStored + dictVirtual)
+                           .arg(dictVirtual));
+    return false;
+}
+
+bool InnodbTableReader::CheckPage(const InnodbPage& page)
+{
+    const std::uint64_t number = page.pageNumber();
+    if (m_damagedPages.count(number))
+        return true;
+    if (m_pagesCounted.count(number))
+        return false;
+    const recovery::innodb::PageCheck check = recovery::innodb::verifyPage(page.bytes());
+    if (check.integrity != recovery::innodb::PageIntegrity::Damaged)
+        return false;
+    m_damagedPages.insert(number);
+    if (m_damagedPages.size() <= kLoggedDamagedPages)
+        m_repair.AppendLog(QStringLiteral("Table %1: page %2 of %3 is damaged (%4); its rows are recovered but "
+                                          "may be wrong.")
+                               .arg(m_table)
+                               .arg(number)
+                               .arg(m_path, QString::fromStdString(check.what)));
+    return true;
+}
+
+void InnodbTableReader::LogSummary(std::size_t dataPages)
+{
+    if (m_summaryLogged || m_pagesCounted.size() < dataPages)
+        return;
+    m_summaryLogged = true;
+    if (m_damagedPages.size() > kLoggedDamagedPages)
+        m_repair.AppendLog(QStringLiteral("Table %1: %2 damaged pages in all.").arg(m_table).arg(m_damagedPages.size()));
+    // A table read whole says so once; "damaged" only where a page was.
+    QString summary = QStringLiteral("Table %1: %2 rows recovered").arg(m_table).arg(m_rowsRecovered);
+    if (!m_damagedPages.empty())
+        summary += QStringLiteral(", of them %1 from damaged pages").arg(m_rowsFromDamagedPages);
+    m_repair.AppendLog(summary + QLatin1Char('.'));
+}
+
 void InnodbTableReader::LogTotal()
 {
     m_repair.ReportProgress(3);
@@ -375,8 +466,11 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
             page = platform::DecodeError{platform::DecodeErrorCode::Corrupt, p * kPageSize,
                                          "not a data page of the table"};
         if (!page) {
-            m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
+            if (m_pagesCounted.insert(p).second)
+                m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
         } else {
+            const bool damaged = CheckPage(*page);
+            const bool firstReading = m_pagesCounted.insert(p).second;
             const recovery::innodb::RecordWalk walk = page->records();
             std::optional<platform::DecodeError> problem = walk.error;
             m_repair.ReportProgress(1, static_cast<std::intptr_t>(walk.records.size()));
@@ -404,12 +498,19 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                     problem = problem ? problem : m_columnError;
                     continue;
                 }
+                m_repair.m_rowDamaged = damaged;
                 m_writer->Write(m_row);
+                m_repair.m_rowDamaged = false;
+                if (firstReading) {
+                    ++m_rowsRecovered;
+                    m_rowsFromDamagedPages += damaged ? 1 : 0;
+                }
             }
             m_repair.ReportProgress(3);
             if (problem)
                 m_repair.AppendLog(pageProblem(table.m_name, p, *problem));
         }
+        LogSummary(dataPages.size());
         // A preview page gathers at least 100 records from the data pages
         // that follow the one it starts at.
         const std::int64_t nextIndex = std::int64_t{app.m_nPage} + app.m_nPagesMerged + 1;

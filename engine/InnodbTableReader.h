@@ -48,6 +48,14 @@ private:
     void DescendToLeafLevel(std::uint64_t root, std::uint16_t rootLevel);
     void FollowLeafChain(const TableInformation& table);
     void LogTotal();
+    // False, logged, when the definition cannot describe the table's
+    // records: no columns, or counts that the dictionary contradicts.
+    bool DefinitionUsable(const TableInformation& table, std::uint64_t indexId);
+    // Checks a data page's checksums the first time it is read; logs a
+    // damaged one (up to kLoggedDamagedPages a table). True when damaged.
+    bool CheckPage(const recovery::innodb::InnodbPage& page);
+    // The table's summary line, once every data page has been read.
+    void LogSummary(std::size_t dataPages);
     // The log line for a table whose root page the scan could not learn:
     // no ibdata1, no readable dictionary, or a dictionary without the table.
     QString RootPageUnknownText(const TableInformation& table) const;
@@ -74,6 +82,13 @@ private:
     std::vector<recovery::innodb::FieldSlice> m_slices;
     std::vector<RowValue> m_row;
     std::optional<platform::DecodeError> m_columnError;
+    // What the pages read so far gave: rows sent, and of them those from
+    // pages whose checksums failed.
+    std::unordered_set<std::uint64_t> m_pagesCounted;
+    std::unordered_set<std::uint64_t> m_damagedPages;
+    std::uint64_t m_rowsRecovered = 0;
+    std::uint64_t m_rowsFromDamagedPages = 0;
+    bool m_summaryLogged = false;
 };
 
 } // namespace engine

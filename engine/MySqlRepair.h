@@ -209,6 +209,10 @@ public:
     std::uint64_t m_statementsFailed = 0;
     // Sees every record of a preview with its full values (test tools use it).
     std::function<void(const std::vector<tempColInfo>&, const std::vector<RowValue>&)> m_rowObserver;
+    // Set while the row being sent comes from damaged storage (an InnoDB page
+    // whose checksums fail, a MyISAM record with a value that cannot be
+    // read): it may be wrong.
+    bool m_rowDamaged = false;
 
     CDiskObject m_diskObject;
     // Small files (my.ini, .frm, .MYI, view and trigger files).

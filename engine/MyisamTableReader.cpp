@@ -70,12 +70,22 @@ namespace {
 std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformation& table, const QString& indexPath,
                                         std::optional<MyisamIndexHeader>& header)
 {
+    if (table.columns().empty()) {
+        repair.AppendLog(QStringLiteral("Table %1: its definition has no readable column; its rows are not read.")
+                             .arg(table.m_name));
+        return std::nullopt;
+    }
     if (!QFileInfo(indexPath).isFile()) {
         repair.AppendLog(indexPath + QStringLiteral(" is not present"));
     } else if (auto parsed = readIndexHeader(repair.m_file, indexPath); !parsed) {
         repair.AppendLog(damageText(indexPath, parsed.error()));
     } else if (auto built = MyisamRowLayout::build(table, *parsed); !built) {
-        repair.AppendLog(damageText(indexPath, built.error()));
+        // The index file describes the records; a definition that disagrees
+        // with it would read them as something they are not.
+        repair.AppendLog(QStringLiteral("Table %1: the definition disagrees with its index file, %2; its rows are "
+                                        "not read with it.")
+                             .arg(table.m_name, damageText(indexPath, built.error())));
+        return std::nullopt;
     } else {
         header = *parsed;
         return std::move(*built);
@@ -255,9 +265,12 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
                 m_repair.AppendLog(damageText(m_dataPath, *step.m_damage));
         } else if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
             m_values.assign(columns.size(), RowValue::Null());
+            m_recordDamaged = false;
             for (std::size_t c = 0; c < columns.size(); ++c)
                 ReadColumn(c);
+            m_repair.m_rowDamaged = m_recordDamaged;
             writer.Write(m_values);
+            m_repair.m_rowDamaged = false;
             if (!app.m_bRepair)
                 m_pageValues.push_back(m_values);
             ++delivered;
@@ -288,6 +301,7 @@ void MyisamTableReader::ReadColumn(std::size_t column)
     if (++m_damageCount <= kLoggedDamage)
         m_repair.AppendLog(damageText(m_dataPath, error));
     m_values[column] = RowValue::Null();
+    m_recordDamaged = true;
 }
 
 } // namespace engine

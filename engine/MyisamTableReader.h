@@ -48,7 +48,7 @@ private:
     // column that is not stored is the server's to compute and left out.
     void DescribeColumns();
     // Decodes column `column` of the current record into m_values; a damaged
-    // value becomes NULL and is logged.
+    // value becomes NULL, is logged and marks the record as damaged.
     void ReadColumn(std::size_t column);
 
     MySqlRepair& m_repair;
@@ -61,6 +61,7 @@ private:
     std::vector<RowValue> m_values;
     std::vector<std::vector<RowValue>> m_pageValues;
     std::uint64_t m_damageCount = 0;
+    bool m_recordDamaged = false;  // a value of the current record could not be read
 };
 
 } // namespace engine

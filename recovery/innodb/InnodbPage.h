@@ -104,6 +104,8 @@ public:
     platform::ByteReader field(const InnodbRecord& record, std::size_t i) const;
     // A reader over the whole page (base = the page's file offset).
     platform::ByteReader reader() const;
+    // The page's bytes, for its checksums.
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
     // Damage at byte pos of this page, worded with the page number and offset.
     platform::DecodeError corrupt(std::uint64_t pos, const std::string& what) const;
 

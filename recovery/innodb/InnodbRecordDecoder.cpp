@@ -169,7 +169,9 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateRedundant(const Innod
     const std::size_t keyFields = m_layout.keyColumns == 0 ? 1 : m_layout.keyColumns;
     const std::size_t others = m_layout.columns.size() - m_layout.keyColumns;
     const std::size_t expected = keyFields + 2 + others;
-    if (record.fieldEnds.size() < expected)
+    // More fields than the table has is as wrong as fewer: the record is
+    // not one of this table, or its header is damaged.
+    if (record.fieldEnds.size() != expected)
         return page.corrupt(record.origin, "record has " + std::to_string(record.fieldEnds.size())
                                                 + " fields, the table " + std::to_string(expected));
     std::vector<FieldSlice> slices;

@@ -7,7 +7,9 @@
 // to the end of the table, each row's values in the order of the column
 // lines: NULL as \N, the values of binary, BIT and spatial columns as their
 // stored bytes in upper-case hexadecimal, every other value as the preview
-// shows it. --no-rows leaves the rows out.
+// shows it. A row from an InnoDB page whose checksums failed, or a MyISAM
+// record with a value that could not be read, is printed as "damaged-row"
+// instead of "row": its values may be wrong. --no-rows leaves the rows out.
 // Log lines go to standard error.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
@@ -115,7 +117,7 @@ void printRows(Printer& print, engine::MySqlRepair& repair, engine::TableInforma
                     order.push_back(i);
                     break;
                 }
-        QStringList fields{QStringLiteral("row")};
+        QStringList fields{repair.m_rowDamaged ? QStringLiteral("damaged-row") : QStringLiteral("row")};
         for (const std::size_t i : order) {
             const engine::RowValue& value = values[i];
             if (value.m_isNull)

@@ -25,6 +25,10 @@ protected:
                 QFile::copy(source + QStringLiteral("fx_innodb_ibd/") + QLatin1String(name) + QLatin1String(ext),
                             m_dir.file(QStringLiteral("fx_innodb_ibd/") + QLatin1String(name) + QLatin1String(ext)));
         QFile::copy(source + QStringLiteral("ibdata1"), m_dir.file(QStringLiteral("ibdata1")));
+        QFile(m_dir.file(QStringLiteral("ibdata1"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        m_dir.mkdir(QStringLiteral("fx_innodb_sys"));
+        QFile::copy(source + QStringLiteral("fx_innodb_sys/big_btree.frm"),
+                    m_dir.file(QStringLiteral("fx_innodb_sys/big_btree.frm")));
     }
 
     QByteArray contents(const char* table) const
@@ -57,11 +61,11 @@ protected:
         std::uint64_t root = 0;
     };
     // Scans the copy and previews the table page after page to the end.
-    Read readAll(const char* tableName) const
+    Read readAll(const char* tableName, const QString& database = QStringLiteral("fx_innodb_ibd")) const
     {
         Read out;
-        auto s = innodbrows::scan(m_dir.path(), {QStringLiteral("fx_innodb_ibd")});
-        engine::TableInformation* table = s->table(QStringLiteral("fx_innodb_ibd"), QLatin1String(tableName));
+        auto s = innodbrows::scan(m_dir.path(), {database});
+        engine::TableInformation* table = s->table(database, QLatin1String(tableName));
         if (!table)
             return out;
         out.root = table->m_rootPage;
@@ -127,6 +131,46 @@ TEST_F(InnodbRowsDamageTest, RecordPointerOutsideThePageIsLogged)
     const Read damaged = readAll("big_btree");
     EXPECT_LT(damaged.rows, clean.rows);
     EXPECT_TRUE(logged(damaged, QStringLiteral("Table big_btree: page %1 is damaged").arg(leaf)));
+}
+
+// REDUNDANT records say how many fields they have: one more or one fewer
+// than the table's costs that record, and the page it lies on is told as
+// damaged by its checksum, its other rows counted apart.
+TEST_F(InnodbRowsDamageTest, ARedundantRecordOfAnotherFieldCountIsSkipped)
+{
+    const QString sys = QStringLiteral("fx_innodb_sys");
+    const Read clean = readAll("big_btree", sys);
+    ASSERT_GT(clean.rows, 1000u);
+    const std::uint64_t leaf = clean.dataPages.at(2);
+    // The infimum's next record (an absolute offset in REDUNDANT pages), and
+    // in its header the field count: bits 1-10 of the two bytes 4 and 3
+    // before its origin.
+    constexpr std::uint64_t kRedundantInfimumNext = 99;
+    QFile f(m_dir.file(QStringLiteral("ibdata1")));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(static_cast<qint64>(leaf * kPage));
+    QByteArray page = f.read(kPage);
+    const auto u16 = [&](std::uint64_t at) {
+        return static_cast<std::uint16_t>(static_cast<std::uint8_t>(page[at]) << 8 | static_cast<std::uint8_t>(page[at + 1]));
+    };
+    const std::uint64_t first = u16(kRedundantInfimumNext);
+    const std::uint16_t header = u16(first - 4);
+    const unsigned fields = (header & 0x7FEu) >> 1;
+    ASSERT_EQ(fields, 1u + 2u + 4u) << "the key, two system fields and the four other columns";
+    for (const int delta : {1, -1}) {
+        const auto changed = static_cast<std::uint16_t>((header & ~0x7FEu) | ((fields + delta) << 1));
+        QByteArray patched = page;
+        patched[first - 4] = static_cast<char>(changed >> 8);
+        patched[first - 3] = static_cast<char>(changed);
+        f.seek(static_cast<qint64>(leaf * kPage));
+        f.write(patched);
+        f.flush();
+        const Read damaged = readAll("big_btree", sys);
+        EXPECT_EQ(damaged.rows, clean.rows - 1) << delta;
+        EXPECT_TRUE(logged(damaged, QStringLiteral("record has %1 fields, the table 7").arg(fields + delta))) << delta;
+        EXPECT_TRUE(logged(damaged, QStringLiteral("page %1 of ").arg(leaf))) << delta;
+        EXPECT_TRUE(logged(damaged, QStringLiteral("Table big_btree: %1 rows recovered, of them ").arg(clean.rows - 1))) << delta;
+    }
 }
 
 TEST_F(InnodbRowsDamageTest, OffPageChainsThatLoopOrEndEarlyCostTheirRecord)

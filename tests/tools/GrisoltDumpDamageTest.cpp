@@ -1,0 +1,292 @@
+// grisolt-dump on copies of a fixture data folder damaged the way disks
+// damage files. Whatever it prints unmarked must be a row of the table; rows
+// from damaged InnoDB pages are marked; the log names each damaged page or
+// definition; and the correct rows recovered do not fall below what the
+// readers recovered before they checked definitions and page checksums.
+#include "tests/support/ExpectedRows.h"
+#include "tests/support/TempDir.h"
+#include "tests/tools/DumpOutput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr qsizetype kPageSize = 16384;
+constexpr qsizetype kPageTypePos = 24;
+constexpr quint16 kIndexPageType = 17855;
+constexpr qsizetype kPageLevelPos = 64;
+constexpr qsizetype kPageIndexIdPos = 66;
+constexpr qsizetype kPageDataStart = 120;  // after the page and index headers
+constexpr qsizetype kPageTrailer = 8;
+constexpr qsizetype kIbdRootPage = 3;
+// .frm: where the form information starts, and in it the field count and the
+// screens' length; 17-byte field records follow the screens.
+constexpr qsizetype kFrmExtra2Pos = 64;
+constexpr qsizetype kFrmOldFormPosPos = 67;
+constexpr qsizetype kFormInfoSize = 288;
+constexpr qsizetype kFormFieldCount = 258;
+constexpr qsizetype kFormScreensLength = 260;
+constexpr qsizetype kFieldRecordSize = 17;
+constexpr qsizetype kFieldLengthPos = 3;
+
+quint64 uintBe(const QByteArray& b, qsizetype at, int width)
+{
+    quint64 v = 0;
+    for (int i = 0; i < width; ++i)
+        v = v << 8 | static_cast<quint8>(b[at + i]);
+    return v;
+}
+
+quint32 uintLe(const QByteArray& b, qsizetype at, int width)
+{
+    quint32 v = 0;
+    for (int i = width - 1; i >= 0; --i)
+        v = v << 8 | static_cast<quint8>(b[at + i]);
+    return v;
+}
+
+void putLe(QByteArray& b, qsizetype at, quint32 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        b[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+}
+
+void change(const QString& path, const std::function<void(QByteArray&)>& damage)
+{
+    QByteArray bytes = readAll(path);
+    damage(bytes);
+    writeAll(path, bytes);
+}
+
+qsizetype formPos(const QByteArray& frm)
+{
+    // MariaDB puts an extra2 block at 64; older files have "//" there.
+    const qsizetype at = frm[kFrmExtra2Pos] == '/' ? kFrmOldFormPosPos : kFrmExtra2Pos + uintLe(frm, 4, 2);
+    return uintLe(frm, at, 4);
+}
+
+qsizetype fieldRecordPos(const QByteArray& frm, int field)
+{
+    const qsizetype form = formPos(frm);
+    return form + kFormInfoSize + uintLe(frm, form + kFormScreensLength, 2) + field * kFieldRecordSize;
+}
+
+// The leaf pages of the index whose root is rootPage.
+QList<qsizetype> leafPages(const QByteArray& file, qsizetype rootPage)
+{
+    const quint64 index = uintBe(file, rootPage * kPageSize + kPageIndexIdPos, 8);
+    QList<qsizetype> leaves;
+    for (qsizetype p = 0; (p + 1) * kPageSize <= file.size(); ++p) {
+        const qsizetype at = p * kPageSize;
+        if (uintBe(file, at + kPageTypePos, 2) == kIndexPageType && uintBe(file, at + kPageLevelPos, 2) == 0
+            && uintBe(file, at + kPageIndexIdPos, 8) == index)
+            leaves << p;
+    }
+    return leaves;
+}
+
+// `count` random bytes inside the record area of some of the pages.
+void strayBytes(QByteArray& file, const QList<qsizetype>& pages, quint32 seed, int pageCount, int count)
+{
+    QRandomGenerator random(seed);
+    for (int i = 0; i < pageCount && i < pages.size(); ++i) {
+        const qsizetype page = pages[(i * pages.size()) / pageCount];
+        for (int j = 0; j < count; ++j)
+            file[page * kPageSize + random.bounded(kPageDataStart, kPageSize - kPageTrailer)] =
+                static_cast<char>(random.bounded(256));
+    }
+}
+
+qsizetype rootInIbdata(const QString& expected, const QString& qualifiedName)
+{
+    for (const QStringList& index : testsupport::readTsv(expected + QStringLiteral("innodb_sys_indexes.tsv")))
+        if (index.value(7) == qualifiedName && (index.value(1) == QLatin1String("PRIMARY")
+                                                || index.value(1) == QLatin1String("GEN_CLUST_INDEX")))
+            return index.value(5).toLongLong();
+    ADD_FAILURE() << "no root page for " << qualifiedName.toStdString();
+    return 0;
+}
+
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (entry.isDir())
+            copyFolder(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
+        else
+            ASSERT_TRUE(QFile::copy(entry.filePath(), to + QLatin1Char('/') + entry.fileName()));
+    }
+    for (const QFileInfo& entry : QDir(to).entryInfoList(QDir::Files))
+        QFile(entry.filePath()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+struct DamageCase {
+    const char* name;
+    const char* database;
+    const char* table;
+    // Changes the copy (data folder, the fixtures' expectations folder).
+    std::function<void(const QString& data, const QString& expected)> damage;
+    // Correct rows the readers recovered before these checks.
+    int correctBefore;
+    // What the log must say.
+    const char* logged;
+    // Wrong rows printed unmarked. MyISAM keeps no checksum: a stray byte in
+    // a record's values is seen only where it makes a value unreadable.
+    int unmarkedWrong = 0;
+};
+
+const DamageCase kCases[] = {
+    {"a MyISAM .frm cut to a few bytes", "fx_myisam", "paged_rows",
+     [](const QString& d, const QString&) { change(d + "/fx_myisam/paged_rows.frm", [](QByteArray& b) { b.truncate(96); }); },
+     0, "paged_rows: its definition has no readable column"},
+    {"an InnoDB .frm cut to a few bytes", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) { change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) { b.truncate(96); }); },
+     0, "big_btree"},
+    {"an InnoDB .frm cut before its columns", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) { b.truncate(fieldRecordPos(b, 0)); });
+     },
+     0, "big_btree: its definition has no readable column"},
+    {"a MyISAM .frm with one column more", "fx_myisam", "fixed_rows",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_myisam/fixed_rows.frm", [](QByteArray& b) {
+             const qsizetype at = formPos(b) + kFormFieldCount;
+             putLe(b, at, uintLe(b, at, 2) + 1, 2);
+         });
+     },
+     0, "fixed_rows"},
+    {"a MyISAM .frm with a field length changed", "fx_myisam", "fixed_rows",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_myisam/fixed_rows.frm", [](QByteArray& b) {
+             const qsizetype at = fieldRecordPos(b, 1) + kFieldLengthPos;  // code CHAR(8)
+             putLe(b, at, uintLe(b, at, 2) + 4, 2);
+         });
+     },
+     0, "fixed_rows"},
+    {"an InnoDB .frm with a field length changed", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) {
+             const qsizetype at = fieldRecordPos(b, 0) + kFieldLengthPos;  // id INT
+             putLe(b, at, uintLe(b, at, 2) + 9, 2);
+         });
+     },
+     5900, ""},
+    {"an InnoDB .frm with one column fewer", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_sys/big_btree.frm", [](QByteArray& b) {
+             const qsizetype at = formPos(b) + kFormFieldCount;
+             putLe(b, at, uintLe(b, at, 2) - 1, 2);
+         });
+     },
+     0, "big_btree"},
+    {"an InnoDB table's .frm replaced by one of fewer columns", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         const QString frm = d + "/fx_innodb_sys/big_btree.frm";
+         writeAll(frm, readAll(d + "/fx_innodb_sys/no_pk.frm"));
+     },
+     0, "the InnoDB data dictionary 5"},
+    {"a MyISAM .frm with its engine name changed", "fx_myisam", "fixed_rows",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_myisam/fixed_rows.frm", [](QByteArray& b) { b.replace("MyISAM", "MyISBM"); });
+     },
+     36, ""},
+    {"an InnoDB .frm with its engine name changed", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) { b.replace("InnoDB", "InnoDX"); });
+     },
+     5900, ""},
+    {"stray bytes in leaf pages of an .ibd", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.ibd",
+                [](QByteArray& b) { strayBytes(b, leafPages(b, kIbdRootPage), 15, 3, 6); });
+     },
+     5887, "is damaged"},
+    {"stray bytes in leaf pages of a table in ibdata1", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString& e) {
+         const qsizetype root = rootInIbdata(e, "fx_innodb_sys/big_btree");
+         change(d + "/ibdata1", [&](QByteArray& b) { strayBytes(b, leafPages(b, root), 16, 3, 6); });
+     },
+     5895, "is damaged"},
+    {"stray bytes in an .ibd's COMPACT leaf", "fx_innodb_ibd", "all_types_compact",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/all_types_compact.ibd",
+                [](QByteArray& b) { strayBytes(b, leafPages(b, kIbdRootPage), 17, 1, 4); });
+     },
+     4, "is damaged"},
+    {"stray bytes in a static .MYD", "fx_myisam", "fixed_rows",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_myisam/fixed_rows.MYD", [](QByteArray& b) {
+             QRandomGenerator random(18);
+             for (int j = 0; j < 6; ++j)
+                 b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
+         });
+     },
+     30, "", 5},
+    {"stray bytes in a dynamic .MYD", "fx_myisam", "dyn_rows",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_myisam/dyn_rows.MYD", [](QByteArray& b) {
+             QRandomGenerator random(19);
+             for (int j = 0; j < 6; ++j)
+                 b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
+         });
+     },
+     25, "", 3},
+};
+
+TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
+{
+    const QString set = testsupport::ExpectedRows::setFolder(QStringLiteral("default"));
+    const QString expectedFolder = set + QStringLiteral("/expected/");
+    for (const DamageCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TempDir dir;
+        const QString data = dir.path() + QStringLiteral("/data");
+        for (const char* db : {"fx_innodb_sys", "fx_innodb_ibd", "fx_myisam"})
+            copyFolder(set + "/data/" + db, data + "/" + db);
+        ASSERT_TRUE(QFile::copy(set + "/data/ibdata1", data + "/ibdata1"));
+        QFile(data + "/ibdata1").setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        c.damage(data, expectedFolder);
+
+        const testsupport::Dump dump = testsupport::runDump(data, true);
+        const auto expected = testsupport::ExpectedRows::load(QStringLiteral("default"), c.database, c.table);
+        const testsupport::DumpedTable table = dump.tables.value(c.database).value(c.table);
+        testsupport::RowMatcher matcher(expected, table.columns);
+        int correct = 0;
+        int unmarkedWrong = 0;
+        for (const QStringList& row : table.rows) {
+            if (matcher.take(row) >= 0)
+                ++correct;
+            else
+                ++unmarkedWrong;
+        }
+        for (const QStringList& row : table.damagedRows)
+            correct += matcher.take(row) >= 0 ? 1 : 0;
+        std::printf("%s: %d correct rows (%d printed, %d marked), %d unmarked wrong\n", c.name, correct,
+                    int(table.rows.size() + table.damagedRows.size()), int(table.damagedRows.size()), unmarkedWrong);
+        EXPECT_LE(unmarkedWrong, c.unmarkedWrong) << dump.log.toStdString();
+        EXPECT_GE(correct, c.correctBefore);
+        EXPECT_TRUE(dump.log.contains(QString::fromUtf8(c.logged))) << dump.log.toStdString();
+    }
+}
+
+} // namespace
