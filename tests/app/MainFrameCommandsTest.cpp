@@ -291,8 +291,9 @@ TEST_F(MainFrameCommands, CloseInTheChosenFolderModeRemovesTheBackupFolderOnlyWh
         EXPECT_TRUE(frame().close());
         EXPECT_EQ(answers.m_seen, QStringList{"question:Exit-Grisolt?"});
         EXPECT_EQ(QFileInfo::exists(folder), c.holdsFile);
-        if (c.holdsFile)
+        if (c.holdsFile) {
             EXPECT_TRUE(QFileInfo::exists(folder + "/ibdata1"));
+        }
         EXPECT_EQ(frame().findBar(), nullptr);
         frame().show();
     }
