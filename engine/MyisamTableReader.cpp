@@ -252,11 +252,15 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     MyisamRecordWalk walk(data, m_layout, data.size());
     RowWriter writer(m_repair, table.m_name, columns);
     m_pageValues.clear();
+    m_rowsDelivered = 0;
+    m_damagedRowsDelivered = 0;
+    bool reachedEnd = false;
     std::uint64_t pos = start;
     for (std::uint64_t delivered = 0; delivered < count && !app.m_bStop;) {
         const auto step = walk.read(pos, m_record);
         if (step.m_kind == MyisamRecordWalk::StepKind::End) {
             app.m_nPageRecords = 0;
+            reachedEnd = true;
             break;
         }
         m_repair.ReportProgress(PROGRESS_STEP);
@@ -270,6 +274,8 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
                 ReadColumn(c);
             m_repair.m_rowDamaged = m_recordDamaged;
             writer.Write(m_values);
+            ++m_rowsDelivered;
+            m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
             m_repair.m_rowDamaged = false;
             if (!app.m_bRepair)
                 m_pageValues.push_back(m_values);
@@ -282,6 +288,14 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
         m_repair.AppendLog(QStringLiteral("%1: %2 damaged places were stepped over in all.")
                                .arg(m_dataPath)
                                .arg(m_damageCount));
+    // A repair reads from the first record to the end of the data: it says
+    // once what it got, and "damaged" only where a value could not be read.
+    if (app.m_bRepair && start == 0 && reachedEnd) {
+        QString summary = QStringLiteral("Table %1: %2 rows recovered").arg(table.m_name).arg(m_rowsDelivered);
+        if (m_damagedRowsDelivered > 0)
+            summary += QStringLiteral(", of them %1 with a value that could not be read").arg(m_damagedRowsDelivered);
+        m_repair.AppendLog(summary + QLatin1Char('.'));
+    }
     app.m_nNextPageStart = static_cast<std::int64_t>(pos);
     m_repair.ReportProgress(PROGRESS_END);
 }

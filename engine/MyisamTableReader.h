@@ -61,6 +61,8 @@ private:
     std::vector<RowValue> m_values;
     std::vector<std::vector<RowValue>> m_pageValues;
     std::uint64_t m_damageCount = 0;
+    std::uint64_t m_rowsDelivered = 0;    // this walk's rows
+    std::uint64_t m_damagedRowsDelivered = 0;  // of them with a value that could not be read
     bool m_recordDamaged = false;  // a value of the current record could not be read
 };
 
