@@ -7,6 +7,7 @@
 #include "engine/RowWriter.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/RecordingReportWindow.h"
+#include "tests/support/ScannedEngine.h"
 #include "tests/support/ScratchServer.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,11 @@ TEST(RepairDriver, TakenNamesAreSkippedAndARefusedTableIsCorrupted)
 {
     const auto server = testsupport::ScratchServer::fromEnvironment();
     ASSERT_TRUE(server.running());
-    engine::AppState app;
-    engine::MySqlRepair repair(app);
-    testsupport::RecordingReportWindow report(app);
-    repair.m_hWndReport = &report;
-    const QString data = testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data/";
-    app.m_bManualFolder = true;
-    app.m_strIbdataPath = data + "ibdata1";
-    app.m_selectedDatabases = {data + "fx_myisam/"};
-    repair.ScanDataFolder();
+    testsupport::ScannedEngine scanned(testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data",
+                                       {QStringLiteral("fx_myisam")});
+    engine::AppState& app = scanned.app;
+    engine::MySqlRepair& repair = scanned.repair;
+    testsupport::RecordingReportWindow& report = scanned.report;
     ASSERT_EQ(repair.m_databases.size(), 1u);
     // A name the server encodes in its folder name, whose first two
     // "recovered_" names are taken: one by a database, one by a folder alone.
