@@ -36,7 +36,7 @@ using testsupport::TestServer;
 
 namespace {
 
-constexpr auto kServerWait = std::chrono::seconds(60);
+using testsupport::kServerWait;
 
 CMainFrame& frame()
 {

@@ -37,7 +37,7 @@ using testsupport::TestServer;
 
 namespace {
 
-constexpr auto kServerWait = std::chrono::seconds(60);
+using testsupport::kServerWait;
 
 QString fixtureData(const QString& set)
 {
@@ -283,7 +283,7 @@ struct Job {
     {
         engine.m_hWndReport = &report;
         engine.m_hWndScanProgress = &report;
-        engine.m_serviceTimeoutMs = 60000;
+        engine.m_serviceTimeoutMs = std::chrono::milliseconds(kServerWait).count();
         report.m_loginHost = QStringLiteral("127.0.0.1");
         report.m_loginUser = QStringLiteral("root");
         engine::FindMySqlServices(app);

@@ -504,9 +504,9 @@ struct LiveSetup {
     bool begin()
     {
         if (!server.installed() || !ServiceControl::start(server.name())
-            || !ServiceControl::waitFor(server.name(), ServiceState::Running, std::chrono::seconds(60)))
+            || !ServiceControl::waitFor(server.name(), ServiceState::Running, testsupport::kServerWait))
             return false;
-        e.engine.m_serviceTimeoutMs = 60000;
+        e.engine.m_serviceTimeoutMs = std::chrono::milliseconds(testsupport::kServerWait).count();
         e.app.m_bDefaultLocation = true;
         return engine::FindMySqlServices(e.app) && e.engine.LocateServiceConfig();
     }
@@ -641,14 +641,14 @@ TEST(MySqlRepairTablespaceTest, AFailedExchangeOnARealServerPutsItsOwnFileBackAn
     TestServer other(s.machine, QStringLiteral("MySQLOther"));
     ASSERT_TRUE(other.installed());
     ASSERT_TRUE(ServiceControl::start(other.name()));
-    ASSERT_TRUE(ServiceControl::waitFor(other.name(), ServiceState::Running, std::chrono::seconds(60))) << other.log();
+    ASSERT_TRUE(ServiceControl::waitFor(other.name(), ServiceState::Running, testsupport::kServerWait)) << other.log();
     std::string fill = "CREATE DATABASE v; CREATE TABLE v.x (a INT PRIMARY KEY, b TEXT) ENGINE=InnoDB;"
                        "INSERT INTO v.x VALUES (1, REPEAT('z', 500));";
     for (int k = 0; k < 11; ++k)
         fill += "INSERT INTO v.x SELECT a + (SELECT MAX(a) FROM v.x), b FROM v.x;";
     const auto filled = other.sql(fill);
     ASSERT_EQ(filled.status, 0) << filled.output;
-    ASSERT_TRUE(ServiceControl::stop(other.name(), std::chrono::seconds(60)));
+    ASSERT_TRUE(ServiceControl::stop(other.name(), testsupport::kServerWait));
     ASSERT_TRUE(engine::fileops::copyVerified(other.ibdata(), s.machine.templateFile(), true));
     for (const QString& entry : backupFolders(s.server.dataDir()))
         QFile::remove(s.server.dataDir() + QLatin1Char('/') + entry);

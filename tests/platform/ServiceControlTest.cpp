@@ -176,13 +176,13 @@ TEST(ServiceControlTest, ARealServerRunsOnlyOnceItAcceptsConnectionsAndStopsClea
 
     QString error;
     ASSERT_TRUE(ServiceControl::start(server.name(), &error)) << error.toStdString();
-    ASSERT_TRUE(ServiceControl::waitFor(server.name(), ServiceState::Running, std::chrono::seconds(60))) << server.log();
+    ASSERT_TRUE(ServiceControl::waitFor(server.name(), ServiceState::Running, testsupport::kServerWait)) << server.log();
     EXPECT_TRUE(server.acceptsConnections());
     const auto query = testsupport::runCommand(sc(QStringLiteral("query MySQLReal")));
     EXPECT_NE(query.output.find("4  RUNNING"), std::string::npos) << query.output;
 
     const pid_t pid = ServiceControl::processId(server.name());
-    ASSERT_TRUE(ServiceControl::stop(server.name(), std::chrono::seconds(60), &error)) << error.toStdString();
+    ASSERT_TRUE(ServiceControl::stop(server.name(), testsupport::kServerWait, &error)) << error.toStdString();
     EXPECT_TRUE(processGone(pid));
     EXPECT_NE(server.log().find("Shutdown complete"), std::string::npos);
     EXPECT_FALSE(server.acceptsConnections());

@@ -72,7 +72,7 @@ protected:
     {
         // Whatever happened, the server of this test is not left running.
         if (!m_registry.isEmpty() && ServiceControl::query(kService) != ServiceState::Stopped)
-            ServiceControl::stop(kService, std::chrono::seconds(60));
+            ServiceControl::stop(kService, testsupport::kServerWait);
         ::unsetenv("GRISOLT_REGISTRY");
     }
 
@@ -120,7 +120,7 @@ TEST_F(FirstRunTest, SetsUpAWorkingMachineOnceAndReusesIt)
     // The template suits the server: the repair's exchange puts it in place
     // and the server runs on it; then the server's own file goes back. The
     // server's file is compared as it stands once the server is stopped.
-    ASSERT_TRUE(ServiceControl::stop(kService, std::chrono::seconds(60)));
+    ASSERT_TRUE(ServiceControl::stop(kService, testsupport::kServerWait));
     const QString ownPath = repair.m_strIbdataPath;
     const QByteArray own = testsupport::readAll(ownPath);
     ASSERT_FALSE(own.isEmpty());

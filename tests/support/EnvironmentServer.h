@@ -14,6 +14,7 @@
 #include <QFileInfo>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,11 @@
 namespace testsupport {
 
 inline const QString kProductKey = QStringLiteral("SOFTWARE\\Veltrax\\Grisolt");
+
+// How long a test waits for a real server to start or stop. Generous: on a
+// small machine running several suites side by side a start can take a
+// minute; a healthy server is far quicker and the wait ends with it.
+constexpr std::chrono::seconds kServerWait{180};
 
 // The output and exit status of a shell command.
 struct CommandResult {
