@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 
 // Where a page keeps its checksums and the copies of its LSN (big-endian):
 //
@@ -78,9 +79,8 @@ __attribute__((target("sse4.2"))) std::uint32_t crc32cHardware(std::span<const s
     std::uint64_t c = crc;
     std::size_t i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word = 0;
-        for (int k = 7; k >= 0; --k)  // little-endian word, as the instruction takes it
-            word = (word << 8) | bytes[i + static_cast<std::size_t>(k)];
+        std::uint64_t word;  // x86-64 is little-endian, as the instruction takes the word
+        std::memcpy(&word, bytes.data() + i, sizeof word);
         c = __builtin_ia32_crc32di(c, word);
     }
     auto c32 = static_cast<std::uint32_t>(c);
