@@ -8,6 +8,7 @@
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
 #include "recovery/innodb/InnodbChecksum.h"
+#include "recovery/innodb/InnodbDefinitionCheck.h"
 #include "recovery/innodb/InnodbDictionary.h"
 
 #include <QFileInfo>
@@ -165,7 +166,8 @@ void InnodbTableReader::LocateTableData(TableInformation& table)
     InnodbTableLayout layout = DescribeColumns(table);
     if (OpenDataFile(table)) {
         const std::optional<InnodbPage> root = ReadRootPage(table);
-        if (root && DefinitionUsable(table, root->indexId()) && PrepareDecoder(table, std::move(layout), *root)) {
+        if (root && DefinitionUsable(table, root->indexId()) && DefinitionAgrees(table, root->indexId())
+            && PrepareDecoder(table, std::move(layout), *root)) {
             DescendToLeafLevel(table.m_rootPage, root->level());
             FollowLeafChain(table);
             m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
@@ -346,6 +348,32 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
                            .arg(virtualColumns)
                            .arg(dictStored + dictVirtual)
                            .arg(dictVirtual));
+    return false;
+}
+
+bool InnodbTableReader::DefinitionAgrees(const TableInformation& table, std::uint64_t indexId)
+{
+    // Where the counts agree: the columns' names and types, and the clustered
+    // index's key, as far as the dictionary can tell them.
+    using recovery::innodb::InnodbDefinitionCheck;
+    const recovery::innodb::InnodbDictionary* dictionary = m_repair.m_dictionary.get();
+    if (!dictionary)
+        return true;
+    const InnodbDefinitionCheck::Verdict verdict =
+        InnodbDefinitionCheck::check(*dictionary, indexId, table, clusteredKeyColumns(table));
+    switch (verdict.outcome) {
+    case InnodbDefinitionCheck::Outcome::Agrees:
+        return true;
+    case InnodbDefinitionCheck::Outcome::Unchecked:
+        m_repair.AppendLog(QStringLiteral("Table %1: its definition could not be checked against the InnoDB data "
+                                          "dictionary: %2.")
+                               .arg(table.m_name, verdict.what));
+        return true;
+    case InnodbDefinitionCheck::Outcome::Disagrees:
+        break;
+    }
+    m_repair.AppendLog(QStringLiteral("Table %1: %2; its rows are not read with this definition.")
+                           .arg(table.m_name, verdict.what));
     return false;
 }
 

@@ -51,6 +51,9 @@ private:
     // False, logged, when the definition cannot describe the table's
     // records: no columns, or counts that the dictionary contradicts.
     bool DefinitionUsable(const TableInformation& table, std::uint64_t indexId);
+    // False, logged, when the dictionary's columns or clustered key
+    // contradict the definition; a dictionary that cannot tell is logged.
+    bool DefinitionAgrees(const TableInformation& table, std::uint64_t indexId);
     // Checks a data page's checksums the first time it is read; logs a
     // damaged one (up to kLoggedDamagedPages a table). True when damaged.
     bool CheckPage(const recovery::innodb::InnodbPage& page);
