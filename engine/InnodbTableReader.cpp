@@ -60,20 +60,38 @@ tempColInfo columnInfo(const ColumnInformation& c)
     return t;
 }
 
+// Whether a key part takes its column whole: a prefix of a string, and any
+// part of a BLOB or TEXT (always a prefix), does not.
+bool wholeColumnPart(const KeysInformation& part, const ColumnInformation& column)
+{
+    if (isTextOrBlobCode(column.m_typeCode))
+        return false;
+    switch (column.m_typeCode) {
+    case TYPE_CHAR: case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_BINARY: case TYPE_VARBINARY:
+        return part.m_prefixLength >= column.m_length;
+    default:
+        return true;
+    }
+}
+
 // The columns of the clustered index key, in key-part order: the primary
-// key, or else the first UNIQUE key whose columns are all NOT NULL (the
-// server makes that one the clustered index). Empty: DB_ROW_ID.
+// key, or else the first UNIQUE key whose columns are all NOT NULL and taken
+// whole (the server makes that one the clustered index). Empty: DB_ROW_ID.
 std::vector<std::size_t> clusteredKeyColumns(const TableInformation& table)
 {
     const auto& columns = table.columns();
     const auto& parts = table.m_keyParts;
+    bool whole = true;
     const auto keyAt = [&](std::size_t first, std::size_t& next) {
         std::vector<std::size_t> key;
+        whole = true;
         const std::size_t count = std::max<std::size_t>(1, parts[first].m_partCount);
         for (next = first; next < parts.size() && next < first + count && parts[next].m_kind == parts[first].m_kind;
              ++next)
-            if (parts[next].m_column >= 1 && parts[next].m_column <= columns.size())
+            if (parts[next].m_column >= 1 && parts[next].m_column <= columns.size()) {
                 key.push_back(parts[next].m_column - 1u);
+                whole = whole && wholeColumnPart(parts[next], *columns[key.back()]);
+            }
         return key;
     };
     for (const bool primary : {true, false}) {
@@ -84,7 +102,7 @@ std::vector<std::size_t> clusteredKeyColumns(const TableInformation& table)
                 continue;
             if (primary && kind.compare(QLatin1String("Primary Key"), Qt::CaseInsensitive) == 0)
                 return key;
-            if (!primary && kind.compare(QLatin1String("Unique Key"), Qt::CaseInsensitive) == 0) {
+            if (!primary && whole && kind.compare(QLatin1String("Unique Key"), Qt::CaseInsensitive) == 0) {
                 bool allNotNull = true;
                 for (std::size_t c : key)
                     allNotNull = allNotNull

@@ -114,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                          testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),
                                          TABLES("default", "fx_innodb_sys"), TABLES("default", "fx_innodb_ibd"),
                                          TableCase{"default", "fx_innodb_ibd", "fk_parent"},
-                                         TableCase{"default", "fx_innodb_ibd", "fk_child"}),
+                                         TableCase{"default", "fx_innodb_ibd", "fk_child"},
+                                         TableCase{"legacy", "fx_innodb_ibd", "unique_prefix"},
+                                         TableCase{"default", "fx_innodb_ibd", "unique_prefix"}),
                          caseName);
 
 } // namespace
