@@ -138,6 +138,7 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_repair.m_keyColumns.clear();
     m_repair.m_dataPages.clear();
     m_redundant = false;
+    m_hiddenDocId = false;
     m_path.clear();
     m_table = table.m_name;
     m_indexId = 0;
@@ -277,6 +278,7 @@ bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTabl
     const AppState& app = m_repair.app();
     m_redundant = !root.isCompact();
     layout.format = m_redundant ? RecordFormat::Redundant : RecordFormat::Compact;
+    layout.hiddenTrailingFields = m_hiddenDocId ? 1 : 0;
     m_indexId = root.indexId();
     InnodbRecordDecoder::Options options;
     options.maxOffPageBytes = app.m_bRepair ? kRepairOffPageBytes : kPreviewOffPageBytes;
@@ -353,7 +355,10 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
     std::uint32_t virtualColumns = 0;
     for (const auto& column : table.columns())
         ++(column->m_generated == Generated::Virtual ? virtualColumns : stored);
-    const std::uint32_t dictStored = dictTable->nCols & kDictColumnsMask;
+    // A FULLTEXT key's hidden FTS_DOC_ID is counted there, not in the definition.
+    m_hiddenDocId = recovery::innodb::InnodbDefinitionCheck::hasHiddenDocId(*dictionary, dictTable->id, table);
+    const std::uint32_t counted = dictTable->nCols & kDictColumnsMask;
+    const std::uint32_t dictStored = counted - (m_hiddenDocId && counted > 0 ? 1 : 0);
     const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
     // Older servers count the virtual columns among the stored ones, or not at all.
     if (dictStored == stored + virtualColumns || (dictStored == stored && dictVirtual == virtualColumns)

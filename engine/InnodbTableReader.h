@@ -72,6 +72,7 @@ private:
 
     MySqlRepair& m_repair;
     bool m_redundant = false;
+    bool m_hiddenDocId = false;     // the records end with InnoDB's own FTS_DOC_ID
     QString m_path;                 // the data file the pages come from
     QString m_table;                // for log lines
     std::uint64_t m_indexId = 0;    // the clustered index

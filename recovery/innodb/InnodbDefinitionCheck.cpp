@@ -47,6 +47,10 @@ constexpr std::uint32_t kPosMask = 0xFFFF;
 constexpr std::uint32_t kDictColumnsMask = 0xFFFF;
 constexpr unsigned kDictVirtualShift = 16;
 constexpr std::uint32_t kDictVirtualMask = 0x7FFF;
+// The column and index InnoDB adds for a FULLTEXT key when the table has no
+// FTS_DOC_ID of its own.
+const QLatin1String kDocIdColumn("FTS_DOC_ID");
+const QLatin1String kDocIdIndex("FTS_DOC_ID_INDEX");
 
 using Verdict = InnodbDefinitionCheck::Verdict;
 using Outcome = InnodbDefinitionCheck::Outcome;
@@ -168,6 +172,18 @@ QString keyText(const std::vector<QString>& names)
 
 } // namespace
 
+bool InnodbDefinitionCheck::hasHiddenDocId(const InnodbDictionary& dictionary, std::uint64_t tableId,
+                                           const TableInformation& table)
+{
+    for (const auto& column : table.columns())
+        if (column->m_name.compare(kDocIdColumn, Qt::CaseInsensitive) == 0)
+            return false;
+    for (const SysIndexesRow& index : dictionary.indexes())
+        if (index.tableId == tableId && index.name == kDocIdIndex)
+            return true;
+    return false;
+}
+
 InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictionary& dictionary,
                                                             std::uint64_t clusteredIndexId,
                                                             const TableInformation& table,
@@ -183,6 +199,7 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
     if (!dictionary.columnsUnreadable().empty())
         return unchecked(QStringLiteral("SYS_COLUMNS cannot be read: %1")
                              .arg(QString::fromStdString(dictionary.columnsUnreadable())));
+    const bool hiddenDocId = hasHiddenDocId(dictionary, dictTable->id, table);
     const std::uint32_t dictStored = dictTable->nCols & kDictColumnsMask;
     const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
     std::vector<const SysColumnsRow*> stored;
@@ -201,6 +218,12 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
         return unchecked(QStringLiteral("SYS_COLUMNS does not hold the table's %1 columns in order")
                              .arg(dictStored + dictVirtual));
 
+    if (hiddenDocId) {
+        if (stored.empty() || stored.back()->name != kDocIdColumn)
+            return disagrees(QStringLiteral("the InnoDB data dictionary has a FULLTEXT key's FTS_DOC_ID_INDEX but "
+                                            "no FTS_DOC_ID as its last column"));
+        stored.pop_back();
+    }
     const auto& columns = table.columns();
     std::vector<std::size_t> definitionStored;
     for (std::size_t j = 0; j < columns.size(); ++j)

@@ -35,6 +35,12 @@ public:
     // as the definition gives it, in key order; empty for DB_ROW_ID.
     static Verdict check(const InnodbDictionary& dictionary, std::uint64_t clusteredIndexId,
                          const engine::TableInformation& table, const std::vector<std::size_t>& keyColumns);
+    // Whether InnoDB keeps a hidden FTS_DOC_ID column after the table's own
+    // stored columns: the table has InnoDB's FTS_DOC_ID_INDEX (it has a
+    // FULLTEXT key) and the definition no column of that name. The column
+    // counts among SYS_TABLES.N_COLS and is a field of every record.
+    static bool hasHiddenDocId(const InnodbDictionary& dictionary, std::uint64_t tableId,
+                               const engine::TableInformation& table);
 };
 
 } // namespace recovery::innodb
