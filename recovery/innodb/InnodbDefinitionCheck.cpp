@@ -18,8 +18,10 @@
 // | 11    | DECIMAL        | the DECIMAL of servers before 5.0               |
 //
 // LEN is the bytes of a fixed-width value and the most bytes of a string;
-// PRTYPE bit 13 marks a virtual column. SYS_FIELDS names a user index's key
-// columns; a clustered index on DB_ROW_ID has none.
+// PRTYPE bit 13 marks a virtual column. A table with a FULLTEXT key and no
+// FTS_DOC_ID of its own has InnoDB's FTS_DOC_ID as its last stored column.
+// SYS_FIELDS names a user index's key columns; a clustered index on DB_ROW_ID
+// has none.
 
 namespace recovery::innodb {
 

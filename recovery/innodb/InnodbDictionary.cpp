@@ -479,8 +479,9 @@ void InnodbDictionary::buildLookup()
 std::vector<const SysColumnsRow*> InnodbDictionary::columnsOf(std::uint64_t tableId) const
 {
     std::vector<const SysColumnsRow*> rows;
-    for (auto it = m_columnsByTable.constFind(tableId); it != m_columnsByTable.cend() && it.key() == tableId; ++it)
-        rows.push_back(&m_columns[it.value()]);
+    const auto [first, last] = m_columnsByTable.equal_range(tableId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_columns[*it]);
     std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
     return rows;
 }
@@ -488,8 +489,9 @@ std::vector<const SysColumnsRow*> InnodbDictionary::columnsOf(std::uint64_t tabl
 std::vector<const SysFieldsRow*> InnodbDictionary::fieldsOf(std::uint64_t indexId) const
 {
     std::vector<const SysFieldsRow*> rows;
-    for (auto it = m_fieldsByIndex.constFind(indexId); it != m_fieldsByIndex.cend() && it.key() == indexId; ++it)
-        rows.push_back(&m_fields[it.value()]);
+    const auto [first, last] = m_fieldsByIndex.equal_range(indexId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_fields[*it]);
     std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
     return rows;
 }
