@@ -341,14 +341,8 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
     const recovery::innodb::InnodbDictionary* dictionary = m_repair.m_dictionary.get();
     if (!dictionary)
         return true;
-    const recovery::innodb::SysIndexesRow* index = nullptr;
-    for (const auto& row : dictionary->indexes())
-        if (row.id == indexId)
-            index = &row;
-    const recovery::innodb::SysTablesRow* dictTable = nullptr;
-    for (const auto& row : dictionary->tables())
-        if (index && row.id == index->tableId)
-            dictTable = &row;
+    const recovery::innodb::SysIndexesRow* index = dictionary->indexWithId(indexId);
+    const recovery::innodb::SysTablesRow* dictTable = index ? dictionary->tableWithId(index->tableId) : nullptr;
     if (!dictTable)
         return true;
     std::uint32_t stored = 0;

@@ -180,8 +180,8 @@ bool InnodbDefinitionCheck::hasHiddenDocId(const InnodbDictionary& dictionary, s
     for (const auto& column : table.columns())
         if (column->m_name.compare(kDocIdColumn, Qt::CaseInsensitive) == 0)
             return false;
-    for (const SysIndexesRow& index : dictionary.indexes())
-        if (index.tableId == tableId && index.name == kDocIdIndex)
+    for (const SysIndexesRow* index : dictionary.indexesOf(tableId))
+        if (index->name == kDocIdIndex)
             return true;
     return false;
 }

@@ -496,6 +496,15 @@ std::vector<const SysFieldsRow*> InnodbDictionary::fieldsOf(std::uint64_t indexI
     return rows;
 }
 
+std::vector<const SysIndexesRow*> InnodbDictionary::indexesOf(std::uint64_t tableId) const
+{
+    std::vector<const SysIndexesRow*> rows;
+    const auto [first, last] = m_indexesByTable.equal_range(tableId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_indexes[*it]);
+    return rows;
+}
+
 const SysTablesRow* InnodbDictionary::tableWithId(std::uint64_t tableId) const
 {
     auto it = m_tablesById.constFind(tableId);

@@ -131,6 +131,7 @@ public:
     // The records of one table's columns / one index's fields, by POS.
     std::vector<const SysColumnsRow*> columnsOf(std::uint64_t tableId) const;
     std::vector<const SysFieldsRow*> fieldsOf(std::uint64_t indexId) const;
+    std::vector<const SysIndexesRow*> indexesOf(std::uint64_t tableId) const;
     const SysTablesRow* tableWithId(std::uint64_t tableId) const;
     const SysIndexesRow* indexWithId(std::uint64_t indexId) const;
     // What was passed over while loading.

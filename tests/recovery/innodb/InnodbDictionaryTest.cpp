@@ -654,16 +654,19 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
                 fieldNames << fields[i]->colName;
                 // A FULLTEXT index (TYPE 32) the server copied in an ALTER
                 // TABLE may number its one field 1.
-                if (!(index[3].toUInt() & 32))
+                if (!(index[3].toUInt() & 32)) {
                     EXPECT_EQ(packed ? fields[i]->pos >> 16 : fields[i]->pos, i);
-                if (packed)
+                }
+                if (packed) {
                     EXPECT_EQ((fields[i]->pos & 0xFFFF) != 0, subParts[static_cast<qsizetype>(i)] != "\\N");
+                }
                 prefixParts += (packed && (fields[i]->pos & 0xFFFF)) ? 1 : 0;
             }
-            if (index[1] == "FTS_DOC_ID_INDEX")
+            if (index[1] == "FTS_DOC_ID_INDEX") {
                 EXPECT_EQ(fieldNames, QStringList{"FTS_DOC_ID"});
-            else if (index[1] != "GEN_CLUST_INDEX")
+            } else if (index[1] != "GEN_CLUST_INDEX") {
                 EXPECT_EQ(fieldNames, keyNames);
+            }
         }
         EXPECT_GT(prefixParts, 0);
     }
