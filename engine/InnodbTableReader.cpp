@@ -8,6 +8,7 @@
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
 #include "recovery/innodb/InnodbChecksum.h"
+#include "recovery/innodb/InnodbDefinitionCheck.h"
 #include "recovery/innodb/InnodbDictionary.h"
 
 #include <QFileInfo>
@@ -59,20 +60,38 @@ tempColInfo columnInfo(const ColumnInformation& c)
     return t;
 }
 
+// Whether a key part takes its column whole: a prefix of a string, and any
+// part of a BLOB or TEXT (always a prefix), does not.
+bool wholeColumnPart(const KeysInformation& part, const ColumnInformation& column)
+{
+    if (isTextOrBlobCode(column.m_typeCode))
+        return false;
+    switch (column.m_typeCode) {
+    case TYPE_CHAR: case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_BINARY: case TYPE_VARBINARY:
+        return part.m_prefixLength >= column.m_length;
+    default:
+        return true;
+    }
+}
+
 // The columns of the clustered index key, in key-part order: the primary
-// key, or else the first UNIQUE key whose columns are all NOT NULL (the
-// server makes that one the clustered index). Empty: DB_ROW_ID.
+// key, or else the first UNIQUE key whose columns are all NOT NULL and taken
+// whole (the server makes that one the clustered index). Empty: DB_ROW_ID.
 std::vector<std::size_t> clusteredKeyColumns(const TableInformation& table)
 {
     const auto& columns = table.columns();
     const auto& parts = table.m_keyParts;
+    bool whole = true;
     const auto keyAt = [&](std::size_t first, std::size_t& next) {
         std::vector<std::size_t> key;
+        whole = true;
         const std::size_t count = std::max<std::size_t>(1, parts[first].m_partCount);
         for (next = first; next < parts.size() && next < first + count && parts[next].m_kind == parts[first].m_kind;
              ++next)
-            if (parts[next].m_column >= 1 && parts[next].m_column <= columns.size())
+            if (parts[next].m_column >= 1 && parts[next].m_column <= columns.size()) {
                 key.push_back(parts[next].m_column - 1u);
+                whole = whole && wholeColumnPart(parts[next], *columns[key.back()]);
+            }
         return key;
     };
     for (const bool primary : {true, false}) {
@@ -83,7 +102,7 @@ std::vector<std::size_t> clusteredKeyColumns(const TableInformation& table)
                 continue;
             if (primary && kind.compare(QLatin1String("Primary Key"), Qt::CaseInsensitive) == 0)
                 return key;
-            if (!primary && kind.compare(QLatin1String("Unique Key"), Qt::CaseInsensitive) == 0) {
+            if (!primary && whole && kind.compare(QLatin1String("Unique Key"), Qt::CaseInsensitive) == 0) {
                 bool allNotNull = true;
                 for (std::size_t c : key)
                     allNotNull = allNotNull
@@ -119,6 +138,7 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_repair.m_keyColumns.clear();
     m_repair.m_dataPages.clear();
     m_redundant = false;
+    m_hiddenDocId = false;
     m_path.clear();
     m_table = table.m_name;
     m_indexId = 0;
@@ -165,7 +185,8 @@ void InnodbTableReader::LocateTableData(TableInformation& table)
     InnodbTableLayout layout = DescribeColumns(table);
     if (OpenDataFile(table)) {
         const std::optional<InnodbPage> root = ReadRootPage(table);
-        if (root && DefinitionUsable(table, root->indexId()) && PrepareDecoder(table, std::move(layout), *root)) {
+        if (root && DefinitionUsable(table, root->indexId()) && DefinitionAgrees(table, root->indexId())
+            && PrepareDecoder(table, std::move(layout), *root)) {
             DescendToLeafLevel(table.m_rootPage, root->level());
             FollowLeafChain(table);
             m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
@@ -257,6 +278,7 @@ bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTabl
     const AppState& app = m_repair.app();
     m_redundant = !root.isCompact();
     layout.format = m_redundant ? RecordFormat::Redundant : RecordFormat::Compact;
+    layout.hiddenTrailingFields = m_hiddenDocId ? 1 : 0;
     m_indexId = root.indexId();
     InnodbRecordDecoder::Options options;
     options.maxOffPageBytes = app.m_bRepair ? kRepairOffPageBytes : kPreviewOffPageBytes;
@@ -319,21 +341,18 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
     const recovery::innodb::InnodbDictionary* dictionary = m_repair.m_dictionary.get();
     if (!dictionary)
         return true;
-    const recovery::innodb::SysIndexesRow* index = nullptr;
-    for (const auto& row : dictionary->indexes())
-        if (row.id == indexId)
-            index = &row;
-    const recovery::innodb::SysTablesRow* dictTable = nullptr;
-    for (const auto& row : dictionary->tables())
-        if (index && row.id == index->tableId)
-            dictTable = &row;
+    const recovery::innodb::SysIndexesRow* index = dictionary->indexWithId(indexId);
+    const recovery::innodb::SysTablesRow* dictTable = index ? dictionary->tableWithId(index->tableId) : nullptr;
     if (!dictTable)
         return true;
     std::uint32_t stored = 0;
     std::uint32_t virtualColumns = 0;
     for (const auto& column : table.columns())
         ++(column->m_generated == Generated::Virtual ? virtualColumns : stored);
-    const std::uint32_t dictStored = dictTable->nCols & kDictColumnsMask;
+    // A FULLTEXT key's hidden FTS_DOC_ID is counted there, not in the definition.
+    m_hiddenDocId = recovery::innodb::InnodbDefinitionCheck::hasHiddenDocId(*dictionary, dictTable->id, table);
+    const std::uint32_t counted = dictTable->nCols & kDictColumnsMask;
+    const std::uint32_t dictStored = counted - (m_hiddenDocId && counted > 0 ? 1 : 0);
     const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
     // Older servers count the virtual columns among the stored ones, or not at all.
     if (dictStored == stored + virtualColumns || (dictStored == stored && dictVirtual == virtualColumns)
@@ -346,6 +365,32 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
                            .arg(virtualColumns)
                            .arg(dictStored + dictVirtual)
                            .arg(dictVirtual));
+    return false;
+}
+
+bool InnodbTableReader::DefinitionAgrees(const TableInformation& table, std::uint64_t indexId)
+{
+    // Where the counts agree: the columns' names and types, and the clustered
+    // index's key, as far as the dictionary can tell them.
+    using recovery::innodb::InnodbDefinitionCheck;
+    const recovery::innodb::InnodbDictionary* dictionary = m_repair.m_dictionary.get();
+    if (!dictionary)
+        return true;
+    const InnodbDefinitionCheck::Verdict verdict =
+        InnodbDefinitionCheck::check(*dictionary, indexId, table, clusteredKeyColumns(table));
+    switch (verdict.outcome) {
+    case InnodbDefinitionCheck::Outcome::Agrees:
+        return true;
+    case InnodbDefinitionCheck::Outcome::Unchecked:
+        m_repair.AppendLog(QStringLiteral("Table %1: its definition could not be checked against the InnoDB data "
+                                          "dictionary: %2.")
+                               .arg(table.m_name, verdict.what));
+        return true;
+    case InnodbDefinitionCheck::Outcome::Disagrees:
+        break;
+    }
+    m_repair.AppendLog(QStringLiteral("Table %1: %2; its rows are not read with this definition.")
+                           .arg(table.m_name, verdict.what));
     return false;
 }
 

@@ -51,6 +51,9 @@ private:
     // False, logged, when the definition cannot describe the table's
     // records: no columns, or counts that the dictionary contradicts.
     bool DefinitionUsable(const TableInformation& table, std::uint64_t indexId);
+    // False, logged, when the dictionary's columns or clustered key
+    // contradict the definition; a dictionary that cannot tell is logged.
+    bool DefinitionAgrees(const TableInformation& table, std::uint64_t indexId);
     // Checks a data page's checksums the first time it is read; logs a
     // damaged one (up to kLoggedDamagedPages a table). True when damaged.
     bool CheckPage(const recovery::innodb::InnodbPage& page);
@@ -69,6 +72,7 @@ private:
 
     MySqlRepair& m_repair;
     bool m_redundant = false;
+    bool m_hiddenDocId = false;     // the records end with InnoDB's own FTS_DOC_ID
     QString m_path;                 // the data file the pages come from
     QString m_table;                // for log lines
     std::uint64_t m_indexId = 0;    // the clustered index

@@ -2,7 +2,9 @@
 
 #include "platform/ByteReader.h"
 #include "platform/DataFile.h"
+#include "recovery/innodb/InnodbChecksum.h"
 
+#include <algorithm>
 #include <limits>
 
 // Dictionary header page (page 7 of ibdata1), offsets from the page start:
@@ -12,7 +14,9 @@
 // | 4      | 4    | FIL_PAGE_OFFSET   | 7                                  |
 // | 24     | 2    | FIL_PAGE_TYPE     | 6 = system page                    |
 // | 70     | 4    | DICT_HDR_TABLES   | root page of SYS_TABLES' index     |
+// | 78     | 4    | DICT_HDR_COLUMNS  | root page of SYS_COLUMNS' index    |
 // | 82     | 4    | DICT_HDR_INDEXES  | root page of SYS_INDEXES' index    |
+// | 86     | 4    | DICT_HDR_FIELDS   | root page of SYS_FIELDS' index     |
 //
 // The dictionary's own B-trees are always REDUNDANT. Their records, in field
 // order (node pointers hold the key fields and a 4-byte child page number):
@@ -25,6 +29,10 @@
 // | SYS_INDEXES | TABLE_ID, ID     | 0 TABLE_ID (8), 1 ID (8), 2 DB_TRX_ID, 3 DB_ROLL_PTR,   |
 // | (index 3)   |                  | 4 NAME, 5 N_FIELDS (4), 6 TYPE (4), 7 SPACE (4),        |
 // |             |                  | 8 PAGE_NO (4), 9 MERGE_THRESHOLD (4, newer servers)     |
+// | SYS_COLUMNS | TABLE_ID, POS    | 0 TABLE_ID (8), 1 POS (4), 2 DB_TRX_ID, 3 DB_ROLL_PTR,  |
+// | (index 2)   |                  | 4 NAME, 5 MTYPE (4), 6 PRTYPE (4), 7 LEN (4), 8 PREC (4)|
+// | SYS_FIELDS  | INDEX_ID, POS    | 0 INDEX_ID (8), 1 POS (4), 2 DB_TRX_ID, 3 DB_ROLL_PTR,  |
+// | (index 4)   |                  | 4 COL_NAME                                              |
 //
 // MariaDB 10.11 writes SYS_INDEXES leaf records with MERGE_THRESHOLD (10
 // fields), so their first heap record does not start where a 9-field record
@@ -44,11 +52,15 @@ namespace {
 constexpr std::uint64_t kDictHeaderPage = 7;
 constexpr std::uint16_t kPageTypeSys = 6;
 constexpr std::uint64_t kDictHdrTables = 70;
+constexpr std::uint64_t kDictHdrColumns = 78;
 constexpr std::uint64_t kDictHdrIndexes = 82;
+constexpr std::uint64_t kDictHdrFields = 86;
 
 // The fixed index ids of the dictionary's own clustered indexes.
 constexpr std::uint64_t kSysTablesIndexId = 1;
+constexpr std::uint64_t kSysColumnsIndexId = 2;
 constexpr std::uint64_t kSysIndexesIndexId = 3;
+constexpr std::uint64_t kSysFieldsIndexId = 4;
 
 // B-trees of 16 KiB pages never grow near this high; a higher PAGE_LEVEL is damage.
 constexpr std::uint16_t kMaxLevel = 50;
@@ -67,6 +79,18 @@ constexpr std::size_t kSysIndexesType = 6;
 constexpr std::size_t kSysIndexesSpace = 7;
 constexpr std::size_t kSysIndexesPageNo = 8;
 constexpr std::size_t kSysIndexesMergeThreshold = 9;
+
+constexpr std::size_t kSysColumnsTableId = 0;
+constexpr std::size_t kSysColumnsPos = 1;
+constexpr std::size_t kSysColumnsName = 4;
+constexpr std::size_t kSysColumnsMtype = 5;
+constexpr std::size_t kSysColumnsPrtype = 6;
+constexpr std::size_t kSysColumnsLen = 7;
+constexpr std::size_t kSysColumnsPrec = 8;
+
+constexpr std::size_t kSysFieldsIndexIdField = 0;
+constexpr std::size_t kSysFieldsPos = 1;
+constexpr std::size_t kSysFieldsColName = 4;
 
 constexpr std::uint32_t kIndexTypeClustered = 0x01;
 
@@ -121,6 +145,10 @@ Result<InnodbDictionary> InnodbDictionary::load(const DataFile& ibdata1, const D
     const std::uint32_t tablesRoot = r.u32be();
     r.seek(kDictHdrIndexes);
     const std::uint32_t indexesRoot = r.u32be();
+    r.seek(kDictHdrColumns);
+    const std::uint32_t columnsRoot = r.u32be();
+    r.seek(kDictHdrFields);
+    const std::uint32_t fieldsRoot = r.u32be();
     if (!r)
         return *r.error();
 
@@ -135,12 +163,24 @@ Result<InnodbDictionary> InnodbDictionary::load(const DataFile& ibdata1, const D
     dict.m_visited = {kDictHeaderPage, tablesRoot, indexesRoot};
     dict.m_sysTablesRoot = tablesRoot;
     dict.m_sysIndexesRoot = indexesRoot;
+    dict.m_sysColumnsRoot = columnsRoot;
+    dict.m_sysFieldsRoot = fieldsRoot;
     // Only SYS_TABLES' upper levels show progress: SYS_INDEXES is small.
     if (auto bad = dict.readTree(ibdata1, tablesRoot, kSysTablesIndexId, &InnodbDictionary::addSysTablesRecords,
                                  progress, true))
         return *bad;
     if (auto bad = dict.readTree(ibdata1, indexesRoot, kSysIndexesIndexId, &InnodbDictionary::addSysIndexesRecords,
                                  progress, false))
+        return *bad;
+    // Read after the trees that locate the rows, so that their damage can
+    // cost these two only, never a table's location.
+    if (auto bad = dict.readDescriptionTree(ibdata1, columnsRoot, kSysColumnsIndexId,
+                                            &InnodbDictionary::addSysColumnsRecords, progress,
+                                            dict.m_columnsUnreadable))
+        return *bad;
+    if (auto bad = dict.readDescriptionTree(ibdata1, fieldsRoot, kSysFieldsIndexId,
+                                            &InnodbDictionary::addSysFieldsRecords, progress,
+                                            dict.m_fieldsUnreadable))
         return *bad;
     dict.m_visited.clear();
     dict.buildLookup();
@@ -322,6 +362,92 @@ void InnodbDictionary::addSysIndexesRecords(const InnodbPage& page)
         m_damage.push_back(*walk.error);
 }
 
+std::optional<DecodeError> InnodbDictionary::readDescriptionTree(const DataFile& file, std::uint32_t root,
+                                                                 std::uint64_t indexId, LeafVisitor visitLeaf,
+                                                                 const DictionaryLoadProgress& progress,
+                                                                 std::string& unreadable)
+{
+    if (!m_visited.insert(root).second) {
+        unreadable = "its root page " + std::to_string(root) + " is a page of another dictionary tree";
+        return std::nullopt;
+    }
+    auto bad = readTree(file, root, indexId, visitLeaf, progress, false);
+    if (bad && bad->code == DecodeErrorCode::Stopped)
+        return bad;
+    if (bad)
+        unreadable = bad->what;
+    return std::nullopt;
+}
+
+bool InnodbDictionary::leafDamaged(const InnodbPage& page, const char* tree)
+{
+    const PageCheck check = verifyPage(page.bytes());
+    if (check.integrity != PageIntegrity::Damaged)
+        return false;
+    m_damage.push_back(corruptAt(page.fileOffset(), std::string(tree) + " page " + std::to_string(page.pageNumber())
+                                                        + " is damaged (" + check.what + ")"));
+    return true;
+}
+
+void InnodbDictionary::addSysColumnsRecords(const InnodbPage& page)
+{
+    const bool damaged = leafDamaged(page, "SYS_COLUMNS");
+    const RecordWalk walk = page.records();
+    for (const InnodbRecord& rec : walk.records) {
+        if (rec.deleted)
+            continue;
+        const auto tableId = fixedField(page, rec, kSysColumnsTableId, 8);
+        const auto pos = fixedField(page, rec, kSysColumnsPos, 4);
+        const auto name = textField(page, rec, kSysColumnsName);
+        const auto mtype = fixedField(page, rec, kSysColumnsMtype, 4);
+        const auto prtype = fixedField(page, rec, kSysColumnsPrtype, 4);
+        const auto len = fixedField(page, rec, kSysColumnsLen, 4);
+        if (!tableId || !pos || !name || !mtype || !prtype || !len) {
+            m_damage.push_back(corruptAt(page.fileOffset() + rec.origin,
+                                         "SYS_COLUMNS record without TABLE_ID, POS, NAME, MTYPE, PRTYPE or LEN"));
+            continue;
+        }
+        SysColumnsRow row;
+        row.tableId = *tableId;
+        row.pos = static_cast<std::uint32_t>(*pos);
+        row.name = *name;
+        row.mtype = static_cast<std::uint32_t>(*mtype);
+        row.prtype = static_cast<std::uint32_t>(*prtype);
+        row.len = static_cast<std::uint32_t>(*len);
+        row.prec = static_cast<std::uint32_t>(fixedField(page, rec, kSysColumnsPrec, 4).value_or(0));
+        row.fromDamagedPage = damaged;
+        m_columns.push_back(std::move(row));
+    }
+    if (walk.error)
+        m_damage.push_back(*walk.error);
+}
+
+void InnodbDictionary::addSysFieldsRecords(const InnodbPage& page)
+{
+    const bool damaged = leafDamaged(page, "SYS_FIELDS");
+    const RecordWalk walk = page.records();
+    for (const InnodbRecord& rec : walk.records) {
+        if (rec.deleted)
+            continue;
+        const auto indexId = fixedField(page, rec, kSysFieldsIndexIdField, 8);
+        const auto pos = fixedField(page, rec, kSysFieldsPos, 4);
+        const auto name = textField(page, rec, kSysFieldsColName);
+        if (!indexId || !pos || !name) {
+            m_damage.push_back(corruptAt(page.fileOffset() + rec.origin,
+                                         "SYS_FIELDS record without INDEX_ID, POS or COL_NAME"));
+            continue;
+        }
+        SysFieldsRow row;
+        row.indexId = *indexId;
+        row.pos = static_cast<std::uint32_t>(*pos);
+        row.colName = *name;
+        row.fromDamagedPage = damaged;
+        m_fields.push_back(std::move(row));
+    }
+    if (walk.error)
+        m_damage.push_back(*walk.error);
+}
+
 // Names are matched exactly first: on a case-sensitive file system "db/T"
 // and "db/t" are two tables. A name that differs only in letter case still
 // matches when it is the only such name (servers that fold names to lower case).
@@ -338,8 +464,57 @@ void InnodbDictionary::buildLookup()
         if (it.value() > 1)
             m_byFoldedName.remove(it.key());
     }
-    for (std::size_t i = 0; i < m_indexes.size(); ++i)
+    for (std::size_t i = 0; i < m_tables.size(); ++i)
+        m_tablesById.insert(m_tables[i].id, i);
+    for (std::size_t i = 0; i < m_indexes.size(); ++i) {
         m_indexesByTable.insert(m_indexes[i].tableId, i);
+        m_indexesById.insert(m_indexes[i].id, i);
+    }
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        m_columnsByTable.insert(m_columns[i].tableId, i);
+    for (std::size_t i = 0; i < m_fields.size(); ++i)
+        m_fieldsByIndex.insert(m_fields[i].indexId, i);
+}
+
+std::vector<const SysColumnsRow*> InnodbDictionary::columnsOf(std::uint64_t tableId) const
+{
+    std::vector<const SysColumnsRow*> rows;
+    const auto [first, last] = m_columnsByTable.equal_range(tableId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_columns[*it]);
+    std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
+    return rows;
+}
+
+std::vector<const SysFieldsRow*> InnodbDictionary::fieldsOf(std::uint64_t indexId) const
+{
+    std::vector<const SysFieldsRow*> rows;
+    const auto [first, last] = m_fieldsByIndex.equal_range(indexId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_fields[*it]);
+    std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
+    return rows;
+}
+
+std::vector<const SysIndexesRow*> InnodbDictionary::indexesOf(std::uint64_t tableId) const
+{
+    std::vector<const SysIndexesRow*> rows;
+    const auto [first, last] = m_indexesByTable.equal_range(tableId);
+    for (auto it = first; it != last; ++it)
+        rows.push_back(&m_indexes[*it]);
+    return rows;
+}
+
+const SysTablesRow* InnodbDictionary::tableWithId(std::uint64_t tableId) const
+{
+    auto it = m_tablesById.constFind(tableId);
+    return it == m_tablesById.cend() ? nullptr : &m_tables[it.value()];
+}
+
+const SysIndexesRow* InnodbDictionary::indexWithId(std::uint64_t indexId) const
+{
+    auto it = m_indexesById.constFind(indexId);
+    return it == m_indexesById.cend() ? nullptr : &m_indexes[it.value()];
 }
 
 const SysTablesRow* InnodbDictionary::tableNamed(const QString& qualifiedName) const

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -40,6 +41,31 @@ struct SysIndexesRow {
     std::optional<std::uint32_t> mergeThreshold;  // newer servers only
 };
 
+// One live record of SYS_COLUMNS.
+struct SysColumnsRow {
+    std::uint64_t tableId = 0;
+    // A stored column's place among the stored columns; a virtual column
+    // (newer servers) keeps its place among the virtual ones plus one in the
+    // high 16 bits and its place among all columns in the low 16 bits.
+    std::uint32_t pos = 0;
+    QString name;
+    std::uint32_t mtype = 0;   // the InnoDB type class (DATA_INT, DATA_BLOB, ...)
+    std::uint32_t prtype = 0;  // the server's type code and flags (DATA_VIRTUAL, ...)
+    std::uint32_t len = 0;     // bytes; the longest for a variable-length type
+    std::uint32_t prec = 0;
+    bool fromDamagedPage = false;  // its page failed its checksums
+};
+
+// One live record of SYS_FIELDS.
+struct SysFieldsRow {
+    std::uint64_t indexId = 0;
+    // The field's place in the index; when a field of the index takes a
+    // prefix, the place is in the high 16 bits and the prefix bytes in the low.
+    std::uint32_t pos = 0;
+    QString colName;
+    bool fromDamagedPage = false;
+};
+
 // Where the rows of one table live.
 struct InnodbTableLocation {
     QString name;                   // as the dictionary spells it
@@ -66,15 +92,20 @@ struct DictionaryLoadProgress {
     std::function<void()> levelEnds;
 };
 
-// The InnoDB data dictionary of an ibdata1: the live records of SYS_TABLES and
-// SYS_INDEXES, read once from their B-trees and kept for lookups.
+// The InnoDB data dictionary of an ibdata1: the live records of SYS_TABLES,
+// SYS_INDEXES, SYS_COLUMNS and SYS_FIELDS, read once from their B-trees and
+// kept for lookups.
 class InnodbDictionary {
 public:
     // Reads the dictionary header page for the roots of both trees and every
     // leaf below them. A missing or damaged header page, or a root that is not
     // a page of its tree: an error value. Damage further down (a bad child
     // pointer, a loop, a broken record list) costs the records behind it and
-    // is listed in damage(). A stop: an error value with the code Stopped.
+    // is listed in damage(). SYS_COLUMNS and SYS_FIELDS only describe the
+    // tables: a bad root of theirs leaves them empty and says why in
+    // columnsUnreadable() / fieldsUnreadable(), and the load goes on; their
+    // leaves' checksums are verified, and a failing page is listed in damage()
+    // and its records marked. A stop: an error value with the code Stopped.
     static platform::Result<InnodbDictionary> load(const platform::DataFile& ibdata1,
                                                    const DictionaryLoadProgress& progress = {});
 
@@ -90,6 +121,19 @@ public:
     const std::vector<SysIndexesRow>& indexes() const { return m_indexes; }
     std::uint32_t sysTablesRoot() const { return m_sysTablesRoot; }
     std::uint32_t sysIndexesRoot() const { return m_sysIndexesRoot; }
+    std::uint32_t sysColumnsRoot() const { return m_sysColumnsRoot; }
+    std::uint32_t sysFieldsRoot() const { return m_sysFieldsRoot; }
+    const std::vector<SysColumnsRow>& columns() const { return m_columns; }
+    const std::vector<SysFieldsRow>& fields() const { return m_fields; }
+    // Why SYS_COLUMNS / SYS_FIELDS could not be read at all; empty when they were.
+    const std::string& columnsUnreadable() const { return m_columnsUnreadable; }
+    const std::string& fieldsUnreadable() const { return m_fieldsUnreadable; }
+    // The records of one table's columns / one index's fields, by POS.
+    std::vector<const SysColumnsRow*> columnsOf(std::uint64_t tableId) const;
+    std::vector<const SysFieldsRow*> fieldsOf(std::uint64_t indexId) const;
+    std::vector<const SysIndexesRow*> indexesOf(std::uint64_t tableId) const;
+    const SysTablesRow* tableWithId(std::uint64_t tableId) const;
+    const SysIndexesRow* indexWithId(std::uint64_t indexId) const;
     // What was passed over while loading.
     const std::vector<platform::DecodeError>& damage() const { return m_damage; }
     // Every page read while loading, in reading order.
@@ -109,6 +153,15 @@ private:
     std::vector<std::uint64_t> childPages(const InnodbPage& page, std::uint64_t pageCount);
     void addSysTablesRecords(const InnodbPage& page);
     void addSysIndexesRecords(const InnodbPage& page);
+    void addSysColumnsRecords(const InnodbPage& page);
+    void addSysFieldsRecords(const InnodbPage& page);
+    // Verifies a leaf's checksums; a failing page is listed in damage().
+    bool leafDamaged(const InnodbPage& page, const char* tree);
+    // Walks one of the trees that only describe tables; an error value only for a stop.
+    std::optional<platform::DecodeError> readDescriptionTree(const platform::DataFile& file, std::uint32_t root,
+                                                             std::uint64_t indexId, LeafVisitor visitLeaf,
+                                                             const DictionaryLoadProgress& progress,
+                                                             std::string& unreadable);
     void buildLookup();
     const SysTablesRow* tableNamed(const QString& qualifiedName) const;
 
@@ -117,9 +170,19 @@ private:
     QHash<QString, std::size_t> m_byName;        // exact name -> m_tables index
     QHash<QString, std::size_t> m_byFoldedName;  // lower-cased name -> index, unique names only
     QMultiHash<std::uint64_t, std::size_t> m_indexesByTable;  // table id -> m_indexes index
+    QHash<std::uint64_t, std::size_t> m_tablesById;           // table id -> m_tables index
+    QHash<std::uint64_t, std::size_t> m_indexesById;          // index id -> m_indexes index
+    QMultiHash<std::uint64_t, std::size_t> m_columnsByTable;  // table id -> m_columns index
+    QMultiHash<std::uint64_t, std::size_t> m_fieldsByIndex;   // index id -> m_fields index
     std::unordered_set<std::uint64_t> m_visited;  // pages taken into a tree walk
     std::uint32_t m_sysTablesRoot = 0;
     std::uint32_t m_sysIndexesRoot = 0;
+    std::uint32_t m_sysColumnsRoot = 0;
+    std::uint32_t m_sysFieldsRoot = 0;
+    std::vector<SysColumnsRow> m_columns;
+    std::vector<SysFieldsRow> m_fields;
+    std::string m_columnsUnreadable;
+    std::string m_fieldsUnreadable;
     std::vector<platform::DecodeError> m_damage;
     std::vector<std::uint64_t> m_pagesRead;
 };

@@ -168,7 +168,7 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateRedundant(const Innod
 {
     const std::size_t keyFields = m_layout.keyColumns == 0 ? 1 : m_layout.keyColumns;
     const std::size_t others = m_layout.columns.size() - m_layout.keyColumns;
-    const std::size_t expected = keyFields + 2 + others;
+    const std::size_t expected = keyFields + 2 + others + m_layout.hiddenTrailingFields;
     // More fields than the table has is as wrong as fewer: the record is
     // not one of this table, or its header is damaged.
     if (record.fieldEnds.size() != expected)

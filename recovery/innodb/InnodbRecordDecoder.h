@@ -32,6 +32,10 @@ struct InnodbTableLayout {
     std::vector<QStringList> members;          // ENUM/SET members, per column
     std::size_t keyColumns = 0;                // 0: the records start with DB_ROW_ID
     std::size_t nullableColumns = 0;           // size of the COMPACT null bitmap, in flags
+    // Fields after the last column that no column of the definition names:
+    // the FTS_DOC_ID InnoDB adds to a table with a FULLTEXT key (NOT NULL,
+    // fixed width, so COMPACT records hold nothing about it before it).
+    std::size_t hiddenTrailingFields = 0;
 };
 
 // Splits clustered-index records into fields and decodes their values.

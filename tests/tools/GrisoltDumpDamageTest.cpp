@@ -34,6 +34,17 @@ constexpr qsizetype kFormFieldCount = 258;
 constexpr qsizetype kFormScreensLength = 260;
 constexpr qsizetype kFieldRecordSize = 17;
 constexpr qsizetype kFieldLengthPos = 3;
+constexpr qsizetype kFieldTypePos = 13;
+constexpr char kFrmTypeBigint = 8;
+// Keys: their area's offset in the header; the first key's first part after
+// the area's 6-byte head and the key's 8-byte record, its field number first.
+constexpr qsizetype kFrmKeyAreaPos = 6;
+constexpr qsizetype kFirstKeyPartPos = 6 + 8;
+constexpr quint32 kKeyPartFieldMask = 0x3FFF;
+// ibdata1's dictionary header and in it the roots of SYS_COLUMNS and SYS_FIELDS.
+constexpr qsizetype kDictHeaderPage = 7;
+constexpr qsizetype kDictHdrColumns = 78;
+constexpr qsizetype kDictHdrFields = 86;
 
 quint64 uintBe(const QByteArray& b, qsizetype at, int width)
 {
@@ -55,6 +66,12 @@ void putLe(QByteArray& b, qsizetype at, quint32 value, int width)
 {
     for (int i = 0; i < width; ++i)
         b[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+void putBe(QByteArray& b, qsizetype at, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        b[at + i] = static_cast<char>(value >> (8 * (width - 1 - i)));
 }
 
 QByteArray readAll(const QString& path)
@@ -251,6 +268,54 @@ const DamageCase kCases[] = {
          });
      },
      25, "", 3},
+    {"an InnoDB .frm replaced by another table's of as many columns", "fx_innodb_ibd", "fk_parent",
+     [](const QString& d, const QString&) {
+         writeAll(d + "/fx_innodb_ibd/fk_parent.frm", readAll(d + "/fx_innodb_ibd/empty_table.frm"));
+     },
+     0, "fk_parent: column 2 is `v` in the definition, `name` in the InnoDB data dictionary"},
+    {"an InnoDB .frm replaced by one of as many columns and another key", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         writeAll(d + "/fx_innodb_sys/big_btree.frm", readAll(d + "/fx_innodb_sys/composite_pk.frm"));
+     },
+     0, "big_btree: column 1 is `region` in the definition, `id` in the InnoDB data dictionary"},
+    {"an InnoDB .frm whose primary key names another column", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_ibd/big_btree.frm", [](QByteArray& b) {
+             const qsizetype at = uintLe(b, kFrmKeyAreaPos, 2) + kFirstKeyPartPos;  // PRIMARY KEY (id)
+             putLe(b, at, (uintLe(b, at, 2) & ~kKeyPartFieldMask) | 2, 2);          // now (k)
+         });
+     },
+     0, "big_btree: the clustered index's key is (`k`) in the definition, (`id`) in the InnoDB data "
+                  "dictionary"},
+    {"an InnoDB .frm with a column's type changed", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/fx_innodb_sys/big_btree.frm", [](QByteArray& b) {
+             b[fieldRecordPos(b, 1) + kFieldTypePos] = kFrmTypeBigint;  // k INT
+         });
+     },
+     0, "big_btree: column 2 `k` is"},
+    {"stray bytes in ibdata1's SYS_COLUMNS leaves", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/ibdata1", [](QByteArray& b) {
+             const auto leaves = leafPages(b, uintBe(b, kDictHeaderPage * kPageSize + kDictHdrColumns, 4));
+             strayBytes(b, leaves, 20, static_cast<int>(leaves.size()), 4);
+         });
+     },
+     6000, "big_btree: its definition could not be checked against the InnoDB data dictionary"},
+    {"stray bytes in ibdata1's SYS_FIELDS leaves", "fx_innodb_sys", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/ibdata1", [](QByteArray& b) {
+             const auto leaves = leafPages(b, uintBe(b, kDictHeaderPage * kPageSize + kDictHdrFields, 4));
+             strayBytes(b, leaves, 21, static_cast<int>(leaves.size()), 4);
+         });
+     },
+     6000, "big_btree: its definition could not be checked against the InnoDB data dictionary"},
+    {"ibdata1's SYS_COLUMNS root pointer lost", "fx_innodb_ibd", "big_btree",
+     [](const QString& d, const QString&) {
+         change(d + "/ibdata1", [](QByteArray& b) { putBe(b, kDictHeaderPage * kPageSize + kDictHdrColumns, 0, 4); });
+     },
+     5900, "big_btree: its definition could not be checked against the InnoDB data dictionary: SYS_COLUMNS cannot "
+           "be read"},
 };
 
 TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)

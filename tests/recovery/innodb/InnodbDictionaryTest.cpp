@@ -300,8 +300,8 @@ TEST(InnodbDictionary, DescendsAMultiLevelTreeReadingEachPageOnce)
         EXPECT_EQ(loc->rootPage, whole.findTable(t.name)->rootPage);
     }
 
-    // Each page once: the header page and every page of both trees, found
-    // here along the sibling links.
+    // Each page once: the header page and every page of the four trees,
+    // found here along the sibling links.
     DataFile file;
     ASSERT_TRUE(file.open(copy.path().toStdString()));
     std::set<std::uint64_t> expected{7};
@@ -309,6 +309,12 @@ TEST(InnodbDictionary, DescendsAMultiLevelTreeReadingEachPageOnce)
         expected.insert(p);
     for (std::uint64_t p : treePages(file, split->sysIndexesRoot()))
         expected.insert(p);
+    for (std::uint64_t p : treePages(file, split->sysColumnsRoot()))
+        expected.insert(p);
+    for (std::uint64_t p : treePages(file, split->sysFieldsRoot()))
+        expected.insert(p);
+    EXPECT_GT(split->sysColumnsRoot(), 0u);
+    EXPECT_GT(split->sysFieldsRoot(), 0u);
     EXPECT_TRUE(expected.count(a) && expected.count(b));
     const auto& read = split->pagesRead();
     EXPECT_EQ(std::set<std::uint64_t>(read.begin(), read.end()), expected);
@@ -576,6 +582,165 @@ TEST(InnodbDictionary, ChoosesTheClusteredIndex)
     EXPECT_FALSE(dict->indexes()[0].mergeThreshold.has_value());
     EXPECT_EQ(dict->indexes()[1].mergeThreshold, 50u);
     EXPECT_NE(dict->findTable("fx_innodb_sys/empty_table").error().what.find("no root page"), std::string::npos);
+}
+
+// SYS_COLUMNS and SYS_FIELDS as the server lists its columns and keys: the
+// stored columns by POS, the virtual ones with their place among all columns,
+// every index's key columns in order with the prefix parts marked.
+TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
+{
+    for (const char* set : kSets) {
+        REQUIRE_FIXTURES(set);
+        SCOPED_TRACE(set);
+        const InnodbDictionary dict = loadDictionary(dataDir(set) + "/ibdata1");
+        EXPECT_EQ(dict.columnsUnreadable(), "");
+        EXPECT_EQ(dict.fieldsUnreadable(), "");
+        // A FULLTEXT key: InnoDB's own FTS_DOC_ID column and index, and its
+        // own tables for the word index, which the server does not list.
+        QStringList withDocIdIndex;
+        for (const QStringList& index : readTsv(testsupport::FixtureSet::folder(set) + "/expected/innodb_sys_indexes.tsv"))
+            if (index[1] == "FTS_DOC_ID_INDEX")
+                withDocIdIndex << index[7];
+        int tablesCompared = 0;
+        for (const QStringList& row : readTsv(testsupport::FixtureSet::folder(set) + "/expected/innodb_sys_tables.tsv")) {
+            const QStringList name = row[1].split('/');
+            if (row[1].contains('@') || name.value(1).startsWith("FTS_"))
+                continue;  // the expectations' files use the server's spelling
+            SCOPED_TRACE(row[1].toStdString());
+            QStringList storedNames;
+            std::vector<std::pair<QString, std::size_t>> virtualNames;
+            const auto columns = readTsv(testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".columns.tsv"));
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                if (columns[i][11].contains("VIRTUAL"))
+                    virtualNames.emplace_back(columns[i][0], i);
+                else
+                    storedNames << columns[i][0];
+            }
+            if (withDocIdIndex.contains(row[1]) && !storedNames.contains("FTS_DOC_ID"))
+                storedNames << "FTS_DOC_ID";
+            QStringList dictStored;
+            std::vector<std::pair<QString, std::size_t>> dictVirtual;
+            for (const SysColumnsRow* column : dict.columnsOf(row[0].toULongLong())) {
+                EXPECT_FALSE(column->fromDamagedPage);
+                if (column->prtype & 8192)
+                    dictVirtual.emplace_back(column->name, column->pos & 0xFFFF);
+                else
+                    dictStored << column->name;
+            }
+            EXPECT_EQ(dictStored, storedNames);
+            EXPECT_EQ(dictVirtual, virtualNames);
+            ++tablesCompared;
+        }
+        EXPECT_GT(tablesCompared, 20);
+
+        int prefixParts = 0;
+        for (const QStringList& index : readTsv(testsupport::FixtureSet::folder(set) + "/expected/innodb_sys_indexes.tsv")) {
+            if (index[7].contains('@') || index[7].split('/').value(1).startsWith("FTS_"))
+                continue;
+            SCOPED_TRACE((index[7] + " " + index[1]).toStdString());
+            const std::vector<const SysFieldsRow*> fields = dict.fieldsOf(index[0].toULongLong());
+            ASSERT_EQ(fields.size(), index[4].toUInt());
+            const QStringList name = index[7].split('/');
+            QStringList keyNames;
+            QStringList subParts;
+            for (const QStringList& key : readTsv(testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".keys.tsv")))
+                if (key[0] == "KEY" && key[1] == index[1]) {
+                    keyNames << key[3];
+                    subParts << key[5];
+                }
+            QStringList fieldNames;
+            const bool packed = std::any_of(subParts.begin(), subParts.end(), [](const QString& s) { return s != "\\N"; });
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                fieldNames << fields[i]->colName;
+                // A FULLTEXT index (TYPE 32) the server copied in an ALTER
+                // TABLE may number its one field 1.
+                if (!(index[3].toUInt() & 32)) {
+                    EXPECT_EQ(packed ? fields[i]->pos >> 16 : fields[i]->pos, i);
+                }
+                if (packed) {
+                    EXPECT_EQ((fields[i]->pos & 0xFFFF) != 0, subParts[static_cast<qsizetype>(i)] != "\\N");
+                }
+                prefixParts += (packed && (fields[i]->pos & 0xFFFF)) ? 1 : 0;
+            }
+            if (index[1] == "FTS_DOC_ID_INDEX") {
+                EXPECT_EQ(fieldNames, QStringList{"FTS_DOC_ID"});
+            } else if (index[1] != "GEN_CLUST_INDEX") {
+                EXPECT_EQ(fieldNames, keyNames);
+            }
+        }
+        EXPECT_GT(prefixParts, 0);
+    }
+}
+
+// SYS_COLUMNS and SYS_FIELDS only describe the tables: damage to them costs
+// their own records, marks the records of a page whose checksums fail, and
+// never a table's location.
+TEST(InnodbDictionary, DamagedColumnsOrFieldsCostOnlyThemselves)
+{
+    REQUIRE_FIXTURES("default");
+    const QString source = dataDir("default") + "/ibdata1";
+    const InnodbDictionary whole = loadDictionary(source);
+    ASSERT_FALSE(whole.columns().empty());
+    ASSERT_FALSE(whole.fields().empty());
+    const auto leafOf = [&](std::uint64_t indexId) {
+        DataFile file;
+        EXPECT_TRUE(file.open(source.toStdString()));
+        for (std::uint64_t p = 0; p < file.size() / kPageSize; ++p) {
+            auto page = InnodbPage::read(file, p);
+            if (page && page->pageType() == kPageTypeIndex && page->indexId() == indexId && page->isLeaf())
+                return p;
+        }
+        ADD_FAILURE() << "no leaf of index " << indexId;
+        return std::uint64_t{0};
+    };
+    const struct Case {
+        const char* name;
+        std::uint64_t page;
+        std::function<void(Bytes&)> damage;
+        const char* columnsUnreadable;  // a part of the reason, or "" when readable
+        const char* fieldsUnreadable;
+        bool columnsMarked;             // records kept but marked as from a damaged page
+        bool fieldsMarked;
+    } cases[] = {
+        {"SYS_COLUMNS root beyond the file", 7, [](Bytes& p) { put32(p, 78, 0x00FFFFFF); },
+         "not a page of the file", "", false, false},
+        {"SYS_COLUMNS root is the SYS_TABLES root", 7,
+         [&](Bytes& p) { put32(p, 78, whole.sysTablesRoot()); }, "another dictionary tree", "", false, false},
+        {"SYS_FIELDS root is a page of SYS_COLUMNS", 7,
+         [&](Bytes& p) { put32(p, 86, static_cast<std::uint32_t>(leafOf(2))); }, "", "another dictionary tree",
+         false, false},
+        {"SYS_FIELDS root is a page of a table", 7,
+         [&](Bytes& p) { put32(p, 86, static_cast<std::uint32_t>(*whole.clusteredIndexRoot("fx_innodb_sys/big_btree"))); },
+         "", "belongs to index", false, false},
+        {"a stray byte in a SYS_COLUMNS leaf", leafOf(2), [](Bytes& p) { p[9000] ^= 0x20; }, "", "", true, false},
+        {"a stray byte in a SYS_FIELDS leaf", leafOf(4), [](Bytes& p) { p[3000] ^= 0x01; }, "", "", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IbdataCopy copy(source);
+        copy.patch(c.page, c.damage);
+        auto dict = copy.load();
+        ASSERT_TRUE(dict) << dict.error().what;
+        EXPECT_EQ(dict->tables().size(), whole.tables().size());
+        EXPECT_EQ(dict->indexes().size(), whole.indexes().size());
+        for (const SysTablesRow& table : whole.tables())
+            EXPECT_EQ(dict->clusteredIndexRoot(table.name).valueOr(0), whole.clusteredIndexRoot(table.name).valueOr(0));
+        EXPECT_NE(dict->columnsUnreadable().find(c.columnsUnreadable), std::string::npos) << dict->columnsUnreadable();
+        EXPECT_NE(dict->fieldsUnreadable().find(c.fieldsUnreadable), std::string::npos) << dict->fieldsUnreadable();
+        EXPECT_EQ(std::string(c.columnsUnreadable).empty(), dict->columnsUnreadable().empty());
+        EXPECT_EQ(std::string(c.fieldsUnreadable).empty(), dict->fieldsUnreadable().empty());
+        const auto marked = [](const auto& rows) {
+            return std::any_of(rows.begin(), rows.end(), [](const auto& r) { return r.fromDamagedPage; });
+        };
+        EXPECT_EQ(marked(dict->columns()), c.columnsMarked);
+        EXPECT_EQ(marked(dict->fields()), c.fieldsMarked);
+        if (c.columnsMarked || c.fieldsMarked) {
+            bool named = false;
+            for (const auto& d : dict->damage())
+                named = named || d.what.find(c.columnsMarked ? "SYS_COLUMNS page" : "SYS_FIELDS page") != std::string::npos;
+            EXPECT_TRUE(named);
+        }
+    }
 }
 
 } // namespace

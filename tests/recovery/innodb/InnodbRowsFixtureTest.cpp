@@ -114,7 +114,13 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                          testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),
                                          TABLES("default", "fx_innodb_sys"), TABLES("default", "fx_innodb_ibd"),
                                          TableCase{"default", "fx_innodb_ibd", "fk_parent"},
-                                         TableCase{"default", "fx_innodb_ibd", "fk_child"}),
+                                         TableCase{"default", "fx_innodb_ibd", "fk_child"},
+                                         TableCase{"legacy", "fx_innodb_ibd", "unique_prefix"},
+                                         TableCase{"default", "fx_innodb_ibd", "unique_prefix"},
+                                         TableCase{"legacy", "fx_innodb_ibd", "fulltext_compact"},
+                                         TableCase{"legacy", "fx_innodb_ibd", "fulltext_redundant"},
+                                         TableCase{"default", "fx_innodb_ibd", "fulltext_compact"},
+                                         TableCase{"default", "fx_innodb_ibd", "fulltext_redundant"}),
                          caseName);
 
 } // namespace
