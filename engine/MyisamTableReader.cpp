@@ -159,6 +159,7 @@ void MyisamTableReader::Reset()
     m_values.clear();
     m_pageValues.clear();
     m_damageCount = 0;
+    m_check.reset();
 }
 
 void MyisamTableReader::DescribeColumns()
@@ -210,6 +211,7 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     if (!layout)
         return;
     m_layout = std::move(*layout);
+    m_check.emplace(m_layout);
     m_dataPath = table.m_dataFile;
     DescribeColumns();
     if (!openDataFile(m_repair, table))
@@ -254,6 +256,8 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     m_pageValues.clear();
     m_rowsDelivered = 0;
     m_damagedRowsDelivered = 0;
+    m_doubtfulRowsDelivered = 0;
+    m_findingCounts.fill(0);
     bool reachedEnd = false;
     std::uint64_t pos = start;
     for (std::uint64_t delivered = 0; delivered < count && !app.m_bStop;) {
@@ -272,7 +276,9 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
             m_recordDamaged = false;
             for (std::size_t c = 0; c < columns.size(); ++c)
                 ReadColumn(c);
-            m_repair.m_rowDamaged = m_recordDamaged;
+            const bool doubtful = !m_recordDamaged && CheckRecord();
+            m_repair.m_rowDamaged = m_recordDamaged || doubtful;
+            m_doubtfulRowsDelivered += doubtful ? 1 : 0;
             writer.Write(m_values);
             ++m_rowsDelivered;
             m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
@@ -296,8 +302,34 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
             summary += QStringLiteral(", of them %1 with a value that could not be read").arg(m_damagedRowsDelivered);
         m_repair.AppendLog(summary + QLatin1Char('.'));
     }
+    LogDoubtfulRows(table);
     app.m_nNextPageStart = static_cast<std::int64_t>(pos);
     m_repair.ReportProgress(PROGRESS_END);
+}
+
+bool MyisamTableReader::CheckRecord()
+{
+    using recovery::myisam::MyisamRecordCheck;
+    const unsigned findings = m_check ? m_check->check(m_record) : 0;
+    for (unsigned i = 0; i < MyisamRecordCheck::kFindingCount; ++i)
+        m_findingCounts[i] += (findings >> i) & 1;
+    return findings != 0;
+}
+
+void MyisamTableReader::LogDoubtfulRows(const TableInformation& table)
+{
+    using recovery::myisam::MyisamRecordCheck;
+    if (m_doubtfulRowsDelivered == 0)
+        return;
+    QStringList reasons;
+    for (unsigned i = 0; i < MyisamRecordCheck::kFindingCount; ++i)
+        if (m_findingCounts[i] > 0)
+            reasons << QStringLiteral("%1 %2").arg(QString::fromLatin1(MyisamRecordCheck::reason(1u << i)))
+                           .arg(m_findingCounts[i]);
+    m_repair.AppendLog(QStringLiteral("Table %1: %2 rows marked as doubtful (%3).")
+                           .arg(table.m_name)
+                           .arg(m_doubtfulRowsDelivered)
+                           .arg(reasons.join(QStringLiteral(", "))));
 }
 
 void MyisamTableReader::ReadColumn(std::size_t column)

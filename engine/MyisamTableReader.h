@@ -3,11 +3,14 @@
 #include "model/RowValue.h"
 #include "model/TableInformation.h"
 #include "recovery/myisam/MyisamRecord.h"
+#include "recovery/myisam/MyisamRecordCheck.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace engine {
@@ -50,6 +53,11 @@ private:
     // Decodes column `column` of the current record into m_values; a damaged
     // value becomes NULL, is logged and marks the record as damaged.
     void ReadColumn(std::size_t column);
+    // Runs the format's checks on the current record, which decoded; counts
+    // what they find. True when the record is doubtful.
+    bool CheckRecord();
+    // One log line for the walk's doubtful rows, by reason.
+    void LogDoubtfulRows(const TableInformation& table);
 
     MySqlRepair& m_repair;
     bool m_prepared = false;
@@ -64,6 +72,11 @@ private:
     std::uint64_t m_rowsDelivered = 0;    // this walk's rows
     std::uint64_t m_damagedRowsDelivered = 0;  // of them with a value that could not be read
     bool m_recordDamaged = false;  // a value of the current record could not be read
+    // What the format says of records whose values decode; rows it doubts
+    // are sent marked as damaged and counted by reason.
+    std::optional<recovery::myisam::MyisamRecordCheck> m_check;
+    std::array<std::uint64_t, recovery::myisam::MyisamRecordCheck::kFindingCount> m_findingCounts{};
+    std::uint64_t m_doubtfulRowsDelivered = 0;
 };
 
 } // namespace engine

@@ -40,6 +40,8 @@ public:
     static constexpr std::uint16_t kOptionPackRecord = 0x0001;     // dynamic rows
     static constexpr std::uint16_t kOptionCompressRecord = 0x0004; // packed by the pack tool
     static constexpr std::uint16_t kOptionChecksum = 0x0020;
+    // Record checksums leave NULL fields out.
+    static constexpr std::uint16_t kOptionNullFields = 0x0400;
 
     // Parses the start of the file (at least the whole header; more is
     // ignored). Errors: not an index file, a header cut short, key or column
@@ -50,6 +52,7 @@ public:
     bool dynamicRows() const { return (m_options & kOptionPackRecord) != 0; }
     bool compressed() const { return (m_options & kOptionCompressRecord) != 0; }
     bool checksum() const { return (m_options & kOptionChecksum) != 0; }
+    bool checksumSkipsNulls() const { return (m_options & kOptionNullFields) != 0; }
 
     std::uint16_t m_options = 0;
     std::uint16_t m_headerLength = 0;

@@ -241,7 +241,7 @@ const DamageCase kCases[] = {
                  b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
          });
      },
-     30, "", 5},
+     30, "", 0},
     {"stray bytes in a dynamic .MYD", "fx_myisam", "dyn_rows",
      [](const QString& d, const QString&) {
          change(d + "/fx_myisam/dyn_rows.MYD", [](QByteArray& b) {
@@ -250,7 +250,7 @@ const DamageCase kCases[] = {
                  b[random.bounded(b.size())] = static_cast<char>(random.bounded(256));
          });
      },
-     25, "", 3},
+     25, "", 0},
 };
 
 TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
@@ -273,17 +273,20 @@ TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
         testsupport::RowMatcher matcher(expected, table.columns);
         int correct = 0;
         int unmarkedWrong = 0;
+        QString wrongRows;
         for (const QStringList& row : table.rows) {
-            if (matcher.take(row) >= 0)
+            if (matcher.take(row) >= 0) {
                 ++correct;
-            else
+            } else {
                 ++unmarkedWrong;
+                wrongRows += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
+            }
         }
         for (const QStringList& row : table.damagedRows)
             correct += matcher.take(row) >= 0 ? 1 : 0;
         std::printf("%s: %d correct rows (%d printed, %d marked), %d unmarked wrong\n", c.name, correct,
                     int(table.rows.size() + table.damagedRows.size()), int(table.damagedRows.size()), unmarkedWrong);
-        EXPECT_LE(unmarkedWrong, c.unmarkedWrong) << dump.log.toStdString();
+        EXPECT_LE(unmarkedWrong, c.unmarkedWrong) << wrongRows.toStdString() << dump.log.toStdString();
         EXPECT_GE(correct, c.correctBefore);
         EXPECT_TRUE(dump.log.contains(QString::fromUtf8(c.logged))) << dump.log.toStdString();
     }
