@@ -159,6 +159,7 @@ void MyisamTableReader::Reset()
     m_values.clear();
     m_pageValues.clear();
     m_damageCount = 0;
+    m_indexCheck.reset();
     m_check.reset();
 }
 
@@ -212,6 +213,8 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
         return;
     m_layout = std::move(*layout);
     m_check.emplace(m_layout);
+    if (header)
+        PrepareIndexCheck(table, *header, indexPath);
     m_dataPath = table.m_dataFile;
     DescribeColumns();
     if (!openDataFile(m_repair, table))
@@ -307,10 +310,30 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     m_repair.ReportProgress(PROGRESS_END);
 }
 
+void MyisamTableReader::PrepareIndexCheck(const TableInformation& table, const MyisamIndexHeader& header,
+                                          const QString& indexPath)
+{
+    platform::DataFile index;
+    if (header.m_keyDefs.empty() || !index.open(indexPath.toStdString()))
+        return;
+    m_indexCheck.emplace(m_layout, header, index);
+    for (const std::string& note : m_indexCheck->notes())
+        m_repair.AppendLog(QStringLiteral("Table %1: %2 of %3; its rows are not checked against it.")
+                               .arg(table.m_name, QString::fromStdString(note), indexPath));
+    if (m_indexCheck->trustedKeys() == 0)
+        m_indexCheck.reset();
+}
+
 bool MyisamTableReader::CheckRecord()
 {
     using recovery::myisam::MyisamRecordCheck;
-    const unsigned findings = m_check ? m_check->check(m_record) : 0;
+    using recovery::myisam::MyisamIndexCheck;
+    unsigned findings = m_check ? m_check->check(m_record) : 0;
+    const unsigned keys = m_indexCheck ? m_indexCheck->check(m_record) : 0;
+    if (keys & MyisamIndexCheck::kNotInIndex)
+        findings |= MyisamRecordCheck::kNotInIndex;
+    if (keys & MyisamIndexCheck::kKeyDiffers)
+        findings |= MyisamRecordCheck::kKeyDiffers;
     for (unsigned i = 0; i < MyisamRecordCheck::kFindingCount; ++i)
         m_findingCounts[i] += (findings >> i) & 1;
     return findings != 0;

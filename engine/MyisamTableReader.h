@@ -3,6 +3,7 @@
 #include "model/RowValue.h"
 #include "model/TableInformation.h"
 #include "recovery/myisam/MyisamRecord.h"
+#include "recovery/myisam/MyisamIndexCheck.h"
 #include "recovery/myisam/MyisamRecordCheck.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
@@ -56,6 +57,10 @@ private:
     // Runs the format's checks on the current record, which decoded; counts
     // what they find. True when the record is doubtful.
     bool CheckRecord();
+    // Walks the keys of the index file once for the table's walks; logs the
+    // keys that are damaged and left out.
+    void PrepareIndexCheck(const TableInformation& table, const recovery::myisam::MyisamIndexHeader& header,
+                           const QString& indexPath);
     // One log line for the walk's doubtful rows, by reason.
     void LogDoubtfulRows(const TableInformation& table);
 
@@ -75,6 +80,7 @@ private:
     // What the format says of records whose values decode; rows it doubts
     // are sent marked as damaged and counted by reason.
     std::optional<recovery::myisam::MyisamRecordCheck> m_check;
+    std::optional<recovery::myisam::MyisamIndexCheck> m_indexCheck;
     std::array<std::uint64_t, recovery::myisam::MyisamRecordCheck::kFindingCount> m_findingCounts{};
     std::uint64_t m_doubtfulRowsDelivered = 0;
 };

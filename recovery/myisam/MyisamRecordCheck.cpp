@@ -65,6 +65,8 @@ const char* MyisamRecordCheck::reason(unsigned finding)
     case kNullFiller: return "unused null-flag bits cleared";
     case kText: return "text not valid in its character set";
     case kMember: return "ENUM or SET value beyond its members";
+    case kNotInIndex: return "not in a key of the index file";
+    case kKeyDiffers: return "values differ from their key in the index file";
     default: return "unknown";
     }
 }

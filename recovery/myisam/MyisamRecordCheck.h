@@ -21,8 +21,11 @@ public:
         kNullFiller = 1u << 1,  // unused null-area bits the server sets are clear
         kText = 1u << 2,        // UTF-8 text that is not valid UTF-8 of its set
         kMember = 1u << 3,      // an ENUM or SET value beyond its members
+        // What the keys say (MyisamIndexCheck), counted with the rest.
+        kNotInIndex = 1u << 4,
+        kKeyDiffers = 1u << 5,
     };
-    static constexpr unsigned kFindingCount = 4;
+    static constexpr unsigned kFindingCount = 6;
     // A short reason for the log, for one finding bit.
     static const char* reason(unsigned finding);
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "recovery/myisam/MyisamIndexHeader.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+class DataFile;
+}
+
+namespace recovery::myisam {
+
+class MyisamRowLayout;
+struct MyisamRecord;
+
+// The B-tree keys of a MyISAM index file, held against the records: every
+// live record is in each key with the key made of its values and its
+// position. A record that a whole key does not list, or lists with another
+// key, has bytes that changed after the server wrote it. Keys that are
+// themselves damaged (a bad page, a loop, an entry count other than the
+// table's) are not trusted and say why in notes(). Built once per table;
+// the layout must outlive it.
+class MyisamIndexCheck {
+public:
+    enum Finding : unsigned {
+        kNotInIndex = 1u << 0,  // a trusted key does not list the record's position
+        kKeyDiffers = 1u << 1,  // it lists it with a key other than the record's values make
+    };
+
+    MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIndexHeader& header, const platform::DataFile& indexFile);
+
+    // Findings (bits of Finding) for one record whose values decoded.
+    unsigned check(const MyisamRecord& record) const;
+
+    // Why keys are not used (one text per key left out for damage).
+    const std::vector<std::string>& notes() const { return m_notes; }
+    // Keys used to check records.
+    std::size_t trustedKeys() const { return m_keys.size(); }
+
+    // The key bytes a record makes for a key, as its unpacked form in the
+    // index (NULL marker, length, bytes per part; no record pointer). False
+    // when a part is of a kind this check does not rebuild.
+    // blobFields: per part, the index-file field of a blob part (else -1).
+    static bool makeKey(const MyisamKeyDef& key, const std::vector<std::int32_t>& blobFields,
+                        const MyisamRecord& record, std::vector<std::uint8_t>& out);
+
+private:
+    struct Key {
+        std::size_t m_number = 0;
+        MyisamKeyDef m_def;
+        std::vector<std::int32_t> m_blobFields;
+        bool m_comparable = false;  // its parts can be rebuilt from a record
+        // (record pointer, hash of the key bytes), sorted by pointer.
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> m_entries;
+    };
+
+    const MyisamRowLayout& m_layout;
+    std::vector<Key> m_keys;
+    std::vector<std::string> m_notes;
+    mutable std::vector<std::uint8_t> m_scratch;
+};
+
+} // namespace recovery::myisam
