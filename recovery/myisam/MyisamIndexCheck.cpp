@@ -420,7 +420,10 @@ bool MyisamIndexCheck::makeKey(const MyisamKeyDef& key, const std::vector<std::i
             }
             out.push_back(1);
         }
-        if (seg.m_start > image.size() || seg.m_length > image.size() - seg.m_start)
+        // Blob and VARCHAR parts hold their length (and a blob's reference)
+        // in the record, the rest their fixed bytes.
+        const std::uint64_t held = (seg.m_flag & (kSegVarLength | kSegBlob)) ? seg.m_bitStart : seg.m_length;
+        if (seg.m_start > image.size() || held > image.size() - seg.m_start)
             return false;
         unsigned maxBytes = 1;
         if (isTextType(seg.m_type) && seg.m_language != 63) {
