@@ -482,6 +482,12 @@ bool MyisamIndexCheck::makeKey(const MyisamKeyDef& key, const std::vector<std::i
     return true;
 }
 
+std::size_t MyisamIndexCheck::comparableKeys() const
+{
+    return static_cast<std::size_t>(
+        std::count_if(m_keys.begin(), m_keys.end(), [](const Key& key) { return key.m_comparable; }));
+}
+
 unsigned MyisamIndexCheck::check(const MyisamRecord& record) const
 {
     const std::uint64_t pointer =

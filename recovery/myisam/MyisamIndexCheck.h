@@ -37,8 +37,10 @@ public:
 
     // Why keys are not used (one text per key left out for damage).
     const std::vector<std::string>& notes() const { return m_notes; }
-    // Keys used to check records.
+    // Keys used to check records, and of them those whose key bytes are
+    // rebuilt from the record (the others only say which records they list).
     std::size_t trustedKeys() const { return m_keys.size(); }
+    std::size_t comparableKeys() const;
 
     // The key bytes a record makes for a key, as its unpacked form in the
     // index (NULL marker, length, bytes per part; no record pointer). False
