@@ -1,6 +1,7 @@
 #include "recovery/myisam/MyisamIndexCheck.h"
 
 #include "model/Collations.h"
+#include "model/ColumnTypeCode.h"
 #include "platform/DataFile.h"
 #include "recovery/myisam/MyisamIndexHeader.h"
 #include "recovery/myisam/MyisamRecord.h"
@@ -163,6 +164,29 @@ struct Walk {
     unsigned m_pagePointerBytes = 0;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_entries;
     std::string m_why;
+    // Entries of node pages, kept apart: the leaves alone come in key order.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_nodeEntries;
+    // Pages are read through a window of the file: one read serves many.
+    std::vector<std::uint8_t> m_window;
+    std::uint64_t m_windowPos = 0;
+
+    static constexpr std::uint64_t kWindowBytes = 1024 * 1024;
+
+    std::span<const std::uint8_t> page(std::uint64_t offset, std::uint64_t length)
+    {
+        if (offset < m_windowPos || offset + length > m_windowPos + m_window.size()) {
+            // Aligned, so that pages read in any order share windows.
+            m_windowPos = offset - offset % kWindowBytes;
+            if (offset + length > m_windowPos + kWindowBytes)
+                m_windowPos = offset;
+            m_window.resize(std::min(std::max(kWindowBytes, length), m_fileSize - m_windowPos));
+            const auto got = m_file.readAt(m_windowPos, m_window);
+            m_window.resize(got ? *got : 0);
+            if (m_windowPos + m_window.size() < offset + length)
+                return {};
+        }
+        return std::span<const std::uint8_t>(m_window).subspan(offset - m_windowPos, length);
+    }
 
     bool fail(const std::string& why)
     {
@@ -298,10 +322,20 @@ struct Walk {
             return true;  // an empty tree
         std::vector<std::pair<std::uint64_t, unsigned>> pending{{root, 0}};
         std::unordered_set<std::uint64_t> visited;
-        std::vector<std::uint8_t> page(block);
         std::vector<std::uint8_t> entry;
         std::vector<std::uint8_t> previous;
         std::vector<std::vector<std::uint8_t>> previousParts;
+        // Keys of fixed-size parts only (numbers, dates) are read in place.
+        std::size_t fixedLength = 0;
+        if (!(m_key.m_flag & (kKeyPacked | kKeyBinaryPacked))) {
+            for (const MyisamKeySeg& seg : m_key.m_segs) {
+                if (seg.m_flag & (kSegNullable | kSegVarLength | kSegBlob | kSegSpacePack)) {
+                    fixedLength = 0;
+                    break;
+                }
+                fixedLength += seg.m_length;
+            }
+        }
         while (!pending.empty()) {
             const auto [offset, depth] = pending.back();
             pending.pop_back();
@@ -309,22 +343,34 @@ struct Walk {
                 return fail("page " + std::to_string(offset) + " lies outside the index file");
             if (depth > kMaxDepth || !visited.insert(offset).second)
                 return fail("page " + std::to_string(offset) + " is reached twice (a loop)");
-            const auto got = m_file.readAt(offset, page);
-            if (!got || *got != block)
+            const std::span<const std::uint8_t> page = this->page(offset, block);
+            if (page.size() != block)
                 return fail("page " + std::to_string(offset) + " cannot be read");
             const unsigned header = static_cast<unsigned>(page[0]) << 8 | page[1];
             const std::size_t used = header & 0x7FFF;
             const unsigned pointerBytes = (header & 0x8000) ? m_pagePointerBytes : 0;
             if (used < 2 + pointerBytes || used > block)
                 return fail("page " + std::to_string(offset) + " says it uses " + std::to_string(used) + " bytes");
-            const std::span<const std::uint8_t> bytes = std::span<const std::uint8_t>(page).first(used);
+            const std::span<const std::uint8_t> bytes = page.first(used);
             std::size_t at = 2;
+            const std::size_t children = pending.size();
             if (pointerBytes) {
                 pending.emplace_back(bigEndian(bytes.subspan(at, pointerBytes)) * kPageUnit, depth + 1);
                 at += pointerBytes;
             }
             previous.clear();
             previousParts.clear();
+            while (at < used && fixedLength > 0) {
+                const std::size_t size = fixedLength + m_dataPointerBytes + pointerBytes;
+                if (size > used - at)
+                    return fail("page " + std::to_string(offset) + ": a key runs past its page");
+                const auto e = bytes.subspan(at, size);
+                (pointerBytes ? m_nodeEntries : m_entries).emplace_back(bigEndian(e.subspan(fixedLength, m_dataPointerBytes)),
+                                       hashOf(e.first(fixedLength)));
+                if (pointerBytes)
+                    pending.emplace_back(bigEndian(e.last(pointerBytes)) * kPageUnit, depth + 1);
+                at += size;
+            }
             while (at < used) {
                 entry.clear();
                 std::size_t keyEnd = 0;
@@ -336,11 +382,13 @@ struct Walk {
                     return false;
                 }
                 const auto e = std::span<const std::uint8_t>(entry);
-                m_entries.emplace_back(bigEndian(e.subspan(keyEnd, m_dataPointerBytes)), hashOf(e.first(keyEnd)));
+                (pointerBytes ? m_nodeEntries : m_entries).emplace_back(bigEndian(e.subspan(keyEnd, m_dataPointerBytes)), hashOf(e.first(keyEnd)));
                 if (pointerBytes)
                     pending.emplace_back(bigEndian(e.last(pointerBytes)) * kPageUnit, depth + 1);
                 previous.swap(entry);
             }
+            // Leftmost child first: the tree is read in key order.
+            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(children), pending.end());
         }
         return true;
     }
@@ -359,6 +407,8 @@ MyisamIndexCheck::MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIn
         if (def.m_algorithm != kAlgorithmBtree || (def.m_flag & (kKeyFulltext | kKeySpatial)))
             continue;
         Walk walk{def, indexFile, fileSize, header.m_dataPointerBytes, header.m_pagePointerBytes, {}, {}};
+        // A damaged count must not reserve more than the file could list.
+        walk.m_entries.reserve(std::min<std::uint64_t>(header.m_records, fileSize / (header.m_dataPointerBytes + 1)));
         const auto note = [&](const std::string& why) {
             m_notes.push_back("key " + std::to_string(k + 1) + " is damaged (" + why + ")");
         };
@@ -371,12 +421,19 @@ MyisamIndexCheck::MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIn
             note(walk.m_why);
             continue;
         }
+        // Keys filled in record order list their leaves sorted already.
+        std::sort(walk.m_nodeEntries.begin(), walk.m_nodeEntries.end());
+        const auto leaves = static_cast<std::ptrdiff_t>(walk.m_entries.size());
+        walk.m_entries.insert(walk.m_entries.end(), walk.m_nodeEntries.begin(), walk.m_nodeEntries.end());
+        if (std::is_sorted(walk.m_entries.begin(), walk.m_entries.begin() + leaves))
+            std::inplace_merge(walk.m_entries.begin(), walk.m_entries.begin() + leaves, walk.m_entries.end());
+        else
+            std::sort(walk.m_entries.begin(), walk.m_entries.end());
         if (walk.m_entries.size() != header.m_records) {
             note("it lists " + std::to_string(walk.m_entries.size()) + " records, the table has "
                  + std::to_string(header.m_records));
             continue;
         }
-        std::sort(walk.m_entries.begin(), walk.m_entries.end());
         const auto twice = std::adjacent_find(walk.m_entries.begin(), walk.m_entries.end(),
                                               [](const auto& a, const auto& b) { return a.first == b.first; });
         if (twice != walk.m_entries.end()) {
@@ -398,19 +455,28 @@ MyisamIndexCheck::MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIn
                 key.m_comparable = key.m_comparable && field >= 0;
             }
             key.m_blobFields.push_back(field);
+            // Character counts are worked out for one-byte sets and UTF-8;
+            // BIT parts keep bits among the null flags.
+            unsigned maxBytes = 1;
+            if (isTextType(seg.m_type) && seg.m_language != engine::kBinaryCollation) {
+                const engine::Collation collation = engine::Collations::Find(seg.m_language);
+                maxBytes = collation.m_maxBytes;
+                if (collation.m_name.isEmpty() || (maxBytes > 1 && !engine::Collations::IsUtf8(seg.m_language)))
+                    key.m_comparable = false;
+            }
+            if (seg.m_type == kTypeBit || (seg.m_flag & kSegBit))
+                key.m_comparable = false;
+            key.m_maxBytes.push_back(std::max(maxBytes, 1u));
         }
         m_keys.push_back(std::move(key));
     }
 }
 
-bool MyisamIndexCheck::makeKey(const MyisamKeyDef& key, const std::vector<std::int32_t>& blobFields,
-                               const MyisamRecord& record, std::vector<std::uint8_t>& out)
+bool MyisamIndexCheck::makeKey(const Key& key, const MyisamRecord& record, std::vector<std::uint8_t>& out)
 {
     const std::span<const std::uint8_t> image(record.m_image);
-    for (std::size_t i = 0; i < key.m_segs.size(); ++i) {
-        const MyisamKeySeg& seg = key.m_segs[i];
-        if (seg.m_type == kTypeBit || (seg.m_flag & kSegBit))
-            return false;
+    for (std::size_t i = 0; i < key.m_def.m_segs.size(); ++i) {
+        const MyisamKeySeg& seg = key.m_def.m_segs[i];
         if (seg.m_nullBit != 0) {
             if (seg.m_nullPos >= image.size())
                 return false;
@@ -425,13 +491,7 @@ bool MyisamIndexCheck::makeKey(const MyisamKeyDef& key, const std::vector<std::i
         const std::uint64_t held = (seg.m_flag & (kSegVarLength | kSegBlob)) ? seg.m_bitStart : seg.m_length;
         if (seg.m_start > image.size() || held > image.size() - seg.m_start)
             return false;
-        unsigned maxBytes = 1;
-        if (isTextType(seg.m_type) && seg.m_language != 63) {
-            const engine::Collation collation = engine::Collations::Find(seg.m_language);
-            if (collation.m_name.isEmpty() || (collation.m_maxBytes > 1 && !engine::Collations::IsUtf8(seg.m_language)))
-                return false;
-            maxBytes = collation.m_maxBytes;
-        }
+        const unsigned maxBytes = key.m_maxBytes[i];
         const std::size_t chars = seg.m_length / maxBytes;
         // The key keeps as many whole characters as the part has room for.
         const auto limit = [&](std::span<const std::uint8_t> value) {
@@ -455,7 +515,7 @@ bool MyisamIndexCheck::makeKey(const MyisamKeyDef& key, const std::vector<std::i
                 return false;
             const std::uint64_t n = uintLe(image.subspan(seg.m_start, prefix));
             if (seg.m_flag & kSegBlob) {
-                value = record.blob(blobFields[i]);
+                value = record.blob(key.m_blobFields[i]);
                 if (value.size() != n)
                     return false;
             } else {
@@ -494,8 +554,13 @@ unsigned MyisamIndexCheck::check(const MyisamRecord& record) const
         m_layout.m_dynamic ? record.m_pos : m_layout.m_slotLength ? record.m_pos / m_layout.m_slotLength : 0;
     unsigned findings = 0;
     for (const Key& key : m_keys) {
-        const auto it = std::lower_bound(key.m_entries.begin(), key.m_entries.end(),
-                                         std::pair<std::uint64_t, std::uint64_t>{pointer, 0});
+        // Records come in file order: the entry after the last one found is
+        // most often the one, before a search.
+        auto it = key.m_entries.begin() + static_cast<std::ptrdiff_t>(std::min(key.m_next, key.m_entries.size()));
+        if (it == key.m_entries.end() || it->first != pointer)
+            it = std::lower_bound(key.m_entries.begin(), key.m_entries.end(),
+                                  std::pair<std::uint64_t, std::uint64_t>{pointer, 0});
+        key.m_next = static_cast<std::size_t>(it - key.m_entries.begin()) + 1;
         if (it == key.m_entries.end() || it->first != pointer) {
             findings |= kNotInIndex;
             continue;
@@ -503,7 +568,7 @@ unsigned MyisamIndexCheck::check(const MyisamRecord& record) const
         if (!key.m_comparable)
             continue;
         m_scratch.clear();
-        if (makeKey(key.m_def, key.m_blobFields, record, m_scratch) && hashOf(m_scratch) != it->second)
+        if (makeKey(key, record, m_scratch) && hashOf(m_scratch) != it->second)
             findings |= kKeyDiffers;
     }
     return findings;

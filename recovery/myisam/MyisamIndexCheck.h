@@ -42,22 +42,22 @@ public:
     std::size_t trustedKeys() const { return m_keys.size(); }
     std::size_t comparableKeys() const;
 
-    // The key bytes a record makes for a key, as its unpacked form in the
-    // index (NULL marker, length, bytes per part; no record pointer). False
-    // when a part is of a kind this check does not rebuild.
-    // blobFields: per part, the index-file field of a blob part (else -1).
-    static bool makeKey(const MyisamKeyDef& key, const std::vector<std::int32_t>& blobFields,
-                        const MyisamRecord& record, std::vector<std::uint8_t>& out);
-
 private:
     struct Key {
         std::size_t m_number = 0;
         MyisamKeyDef m_def;
-        std::vector<std::int32_t> m_blobFields;
+        std::vector<std::int32_t> m_blobFields;  // per part: a blob part's field, else -1
+        std::vector<unsigned> m_maxBytes;        // per part: bytes per character at most
         bool m_comparable = false;  // its parts can be rebuilt from a record
         // (record pointer, hash of the key bytes), sorted by pointer.
         std::vector<std::pair<std::uint64_t, std::uint64_t>> m_entries;
+        mutable std::size_t m_next = 0;  // the entry after the last one looked up
     };
+
+    // The key bytes a record makes for a key, as its unpacked form in the
+    // index (NULL marker, length, bytes per part; no record pointer). False
+    // when the record's bytes for a part do not hold together.
+    static bool makeKey(const Key& key, const MyisamRecord& record, std::vector<std::uint8_t>& out);
 
     const MyisamRowLayout& m_layout;
     std::vector<Key> m_keys;
