@@ -248,7 +248,7 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     const std::uint64_t total = static_cast<std::uint64_t>(std::max<std::int64_t>(app.m_nTotalRecords, 0));
     m_repair.ReportProgress(PROGRESS_BEGIN,
                             static_cast<std::intptr_t>(std::min(count, total == 0 ? count : total) & 0xFFFFFFFFu));
-    if (!m_prepared || !data.isOpen()) {
+    if (!PreparedFor(table) || !data.isOpen()) {
         app.m_nPageRecords = 0;
         app.m_nNextPageStart = static_cast<std::int64_t>(start);
         m_repair.ReportProgress(PROGRESS_END);
@@ -322,6 +322,18 @@ void MyisamTableReader::PrepareIndexCheck(const TableInformation& table, const M
                                .arg(table.m_name, QString::fromStdString(note), indexPath));
     if (m_indexCheck->trustedKeys() == 0)
         m_indexCheck.reset();
+}
+
+bool MyisamTableReader::PreparedFor(const TableInformation& table) const
+{
+    // The layout points into the definition it was built from; a table
+    // scanned anew has other objects, even under the same name.
+    if (!m_prepared || m_dataPath != table.m_dataFile || m_layout.m_columns.size() != table.columns().size())
+        return false;
+    for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i)
+        if (m_layout.m_columns[i].m_column != table.columns()[i].get())
+            return false;
+    return true;
 }
 
 bool MyisamTableReader::CheckRecord()

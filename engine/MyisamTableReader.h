@@ -37,7 +37,8 @@ public:
     // file position start, into the engine's m_pageRows (preview) or the
     // server (repair). Deleted records and blocks are stepped over; damaged
     // ones are logged (the first few of a table) and stepped over. Sets
-    // m_nNextPageStart, and m_nPageRecords to 0 when the data ends.
+    // m_nNextPageStart, and m_nPageRecords to 0 when the data ends. A table
+    // other than the prepared one reads nothing.
     void RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
 
     // Whether a table is prepared and its data file open.
@@ -54,6 +55,8 @@ private:
     // Decodes column `column` of the current record into m_values; a damaged
     // value becomes NULL, is logged and marks the record as damaged.
     void ReadColumn(std::size_t column);
+    // Whether table is the one prepared (its very column objects).
+    bool PreparedFor(const TableInformation& table) const;
     // Runs the format's checks on the current record, which decoded; counts
     // what they find. True when the record is doubtful.
     bool CheckRecord();
