@@ -365,8 +365,9 @@ struct Walk {
                 if (size > used - at)
                     return fail("page " + std::to_string(offset) + ": a key runs past its page");
                 const auto e = bytes.subspan(at, size);
-                (pointerBytes ? m_nodeEntries : m_entries).emplace_back(bigEndian(e.subspan(fixedLength, m_dataPointerBytes)),
-                                       hashOf(e.first(fixedLength)));
+                auto& entries = pointerBytes ? m_nodeEntries : m_entries;
+                entries.emplace_back(bigEndian(e.subspan(fixedLength, m_dataPointerBytes)),
+                                     hashOf(e.first(fixedLength)));
                 if (pointerBytes)
                     pending.emplace_back(bigEndian(e.last(pointerBytes)) * kPageUnit, depth + 1);
                 at += size;
@@ -382,7 +383,8 @@ struct Walk {
                     return false;
                 }
                 const auto e = std::span<const std::uint8_t>(entry);
-                (pointerBytes ? m_nodeEntries : m_entries).emplace_back(bigEndian(e.subspan(keyEnd, m_dataPointerBytes)), hashOf(e.first(keyEnd)));
+                auto& entries = pointerBytes ? m_nodeEntries : m_entries;
+                entries.emplace_back(bigEndian(e.subspan(keyEnd, m_dataPointerBytes)), hashOf(e.first(keyEnd)));
                 if (pointerBytes)
                     pending.emplace_back(bigEndian(e.last(pointerBytes)) * kPageUnit, depth + 1);
                 previous.swap(entry);

@@ -30,7 +30,8 @@ public:
         kKeyDiffers = 1u << 1,  // it lists it with a key other than the record's values make
     };
 
-    MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIndexHeader& header, const platform::DataFile& indexFile);
+    MyisamIndexCheck(const MyisamRowLayout& layout, const MyisamIndexHeader& header,
+                     const platform::DataFile& indexFile);
 
     // Findings (bits of Finding) for one record whose values decoded.
     unsigned check(const MyisamRecord& record) const;

@@ -197,7 +197,8 @@ void MyisamIndexHeader::parseKeys(std::span<const std::uint8_t> bytes, std::uint
         parts += segs;
         defs.push_back(std::move(def));
     }
-    if (!r || parts != m_keyParts || r.pos() + kUniqueDefSize * m_uniques + kKeySegSize * m_uniqueKeyParts != m_fieldDefsPos)
+    const std::uint64_t uniquesLength = kUniqueDefSize * m_uniques + kKeySegSize * m_uniqueKeyParts;
+    if (!r || parts != m_keyParts || r.pos() + uniquesLength != m_fieldDefsPos)
         return;
     m_keyRoots = std::move(roots);
     m_keyDefs = std::move(defs);
