@@ -3,6 +3,7 @@
 #include "model/ColumnInformation.h"
 #include "model/Collations.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/ValueText.h"
 #include "recovery/myisam/MyisamRecord.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
@@ -68,6 +69,7 @@ const char* MyisamRecordCheck::reason(unsigned finding)
     case kMember: return "ENUM or SET value beyond its members";
     case kNotInIndex: return "not in a key of the index file";
     case kKeyDiffers: return "values differ from their key in the index file";
+    case kDate: return "date or time out of range";
     default: return "unknown";
     }
 }
@@ -82,9 +84,16 @@ MyisamRecordCheck::MyisamRecordCheck(const MyisamRowLayout& layout) : m_layout(l
             continue;
         const engine::ColumnInformation& c = *l.m_column;
         if (c.m_typeCode == engine::TYPE_ENUM || c.m_typeCode == engine::TYPE_SET)
-            m_checked.push_back(Checked{i, true, 0});
+            m_checked.push_back(Checked{i, Kind::Member, 0});
         else if (isTextCode(c.m_typeCode) && engine::Collations::IsUtf8(c.m_charset))
-            m_checked.push_back(Checked{i, false, engine::Collations::Find(c.m_charset).m_maxBytes});
+            m_checked.push_back(Checked{i, Kind::Text, engine::Collations::Find(c.m_charset).m_maxBytes});
+        else if (c.m_typeCode == engine::TYPE_NEWDATE && l.m_length == 3)
+            m_checked.push_back(Checked{i, Kind::Date, 0});
+        else if (c.m_typeCode == engine::TYPE_DATETIME && l.m_length == 8
+                 && ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length) == 0)  // not DATETIME(n) of 5.3
+            m_checked.push_back(Checked{i, Kind::Datetime, 0});
+        else if (c.m_typeCode == engine::TYPE_DATETIME2 && l.m_length >= 5)
+            m_checked.push_back(Checked{i, Kind::Datetime2, 0});
     }
 }
 
@@ -165,6 +174,46 @@ std::uint32_t MyisamRecordCheck::checksum(const MyisamRecord& record) const
     return crc;
 }
 
+bool MyisamRecordCheck::dateInRange(Kind kind, std::span<const std::uint8_t> bytes)
+{
+    std::uint64_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (kind == Kind::Date) {
+        // Day 5 bits, month 4, the year above them.
+        const std::uint64_t v = uintLe(bytes.first(3));
+        day = v & 31;
+        month = (v >> 5) & 15;
+        year = v >> 9;
+    } else if (kind == Kind::Datetime) {
+        // The number YYYYMMDDhhmmss.
+        const std::uint64_t v = uintLe(bytes.first(8));
+        const std::uint64_t date = v / 1000000, time = v % 1000000;
+        year = date / 10000;
+        month = date / 100 % 100;
+        day = date % 100;
+        hour = time / 10000;
+        minute = time / 100 % 100;
+        second = time % 100;
+    } else {
+        // Biased, big-endian: year * 13 + month, day, then hour, minute,
+        // second in 17 bits (the fraction bytes follow).
+        std::uint64_t v = 0;
+        for (const std::uint8_t b : bytes.first(5))
+            v = v << 8 | b;
+        constexpr std::uint64_t kBias = 0x8000000000ull;
+        if (v < kBias)
+            return true;  // the decoder refuses it
+        v -= kBias;
+        const std::uint64_t ymd = v >> 17, hms = v & 0x1FFFF;
+        year = (ymd >> 5) / 13;
+        month = (ymd >> 5) % 13;
+        day = ymd & 31;
+        hour = hms >> 12;
+        minute = (hms >> 6) & 63;
+        second = hms & 63;
+    }
+    return year <= 9999 && month <= 12 && day <= 31 && hour <= 23 && minute <= 59 && second <= 59;
+}
+
 unsigned MyisamRecordCheck::check(const MyisamRecord& record) const
 {
     unsigned findings = 0;
@@ -185,7 +234,10 @@ unsigned MyisamRecordCheck::check(const MyisamRecord& record) const
         if (l.m_offset + std::uint64_t{l.m_length} > image.size())
             continue;
         const engine::ColumnInformation& c = *l.m_column;
-        if (checked.m_member) {
+        if (checked.m_kind >= Kind::Date) {
+            if (!dateInRange(checked.m_kind, image.subspan(l.m_offset, l.m_length)))
+                findings |= kDate;
+        } else if (checked.m_kind == Kind::Member) {
             const std::uint64_t v = uintLe(image.subspan(l.m_offset, l.m_length));
             const auto members = static_cast<std::uint64_t>(c.m_members.size());
             const bool beyond = c.m_typeCode == engine::TYPE_ENUM ? v > members

@@ -11,7 +11,8 @@ struct MyisamRecord;
 
 // What the format tells about a record beyond whether its values decode:
 // its checksum (tables kept with one), the null area's unused bits, text
-// valid in its character set, ENUM and SET values among their members. A
+// valid in its character set, ENUM and SET values among their members,
+// dates and times within their fields' ranges. A
 // record that fails one is doubtful, not unreadable: the caller keeps it,
 // marked. Built once per table; the layout must outlive it.
 class MyisamRecordCheck {
@@ -24,8 +25,9 @@ public:
         // What the keys say (MyisamIndexCheck), counted with the rest.
         kNotInIndex = 1u << 4,
         kKeyDiffers = 1u << 5,
+        kDate = 1u << 6,        // a month past 12, an hour past 23, a year past 9999...
     };
-    static constexpr unsigned kFindingCount = 6;
+    static constexpr unsigned kFindingCount = 7;
     // A short reason for the log, for one finding bit.
     static const char* reason(unsigned finding);
 
@@ -46,11 +48,13 @@ public:
 
 private:
     // A column whose stored value the format constrains.
+    enum class Kind { Member, Text, Date, Datetime, Datetime2 };
     struct Checked {
         std::size_t m_column = 0;  // in the layout
-        bool m_member = false;     // ENUM or SET; else UTF-8 text
+        Kind m_kind = Kind::Member;
         unsigned m_maxBytes = 0;   // text: bytes per character at most
     };
+    static bool dateInRange(Kind kind, std::span<const std::uint8_t> bytes);
 
     const MyisamRowLayout& m_layout;
     std::uint8_t m_fillerMask = 0;  // of the null area's last byte

@@ -52,9 +52,10 @@ qsizetype find(const QByteArray& bytes, const char* text)
 
 // fixed_rows in the default set: 63-byte slots; the record's null area is 2
 // bytes (live mark, 10 flags and BIT bits, 5 unused bits set), then id at 2,
-// code CHAR(8) utf8mb4 at 6, ..., kind ENUM('x','y') at 50. Slot 4 (id 5) is
+// code CHAR(8) utf8mb4 at 6, ..., at DATETIME at 45, kind ENUM('x','y') at 50. Slot 4 (id 5) is
 // deleted. Its .MYI: key 1 (code) at page 2048; key roots from offset 124.
 constexpr qsizetype kFixedSlot = 63;
+constexpr qsizetype kFixedAtPos = 45;  // DATETIME, 5 bytes
 constexpr qsizetype kFixedKindPos = 50;
 constexpr qsizetype kKeyRootsPos = 124;
 constexpr qsizetype kRecordCountPos = 28;
@@ -138,6 +139,13 @@ const DamageCase kCases[] = {
     {"an ENUM value beyond its members", "fixed_rows",
      [](const QString& base) { changeByte(base + ".MYD", kFixedKindPos, 9); }, 36,
      "fixed_rows: 1 rows marked as doubtful (ENUM or SET value beyond its members 1)."},
+    {"a DATETIME whose hour is 31", "fixed_rows",
+     [](const QString& base) {
+         QByteArray d = readAll(base + ".MYD");
+         putBe(d, kFixedAtPos + 2, 0x01FFFF, 3);  // hour, minute and second bits all set
+         writeAll(base + ".MYD", d);
+     },
+     36, "fixed_rows: 1 rows marked as doubtful (date or time out of range 1)."},
     {"the null area's unused bits cleared", "fixed_rows",
      [](const QString& base) { changeByte(base + ".MYD", 1, 0x07); }, 36,
      "fixed_rows: 1 rows marked as doubtful (unused null-flag bits cleared 1)."},
