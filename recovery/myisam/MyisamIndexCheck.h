@@ -50,6 +50,7 @@ private:
         std::vector<std::int32_t> m_blobFields;  // per part: a blob part's field, else -1
         std::vector<unsigned> m_maxBytes;        // per part: bytes per character at most
         bool m_comparable = false;  // its parts can be rebuilt from a record
+        bool m_fixed = false;       // every part its fixed bytes (numbers, dates)
         // (record pointer, hash of the key bytes), sorted by pointer.
         std::vector<std::pair<std::uint64_t, std::uint64_t>> m_entries;
         mutable std::size_t m_next = 0;  // the entry after the last one looked up
