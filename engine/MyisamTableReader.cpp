@@ -159,6 +159,8 @@ void MyisamTableReader::Reset()
     m_values.clear();
     m_pageValues.clear();
     m_damageCount = 0;
+    m_indexCheck.reset();
+    m_check.reset();
 }
 
 void MyisamTableReader::DescribeColumns()
@@ -210,6 +212,9 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     if (!layout)
         return;
     m_layout = std::move(*layout);
+    m_check.emplace(m_layout);
+    if (header)
+        PrepareIndexCheck(table, *header, indexPath);
     m_dataPath = table.m_dataFile;
     DescribeColumns();
     if (!openDataFile(m_repair, table))
@@ -243,7 +248,7 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     const std::uint64_t total = static_cast<std::uint64_t>(std::max<std::int64_t>(app.m_nTotalRecords, 0));
     m_repair.ReportProgress(PROGRESS_BEGIN,
                             static_cast<std::intptr_t>(std::min(count, total == 0 ? count : total) & 0xFFFFFFFFu));
-    if (!m_prepared || !data.isOpen()) {
+    if (!PreparedFor(table) || !data.isOpen()) {
         app.m_nPageRecords = 0;
         app.m_nNextPageStart = static_cast<std::int64_t>(start);
         m_repair.ReportProgress(PROGRESS_END);
@@ -254,6 +259,8 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     m_pageValues.clear();
     m_rowsDelivered = 0;
     m_damagedRowsDelivered = 0;
+    m_doubtfulRowsDelivered = 0;
+    m_findingCounts.fill(0);
     bool reachedEnd = false;
     std::uint64_t pos = start;
     for (std::uint64_t delivered = 0; delivered < count && !app.m_bStop;) {
@@ -272,7 +279,9 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
             m_recordDamaged = false;
             for (std::size_t c = 0; c < columns.size(); ++c)
                 ReadColumn(c);
-            m_repair.m_rowDamaged = m_recordDamaged;
+            const bool doubtful = !m_recordDamaged && CheckRecord();
+            m_repair.m_rowDamaged = m_recordDamaged || doubtful;
+            m_doubtfulRowsDelivered += doubtful ? 1 : 0;
             writer.Write(m_values);
             ++m_rowsDelivered;
             m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
@@ -296,8 +305,66 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
             summary += QStringLiteral(", of them %1 with a value that could not be read").arg(m_damagedRowsDelivered);
         m_repair.AppendLog(summary + QLatin1Char('.'));
     }
+    LogDoubtfulRows(table);
     app.m_nNextPageStart = static_cast<std::int64_t>(pos);
     m_repair.ReportProgress(PROGRESS_END);
+}
+
+void MyisamTableReader::PrepareIndexCheck(const TableInformation& table, const MyisamIndexHeader& header,
+                                          const QString& indexPath)
+{
+    platform::DataFile index;
+    if (header.m_keyDefs.empty() || !index.open(indexPath.toStdString()))
+        return;
+    m_indexCheck.emplace(m_layout, header, index);
+    for (const std::string& note : m_indexCheck->notes())
+        m_repair.AppendLog(QStringLiteral("Table %1: %2 of %3; its rows are not checked against it.")
+                               .arg(table.m_name, QString::fromStdString(note), indexPath));
+    if (m_indexCheck->trustedKeys() == 0)
+        m_indexCheck.reset();
+}
+
+bool MyisamTableReader::PreparedFor(const TableInformation& table) const
+{
+    // The layout points into the definition it was built from; a table
+    // scanned anew has other objects, even under the same name.
+    if (!m_prepared || m_dataPath != table.m_dataFile || m_layout.m_columns.size() != table.columns().size())
+        return false;
+    for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i)
+        if (m_layout.m_columns[i].m_column != table.columns()[i].get())
+            return false;
+    return true;
+}
+
+bool MyisamTableReader::CheckRecord()
+{
+    using recovery::myisam::MyisamRecordCheck;
+    using recovery::myisam::MyisamIndexCheck;
+    unsigned findings = m_check ? m_check->check(m_record) : 0;
+    const unsigned keys = m_indexCheck ? m_indexCheck->check(m_record) : 0;
+    if (keys & MyisamIndexCheck::kNotInIndex)
+        findings |= MyisamRecordCheck::kNotInIndex;
+    if (keys & MyisamIndexCheck::kKeyDiffers)
+        findings |= MyisamRecordCheck::kKeyDiffers;
+    for (unsigned i = 0; i < MyisamRecordCheck::kFindingCount; ++i)
+        m_findingCounts[i] += (findings >> i) & 1;
+    return findings != 0;
+}
+
+void MyisamTableReader::LogDoubtfulRows(const TableInformation& table)
+{
+    using recovery::myisam::MyisamRecordCheck;
+    if (m_doubtfulRowsDelivered == 0)
+        return;
+    QStringList reasons;
+    for (unsigned i = 0; i < MyisamRecordCheck::kFindingCount; ++i)
+        if (m_findingCounts[i] > 0)
+            reasons << QStringLiteral("%1 %2").arg(QString::fromLatin1(MyisamRecordCheck::reason(1u << i)))
+                           .arg(m_findingCounts[i]);
+    m_repair.AppendLog(QStringLiteral("Table %1: %2 rows marked as doubtful (%3).")
+                           .arg(table.m_name)
+                           .arg(m_doubtfulRowsDelivered)
+                           .arg(reasons.join(QStringLiteral(", "))));
 }
 
 void MyisamTableReader::ReadColumn(std::size_t column)

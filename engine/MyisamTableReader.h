@@ -3,11 +3,15 @@
 #include "model/RowValue.h"
 #include "model/TableInformation.h"
 #include "recovery/myisam/MyisamRecord.h"
+#include "recovery/myisam/MyisamIndexCheck.h"
+#include "recovery/myisam/MyisamRecordCheck.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace engine {
@@ -33,7 +37,8 @@ public:
     // file position start, into the engine's m_pageRows (preview) or the
     // server (repair). Deleted records and blocks are stepped over; damaged
     // ones are logged (the first few of a table) and stepped over. Sets
-    // m_nNextPageStart, and m_nPageRecords to 0 when the data ends.
+    // m_nNextPageStart, and m_nPageRecords to 0 when the data ends. A table
+    // other than the prepared one reads nothing.
     void RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
 
     // Whether a table is prepared and its data file open.
@@ -50,6 +55,17 @@ private:
     // Decodes column `column` of the current record into m_values; a damaged
     // value becomes NULL, is logged and marks the record as damaged.
     void ReadColumn(std::size_t column);
+    // Whether table is the one prepared (its very column objects).
+    bool PreparedFor(const TableInformation& table) const;
+    // Runs the format's checks on the current record, which decoded; counts
+    // what they find. True when the record is doubtful.
+    bool CheckRecord();
+    // Walks the keys of the index file once for the table's walks; logs the
+    // keys that are damaged and left out.
+    void PrepareIndexCheck(const TableInformation& table, const recovery::myisam::MyisamIndexHeader& header,
+                           const QString& indexPath);
+    // One log line for the walk's doubtful rows, by reason.
+    void LogDoubtfulRows(const TableInformation& table);
 
     MySqlRepair& m_repair;
     bool m_prepared = false;
@@ -64,6 +80,12 @@ private:
     std::uint64_t m_rowsDelivered = 0;    // this walk's rows
     std::uint64_t m_damagedRowsDelivered = 0;  // of them with a value that could not be read
     bool m_recordDamaged = false;  // a value of the current record could not be read
+    // What the format says of records whose values decode; rows it doubts
+    // are sent marked as damaged and counted by reason.
+    std::optional<recovery::myisam::MyisamRecordCheck> m_check;
+    std::optional<recovery::myisam::MyisamIndexCheck> m_indexCheck;
+    std::array<std::uint64_t, recovery::myisam::MyisamRecordCheck::kFindingCount> m_findingCounts{};
+    std::uint64_t m_doubtfulRowsDelivered = 0;
 };
 
 } // namespace engine

@@ -19,13 +19,18 @@
 // | 19          | 1    | unique constraints                                  |
 // | 28          | 8    | live records                                        |
 // | 36          | 8    | deleted records                                     |
+// | 60          | 8    | index file length in use                            |
 // | 68          | 8    | data file length in use                             |
+// | 104         | 4    | table checksum (sum of the record checksums)        |
+// | 124 + d     | 8    | per key: its root page; d = state length - 176      |
 // | B + 44      | 4    | record length                                       |
 // | B + 48      | 4    | packed record length (static: bytes per record)     |
 // | B + 56      | 4    | longest packed record                               |
 // | B + 64      | 4    | fields (column definitions)                         |
 // | B + 68      | 4    | fields with a packed-field flag                     |
 // | B + 76      | 2    | packed-field flag bytes                             |
+// | B + 72      | 1    | bytes of a record pointer in keys                   |
+// | B + 73      | 1    | bytes of a child page pointer in node pages         |
 // | B + 78      | 2    | blob fields                                         |
 // | B + base    | 12   | per key: key definition, then 18 per key part       |
 // |  ...        | 4    | per unique: definition, then 18 per key part        |
@@ -42,7 +47,12 @@ constexpr std::uint64_t kOptionsPos = 4;
 constexpr std::uint64_t kHeaderLengthPos = 6;
 constexpr std::uint64_t kBaseInfoLengthPos = 10;
 constexpr std::uint64_t kRecordsPos = 28;
+constexpr std::uint64_t kKeyFileLengthPos = 60;
 constexpr std::uint64_t kDataFileLengthPos = 68;
+constexpr std::uint64_t kStateInfoLengthPos = 8;
+constexpr std::uint64_t kTableChecksumPos = 104;
+constexpr std::uint64_t kKeyRootsPos = 124;
+constexpr std::uint64_t kStateInfoBaseLength = 176;
 constexpr std::uint64_t kBaseRecordLength = 44;
 constexpr std::uint64_t kBasePackRecordLength = 48;
 constexpr std::uint64_t kBaseMaxPackLength = 56;
@@ -83,8 +93,13 @@ platform::Result<MyisamIndexHeader> MyisamIndexHeader::parse(std::span<const std
     r.seek(kRecordsPos);
     h.m_records = r.u64be();
     h.m_deletedRecords = r.u64be();
-    r.seek(kDataFileLengthPos);
+    r.seek(kKeyFileLengthPos);
+    h.m_keyFileLength = r.u64be();
     h.m_dataFileLength = r.u64be();
+    r.seek(kTableChecksumPos);
+    h.m_tableChecksum = r.u32be();
+    r.seek(kStateInfoLengthPos);
+    const std::uint16_t stateInfoLength = r.u16be();
     if (!r)
         return *r.error();
     if (h.m_baseInfoLength < kBaseNeeded)
@@ -99,6 +114,8 @@ platform::Result<MyisamIndexHeader> MyisamIndexHeader::parse(std::span<const std
     base.seek(kBaseFields);
     h.m_fields = base.u32be();
     h.m_packFields = base.u32be();
+    h.m_dataPointerBytes = base.u8();
+    h.m_pagePointerBytes = base.u8();
     base.seek(kBasePackBytes);
     h.m_packFlagBytes = base.u16be();
     h.m_blobs = base.u16be();
@@ -137,7 +154,54 @@ platform::Result<MyisamIndexHeader> MyisamIndexHeader::parse(std::span<const std
                                              + std::to_string(h.m_recordLength));
     if (!h.dynamicRows() && h.m_packRecordLength < h.m_recordLength)
         return corrupt(h.m_basePos + kBasePackRecordLength, "static record slot shorter than the record");
+    h.parseKeys(bytes, stateInfoLength);
     return h;
+}
+
+void MyisamIndexHeader::parseKeys(std::span<const std::uint8_t> bytes, std::uint16_t stateInfoLength)
+{
+    // The records can be read without the keys: keys that do not add up
+    // are left out rather than refusing the table.
+    if (stateInfoLength < kStateInfoBaseLength)
+        return;
+    ByteReader r(bytes);
+    r.seek(kKeyRootsPos + (stateInfoLength - kStateInfoBaseLength));
+    std::vector<std::uint64_t> roots;
+    for (unsigned k = 0; k < m_keys; ++k)
+        roots.push_back(r.u64be());
+    r.seek(std::uint64_t{m_basePos} + m_baseInfoLength);
+    std::vector<MyisamKeyDef> defs;
+    std::uint64_t parts = 0;
+    for (unsigned k = 0; k < m_keys && r; ++k) {
+        MyisamKeyDef def;
+        const std::uint8_t segs = r.u8();
+        def.m_algorithm = r.u8();
+        def.m_flag = r.u16be();
+        def.m_blockLength = r.u16be();
+        def.m_keyLength = r.u16be();
+        r.skip(4);  // shortest and longest key
+        for (unsigned i = 0; i < segs && r; ++i) {
+            MyisamKeySeg seg;
+            seg.m_type = r.u8();
+            seg.m_language = r.u8();
+            seg.m_nullBit = r.u8();
+            seg.m_bitStart = r.u8();
+            seg.m_language = static_cast<std::uint16_t>(seg.m_language | (r.u8() << 8));
+            seg.m_bitLength = r.u8();
+            seg.m_flag = r.u16be();
+            seg.m_length = r.u16be();
+            seg.m_start = r.u32be();
+            seg.m_nullPos = r.u32be();
+            def.m_segs.push_back(seg);
+        }
+        parts += segs;
+        defs.push_back(std::move(def));
+    }
+    const std::uint64_t uniquesLength = kUniqueDefSize * m_uniques + kKeySegSize * m_uniqueKeyParts;
+    if (!r || parts != m_keyParts || r.pos() + uniquesLength != m_fieldDefsPos)
+        return;
+    m_keyRoots = std::move(roots);
+    m_keyDefs = std::move(defs);
 }
 
 } // namespace recovery::myisam

@@ -32,6 +32,28 @@ struct MyisamFieldDef {
     std::uint16_t m_nullPos = 0;  // byte of the record holding the null bit
 };
 
+// One part of a key: which bytes of the record it takes, and how.
+struct MyisamKeySeg {
+    std::uint8_t m_type = 0;       // key type: 1 text, 2 binary, 3.. numbers, 15-18 VARCHAR, 19 BIT
+    std::uint16_t m_language = 0;  // collation
+    std::uint8_t m_nullBit = 0;    // 0 = the part cannot be NULL
+    std::uint8_t m_bitStart = 0;   // VARCHAR, blob: bytes of the stored length
+    std::uint8_t m_bitLength = 0;
+    std::uint16_t m_flag = 0;
+    std::uint16_t m_length = 0;    // bytes of the part at most
+    std::uint32_t m_start = 0;     // in the record
+    std::uint32_t m_nullPos = 0;   // byte of the null bit (BIT parts: of its bits)
+};
+
+// One key (index) of the table and its parts.
+struct MyisamKeyDef {
+    std::uint8_t m_algorithm = 0;  // 1 B-tree, 2 R-tree, 4 full text
+    std::uint16_t m_flag = 0;
+    std::uint16_t m_blockLength = 0;
+    std::uint16_t m_keyLength = 0;
+    std::vector<MyisamKeySeg> m_segs;
+};
+
 // The header of a MyISAM index file (.MYI): record counts and the record
 // layout facts that reading the data file needs. Immutable once parsed.
 class MyisamIndexHeader {
@@ -40,6 +62,8 @@ public:
     static constexpr std::uint16_t kOptionPackRecord = 0x0001;     // dynamic rows
     static constexpr std::uint16_t kOptionCompressRecord = 0x0004; // packed by the pack tool
     static constexpr std::uint16_t kOptionChecksum = 0x0020;
+    // Record checksums leave NULL fields out.
+    static constexpr std::uint16_t kOptionNullFields = 0x0400;
 
     // Parses the start of the file (at least the whole header; more is
     // ignored). Errors: not an index file, a header cut short, key or column
@@ -50,6 +74,7 @@ public:
     bool dynamicRows() const { return (m_options & kOptionPackRecord) != 0; }
     bool compressed() const { return (m_options & kOptionCompressRecord) != 0; }
     bool checksum() const { return (m_options & kOptionChecksum) != 0; }
+    bool checksumSkipsNulls() const { return (m_options & kOptionNullFields) != 0; }
 
     std::uint16_t m_options = 0;
     std::uint16_t m_headerLength = 0;
@@ -71,6 +96,18 @@ public:
     std::uint16_t m_blobs = 0;
     std::uint64_t m_fieldDefsPos = 0;
     std::vector<MyisamFieldDef> m_fieldDefs;
+    // The keys: their definitions and the page of each B-tree's root (all
+    // ones for an empty tree). Empty when the definitions do not add up;
+    // the records are read without them.
+    std::uint64_t m_keyFileLength = 0;
+    std::uint32_t m_tableChecksum = 0;     // sum of the record checksums (CHECKSUM=1)
+    std::uint8_t m_dataPointerBytes = 0;   // record pointer in a key
+    std::uint8_t m_pagePointerBytes = 0;   // child page pointer in a node page
+    std::vector<MyisamKeyDef> m_keyDefs;
+    std::vector<std::uint64_t> m_keyRoots;
+
+private:
+    void parseKeys(std::span<const std::uint8_t> bytes, std::uint16_t stateInfoLength);
 };
 
 } // namespace recovery::myisam

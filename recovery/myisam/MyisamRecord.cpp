@@ -127,6 +127,7 @@ platform::Result<bool> MyisamRecord::unpack(const MyisamRowLayout& layout)
     }
     if (!r)
         return corrupt(r.error()->offset, "record shorter than its fields");
+    m_packedUsed = r.pos();
     // Only the checksum byte may follow the fields.
     if (r.remaining() > (layout.m_checksum ? 1u : 0u))
         return corrupt(r.pos(), std::to_string(r.remaining()) + " bytes left over after the last field");

@@ -23,6 +23,8 @@ struct MyisamRecord {
         std::uint64_t length = 0;
     };
     std::vector<Span> m_blobs;
+    // Dynamic rows: bytes of m_packed the fields took (a checksum byte may follow).
+    std::uint64_t m_packedUsed = 0;
 
     // The bytes of a blob field (empty when it has none).
     std::span<const std::uint8_t> blob(std::int32_t fieldDef) const;

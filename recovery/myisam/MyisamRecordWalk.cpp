@@ -98,6 +98,7 @@ MyisamRecordWalk::Step MyisamRecordWalk::readStatic(std::uint64_t pos, MyisamRec
     record.m_pos = pos;
     record.m_image.assign(bytes.begin(), bytes.end());
     record.m_packed.clear();
+    record.m_packedUsed = 0;
     record.m_blobs.clear();
     return Step{StepKind::Record, pos + slot, std::nullopt};
 }

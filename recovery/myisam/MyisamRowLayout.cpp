@@ -89,6 +89,7 @@ void MyisamRowLayout::placeNullFlags(const engine::TableInformation& table)
         }
         m_columns.push_back(l);
     }
+    m_nullBitsUsed = bit;
     m_nullBytes = (bit + 7) / 8;
 }
 
@@ -134,6 +135,7 @@ platform::Result<MyisamRowLayout> MyisamRowLayout::build(const engine::TableInfo
     MyisamRowLayout layout;
     layout.m_dynamic = header.dynamicRows();
     layout.m_checksum = header.checksum();
+    layout.m_checksumSkipsNulls = header.checksumSkipsNulls();
     layout.m_recordLength = header.m_recordLength;
     layout.m_slotLength = header.m_packRecordLength;
     layout.m_packFlagBytes = header.m_packFlagBytes;

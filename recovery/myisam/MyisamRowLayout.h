@@ -47,7 +47,11 @@ public:
 
     bool m_dynamic = false;
     bool m_checksum = false;
+    bool m_checksumSkipsNulls = false;
     std::uint32_t m_nullBytes = 0;
+    // Bits of the null area in use (live mark, NULL flags, BIT bits); the
+    // server sets the rest of the last byte.
+    std::uint32_t m_nullBitsUsed = 0;
     std::uint32_t m_recordLength = 0;
     std::uint32_t m_slotLength = 0;    // static rows: bytes per record in the data file
     std::uint16_t m_packFlagBytes = 0;

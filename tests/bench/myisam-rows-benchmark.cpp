@@ -1,12 +1,16 @@
 // myisam-rows-benchmark DATADIR DATABASE TABLE PORT
 // Times our decoding of every row of a MyISAM table (walk, unpack, every
 // column to its value) beside the same server's SELECT ... INTO OUTFILE of
-// that table, in one run. Set up the table with tests/bench/make-myisam-bench-table.
+// that table, in one run. Our pass is timed with the reader's checks (keys
+// of the .MYI, record plausibility) and without them, after a pass that
+// warms the file cache. Set up the table with tests/bench/make-myisam-bench-table.
 #include "model/TableInformation.h"
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "recovery/myisam/MyisamColumnDecoder.h"
+#include "recovery/myisam/MyisamIndexCheck.h"
 #include "recovery/myisam/MyisamIndexHeader.h"
+#include "recovery/myisam/MyisamRecordCheck.h"
 #include "recovery/myisam/MyisamRecordWalk.h"
 #include "recovery/myisam/MyisamRowLayout.h"
 #include "tests/recovery/myisam/MyisamTestSupport.h"
@@ -16,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 using namespace recovery::myisam;
 
@@ -52,30 +57,52 @@ int main(int argc, char** argv)
     platform::DataFile data;
     data.open((base + ".MYD").toStdString());
 
-    const auto t0 = std::chrono::steady_clock::now();
-    MyisamRecordWalk walk(data, *layout, data.size());
-    MyisamRecord record;
-    std::uint64_t rows = 0, values = 0, valueBytes = 0, damaged = 0;
-    for (std::uint64_t pos = 0;;) {
-        const auto step = walk.read(pos, record);
-        if (step.m_kind == MyisamRecordWalk::StepKind::End)
-            break;
-        if (step.m_kind == MyisamRecordWalk::StepKind::Damaged)
-            ++damaged;
-        if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
-            ++rows;
-            // Each value as a repair binds it.
-            for (const auto& column : layout->m_columns) {
-                const auto value = MyisamColumnDecoder::decode(column, record);
-                if (value) {
-                    ++values;
-                    valueBytes += static_cast<std::uint64_t>(value->bytes().size());
-                }
-            }
+    std::uint64_t rows = 0, values = 0, valueBytes = 0, damaged = 0, doubtful = 0;
+    double keyWalk = 0;
+    std::size_t keysWalked = 0;
+    // One pass over the rows; with the reader's checks, the keys are walked
+    // once first and each record is held against them and the format.
+    const auto pass = [&](bool withChecks) {
+        rows = values = valueBytes = damaged = doubtful = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        platform::DataFile indexFile;
+        std::optional<MyisamIndexCheck> keys;
+        std::optional<MyisamRecordCheck> checks;
+        if (withChecks) {
+            indexFile.open((base + ".MYI").toStdString());
+            keys.emplace(*layout, *header, indexFile);
+            keysWalked = keys->trustedKeys();
+            keyWalk = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            checks.emplace(*layout);
         }
-        pos = step.m_next;
-    }
-    const double ours = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        MyisamRecordWalk walk(data, *layout, data.size());
+        MyisamRecord record;
+        for (std::uint64_t pos = 0;;) {
+            const auto step = walk.read(pos, record);
+            if (step.m_kind == MyisamRecordWalk::StepKind::End)
+                break;
+            if (step.m_kind == MyisamRecordWalk::StepKind::Damaged)
+                ++damaged;
+            if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
+                ++rows;
+                // Each value as a repair binds it.
+                for (const auto& column : layout->m_columns) {
+                    const auto value = MyisamColumnDecoder::decode(column, record);
+                    if (value) {
+                        ++values;
+                        valueBytes += static_cast<std::uint64_t>(value->bytes().size());
+                    }
+                }
+                if (withChecks)
+                    doubtful += (checks->check(record) | keys->check(record)) != 0 ? 1 : 0;
+            }
+            pos = step.m_next;
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    };
+    pass(false);
+    const double unchecked = pass(false);
+    const double ours = pass(true);
 
     platform::OdbcConnection server;
     server.open(QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};SERVER=127.0.0.1;Port=") + args[4]
@@ -93,6 +120,9 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(rows), static_cast<unsigned long long>(values),
                 static_cast<unsigned long long>(valueBytes), static_cast<unsigned long long>(damaged),
                 static_cast<unsigned long long>(header->m_records));
+    std::printf("checks: %zu keys walked in %.3f s, %llu doubtful rows; without checks %.3f s (checked: %+.1f%%)\n",
+                keysWalked, keyWalk, static_cast<unsigned long long>(doubtful), unchecked,
+                100.0 * (ours - unchecked) / unchecked);
     std::printf("ours: %.3f s   server SELECT INTO OUTFILE: %.3f s   ratio ours/server: %.2f\n", ours, theirs,
                 ours / theirs);
     return rows == header->m_records ? 0 : 1;
