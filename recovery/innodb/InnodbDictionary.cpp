@@ -309,6 +309,9 @@ std::vector<std::uint64_t> InnodbDictionary::childPages(const InnodbPage& page, 
 
 void InnodbDictionary::addSysTablesRecords(const InnodbPage& page)
 {
+    // The records are still taken: a table located through a damaged page
+    // is better than no table, and its own pages are checked when read.
+    leafDamaged(page, "SYS_TABLES");
     const RecordWalk walk = page.records();
     for (const InnodbRecord& rec : walk.records) {
         if (rec.deleted)
@@ -333,6 +336,7 @@ void InnodbDictionary::addSysTablesRecords(const InnodbPage& page)
 
 void InnodbDictionary::addSysIndexesRecords(const InnodbPage& page)
 {
+    leafDamaged(page, "SYS_INDEXES");
     const RecordWalk walk = page.records();
     for (const InnodbRecord& rec : walk.records) {
         if (rec.deleted)

@@ -101,11 +101,12 @@ public:
     // leaf below them. A missing or damaged header page, or a root that is not
     // a page of its tree: an error value. Damage further down (a bad child
     // pointer, a loop, a broken record list) costs the records behind it and
-    // is listed in damage(). SYS_COLUMNS and SYS_FIELDS only describe the
-    // tables: a bad root of theirs leaves them empty and says why in
-    // columnsUnreadable() / fieldsUnreadable(), and the load goes on; their
-    // leaves' checksums are verified, and a failing page is listed in damage()
-    // and its records marked. A stop: an error value with the code Stopped.
+    // is listed in damage(). Every leaf's checksums are verified; a failing
+    // page is listed in damage() and its records kept. SYS_COLUMNS and
+    // SYS_FIELDS only describe the tables: a bad root of theirs leaves them
+    // empty and says why in columnsUnreadable() / fieldsUnreadable(), and the
+    // load goes on; their records from a failing page are marked. A stop: an
+    // error value with the code Stopped.
     static platform::Result<InnodbDictionary> load(const platform::DataFile& ibdata1,
                                                    const DictionaryLoadProgress& progress = {});
 

@@ -1,5 +1,7 @@
 #include "recovery/innodb/InnodbDictionary.h"
 
+#include "recovery/innodb/InnodbChecksum.h"
+
 #include "platform/DataFile.h"
 #include "tests/recovery/innodb/InnodbTestPages.h"
 #include "tests/support/FixtureSet.h"
@@ -231,6 +233,13 @@ std::uint16_t sysTablesOrigin(const Bytes& leaf, const QString& name)
     return 0;
 }
 
+// Stamps a changed page of the fixture's full_crc32 tablespace with its new
+// checksum, as the server would have written it.
+void restamp(Bytes& page)
+{
+    put32(page, page.size() - 4, crc32c(std::span<const std::uint8_t>(page.data(), page.size() - 4)));
+}
+
 // Splits the one-page SYS_TABLES tree of the fixture into a root (page 8,
 // level 1) over two new leaves appended to the file, the way the server
 // would after enough CREATE TABLEs. Returns the two leaves' numbers.
@@ -252,6 +261,8 @@ std::pair<std::uint32_t, std::uint32_t> splitSysTables(const IbdataCopy& copy, s
     put32(right, 4, b);
     put32(right, 8, a);
     put16(right, 99, recs[half].origin);  // second half starts after the infimum
+    restamp(left);
+    restamp(right);
     copy.writePage(a, left);
     copy.writePage(b, right);
 
@@ -554,6 +565,7 @@ TEST(InnodbDictionary, ChoosesTheClusteredIndex)
     };
     IbdataCopy copy(source);
     Bytes bytes = leaf.build();
+    restamp(bytes);
     copy.writePage(whole.sysIndexesRoot(), bytes);
     auto dict = copy.load();
     ASSERT_TRUE(dict) << dict.error().what;
@@ -740,6 +752,39 @@ TEST(InnodbDictionary, DamagedColumnsOrFieldsCostOnlyThemselves)
                 named = named || d.what.find(c.columnsMarked ? "SYS_COLUMNS page" : "SYS_FIELDS page") != std::string::npos;
             EXPECT_TRUE(named);
         }
+    }
+}
+
+// A leaf of the trees that locate the rows whose checksums fail is told, and
+// its records are still taken: a location from a damaged page is better than
+// none, and the table's own pages are verified when read.
+TEST(InnodbDictionary, AStrayByteInASysTablesOrSysIndexesLeafIsToldAndItsRecordsKept)
+{
+    REQUIRE_FIXTURES("default");
+    const QString source = dataDir("default") + "/ibdata1";
+    const InnodbDictionary whole = loadDictionary(source);
+    const struct Case {
+        const char* tree;
+        std::uint32_t root;  // the fixture's trees are one leaf each
+    } cases[] = {{"SYS_TABLES", whole.sysTablesRoot()}, {"SYS_INDEXES", whole.sysIndexesRoot()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tree);
+        IbdataCopy copy(source);
+        copy.patch(c.root, [](Bytes& p) {
+            // In the free space above the heap, so that every record stays whole.
+            const std::size_t heapTop = std::size_t{p[40]} << 8 | p[41];
+            ASSERT_LT(heapTop + 100, p.size() - 200);
+            p[heapTop + 100] ^= 0x5A;
+        });
+        auto dict = copy.load();
+        ASSERT_TRUE(dict) << dict.error().what;
+        ASSERT_EQ(dict->damage().size(), 1u);
+        EXPECT_EQ(dict->damage().front().what,
+                  std::string(c.tree) + " page " + std::to_string(c.root) + " is damaged (its checksum does not match its bytes)")
+            << dict->damage().front().what;
+        EXPECT_EQ(dict->tables().size(), whole.tables().size());
+        for (const SysTablesRow& table : whole.tables())
+            EXPECT_EQ(dict->clusteredIndexRoot(table.name).valueOr(0), whole.clusteredIndexRoot(table.name).valueOr(0));
     }
 }
 
