@@ -34,11 +34,6 @@ constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
 constexpr std::uint64_t kRepairOffPageBytes = 1ull << 30;
 // Damaged pages of a table logged one by one; the rest are only counted.
 constexpr std::size_t kLoggedDamagedPages = 10;
-// SYS_TABLES.N_COLS: the stored columns in the low bits, the virtual ones
-// (newer servers) above them, the format flag in the top bit.
-constexpr std::uint32_t kDictColumnsMask = 0xFFFF;
-constexpr unsigned kDictVirtualShift = 16;
-constexpr std::uint32_t kDictVirtualMask = 0x7FFF;
 
 bool isNullable(const tempColInfo& column)
 {
@@ -351,9 +346,9 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
         ++(column->m_generated == Generated::Virtual ? virtualColumns : stored);
     // A FULLTEXT key's hidden FTS_DOC_ID is counted there, not in the definition.
     m_hiddenDocId = recovery::innodb::InnodbDefinitionCheck::hasHiddenDocId(*dictionary, dictTable->id, table);
-    const std::uint32_t counted = dictTable->nCols & kDictColumnsMask;
+    const std::uint32_t counted = dictTable->storedColumns();
     const std::uint32_t dictStored = counted - (m_hiddenDocId && counted > 0 ? 1 : 0);
-    const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
+    const std::uint32_t dictVirtual = dictTable->virtualColumns();
     // Older servers count the virtual columns among the stored ones, or not at all.
     if (dictStored == stored + virtualColumns || (dictStored == stored && dictVirtual == virtualColumns)
         || (dictStored == stored && dictVirtual == 0))

@@ -45,10 +45,6 @@ constexpr std::uint32_t kDataVirtual = 8192;
 // A virtual column's POS: its place among the virtual columns plus one above.
 constexpr unsigned kVirtualPosShift = 16;
 constexpr std::uint32_t kPosMask = 0xFFFF;
-// SYS_TABLES.N_COLS: the stored columns in the low bits, the virtual ones above.
-constexpr std::uint32_t kDictColumnsMask = 0xFFFF;
-constexpr unsigned kDictVirtualShift = 16;
-constexpr std::uint32_t kDictVirtualMask = 0x7FFF;
 // The column and index InnoDB adds for a FULLTEXT key when the table has no
 // FTS_DOC_ID of its own.
 const QLatin1String kDocIdColumn("FTS_DOC_ID");
@@ -202,8 +198,8 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
         return unchecked(QStringLiteral("SYS_COLUMNS cannot be read: %1")
                              .arg(QString::fromStdString(dictionary.columnsUnreadable())));
     const bool hiddenDocId = hasHiddenDocId(dictionary, dictTable->id, table);
-    const std::uint32_t dictStored = dictTable->nCols & kDictColumnsMask;
-    const std::uint32_t dictVirtual = (dictTable->nCols >> kDictVirtualShift) & kDictVirtualMask;
+    const std::uint32_t dictStored = dictTable->storedColumns();
+    const std::uint32_t dictVirtual = dictTable->virtualColumns();
     std::vector<const SysColumnsRow*> stored;
     std::vector<const SysColumnsRow*> virtuals;
     for (const SysColumnsRow* row : dictionary.columnsOf(dictTable->id)) {

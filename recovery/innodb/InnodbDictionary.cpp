@@ -480,24 +480,26 @@ void InnodbDictionary::buildLookup()
         m_fieldsByIndex.insert(m_fields[i].indexId, i);
 }
 
+template <typename Row>
+std::vector<const Row*> InnodbDictionary::byPos(const QMultiHash<std::uint64_t, std::size_t>& lookup,
+                                                std::uint64_t key, const std::vector<Row>& rows)
+{
+    std::vector<const Row*> found;
+    const auto [first, last] = lookup.equal_range(key);
+    for (auto it = first; it != last; ++it)
+        found.push_back(&rows[*it]);
+    std::stable_sort(found.begin(), found.end(), [](const Row* a, const Row* b) { return a->pos < b->pos; });
+    return found;
+}
+
 std::vector<const SysColumnsRow*> InnodbDictionary::columnsOf(std::uint64_t tableId) const
 {
-    std::vector<const SysColumnsRow*> rows;
-    const auto [first, last] = m_columnsByTable.equal_range(tableId);
-    for (auto it = first; it != last; ++it)
-        rows.push_back(&m_columns[*it]);
-    std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
-    return rows;
+    return byPos(m_columnsByTable, tableId, m_columns);
 }
 
 std::vector<const SysFieldsRow*> InnodbDictionary::fieldsOf(std::uint64_t indexId) const
 {
-    std::vector<const SysFieldsRow*> rows;
-    const auto [first, last] = m_fieldsByIndex.equal_range(indexId);
-    for (auto it = first; it != last; ++it)
-        rows.push_back(&m_fields[*it]);
-    std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) { return a->pos < b->pos; });
-    return rows;
+    return byPos(m_fieldsByIndex, indexId, m_fields);
 }
 
 std::vector<const SysIndexesRow*> InnodbDictionary::indexesOf(std::uint64_t tableId) const

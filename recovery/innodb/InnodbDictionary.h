@@ -24,9 +24,14 @@ namespace recovery::innodb {
 struct SysTablesRow {
     QString name;              // "db/table" in the server's file-name encoding
     std::uint64_t id = 0;
-    std::uint32_t nCols = 0;   // as stored; bit 31 set = COMPACT or a later row format
+    // As stored: the stored columns in the low 16 bits, the virtual ones
+    // (newer servers) in the next 15, bit 31 set = COMPACT or a later format.
+    std::uint32_t nCols = 0;
     std::uint32_t flags = 0;   // TYPE
     std::uint32_t space = 0;   // 0 = the system tablespace (ibdata1)
+
+    std::uint32_t storedColumns() const { return nCols & 0xFFFFu; }
+    std::uint32_t virtualColumns() const { return (nCols >> 16) & 0x7FFFu; }
 };
 
 // One live record of SYS_INDEXES.
@@ -164,6 +169,10 @@ private:
                                                              const DictionaryLoadProgress& progress,
                                                              std::string& unreadable);
     void buildLookup();
+    // The rows the lookup lists under key, by POS.
+    template <typename Row>
+    static std::vector<const Row*> byPos(const QMultiHash<std::uint64_t, std::size_t>& lookup, std::uint64_t key,
+                                         const std::vector<Row>& rows);
     const SysTablesRow* tableNamed(const QString& qualifiedName) const;
 
     std::vector<SysTablesRow> m_tables;
