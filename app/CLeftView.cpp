@@ -302,9 +302,10 @@ QModelIndex CLeftView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifie
 
 void CLeftView::ResetPaging()
 {
-    m_app.m_bPageRequest = false;
-    // A page job reads these when it starts; they are reset only between jobs.
+    // A page job reads these when it starts; they are reset only between
+    // jobs (the preview resets them when the job has ended).
     if (!jobRuns()) {
+        m_app.m_bPageRequest = false;
         m_app.m_nPage = 0;
         m_app.m_nRecordsLeft = 0;
         m_app.m_nPageRecords = 0;

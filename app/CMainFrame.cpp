@@ -7,6 +7,7 @@
 #include "app/CVeltraxMySqlRecoveryApp.h"
 #include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/TreeSearch.h"
+#include "app/controls/CColorButton.h"
 #include "app/controls/CMyListCtrl.h"
 #include "app/controls/MainRibbonLayout.h"
 #include "app/controls/RibbonBar.h"

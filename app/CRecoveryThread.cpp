@@ -1,6 +1,7 @@
 #include "app/CRecoveryThread.h"
 
 #include "app/CMainFrame.h"
+#include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/PreviewPaging.h"
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
@@ -29,6 +30,9 @@ const QString kScanCompleted = QStringLiteral("Scanning completed on ");
 CRecoveryThread::CRecoveryThread(AppState& app, MySqlRepair& repair, CMainFrame& report)
     : m_app(app), m_repair(repair), m_report(report)
 {
+    // Queued to the GUI thread, after the job's last access to the paging fields.
+    if (CVeltraxMySqlRecoveryView* view = report.previewView())
+        connect(this, &QThread::finished, view, &CVeltraxMySqlRecoveryView::OnJobEnded, Qt::QueuedConnection);
 }
 
 CRecoveryThread::~CRecoveryThread()

@@ -1,5 +1,6 @@
 #include "app/CVeltraxMySqlRecoveryView.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/controls/CMyListCtrl.h"
 #include "app/controls/CMyTab.h"
 #include "app/controls/CReadOnlyEdit.h"
@@ -12,7 +13,8 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
-#include <QPushButton>
+#include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -78,9 +80,9 @@ CVeltraxMySqlRecoveryView::CVeltraxMySqlRecoveryView(engine::AppState& app, engi
     QFont bold(QStringLiteral("Arial Black"));
     bold.setPixelSize(12);
     bold.setBold(true);
-    m_btnPrevious = new QPushButton(QStringLiteral("Previous"), this);
-    m_btnNext = new QPushButton(QStringLiteral("Next"), this);
-    for (QPushButton* button : {m_btnPrevious, m_btnNext}) {
+    m_btnPrevious = new CColorButton(QStringLiteral("Previous"), this);
+    m_btnNext = new CColorButton(QStringLiteral("Next"), this);
+    for (CColorButton* button : {m_btnPrevious, m_btnNext}) {
         button->setFont(bold);
         button->setEnabled(false);
         button->hide();
@@ -200,6 +202,49 @@ void CVeltraxMySqlRecoveryView::resizeEvent(QResizeEvent* event)
     LayOut();
 }
 
+const QPixmap& CVeltraxMySqlRecoveryView::EmptyPicture()
+{
+    static const QPixmap picture = [] {
+        QPixmap pixmap(1440, 900);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient sky(0, 0, 0, pixmap.height());
+        sky.setColorAt(0, Qt::white);
+        sky.setColorAt(1, QColor(220, 230, 244));
+        painter.fillRect(pixmap.rect(), sky);
+        // The program's mark, a drum of three discs, faint in the middle of
+        // the area a usual window shows of the picture.
+        const QPointF centre(420, 300);
+        const QRectF disc(centre.x() - 110, centre.y() - 110, 220, 70);
+        painter.setPen(QPen(QColor(38, 96, 134, 60), 10));
+        painter.setBrush(Qt::NoBrush);
+        for (int i = 1; i < 3; ++i)
+            painter.drawArc(disc.translated(0, i * 70), 180 * 16, 180 * 16);
+        painter.drawEllipse(disc);
+        painter.drawLine(QPointF(disc.left(), disc.center().y()), QPointF(disc.left(), disc.center().y() + 140));
+        painter.drawLine(QPointF(disc.right(), disc.center().y()), QPointF(disc.right(), disc.center().y() + 140));
+        QFont font(QStringLiteral("Arial Black"));
+        font.setPixelSize(48);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QColor(38, 96, 134, 90));
+        painter.drawText(QRectF(centre.x() - 300, centre.y() + 150, 600, 70), Qt::AlignCenter,
+                         QStringLiteral("Grisolt"));
+        return pixmap;
+    }();
+    return picture;
+}
+
+void CVeltraxMySqlRecoveryView::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // The table and text modes are painted by their own controls.
+    if (m_pTab || m_bTextShown)
+        return;
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, EmptyPicture());
+}
+
 void CVeltraxMySqlRecoveryView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
@@ -231,9 +276,21 @@ void CVeltraxMySqlRecoveryView::AppendObjectText(const QString& text, bool bNoNe
 
 void CVeltraxMySqlRecoveryView::ResetPaging()
 {
-    m_paging.Reset();
     m_btnPrevious->setEnabled(false);
     m_btnNext->setEnabled(false);
+    if (!m_app.m_bIdle) {
+        m_bResetPending = true;
+        return;
+    }
+    m_bResetPending = false;
+    m_paging.Reset();
+}
+
+void CVeltraxMySqlRecoveryView::OnJobEnded()
+{
+    // A job started since then keeps the reset waiting for its own end.
+    if (m_bResetPending && m_app.m_bIdle)
+        ResetPaging();
 }
 
 void CVeltraxMySqlRecoveryView::OnNextPage()
@@ -308,8 +365,9 @@ void CVeltraxMySqlRecoveryView::OnPreviewTable(std::vector<engine::DataInformati
     if (next)
         m_btnNext->setFocus();
     m_btnPrevious->setEnabled(m_paging.PreviousEnabled());
-    if (m_app.m_bStop) {
-        // A page cut short by Stop leaves no safe place to go on from.
+    if (m_app.m_bStop || m_bResetPending) {
+        // A page cut short by Stop leaves no safe place to go on from, and
+        // after a tree click the paging starts again from the table.
         m_btnNext->setEnabled(false);
         m_btnPrevious->setEnabled(false);
     }

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-class QPushButton;
+class QPixmap;
 
 namespace engine {
 class AppState;
@@ -19,6 +19,7 @@ struct tempColInfo;
 
 namespace app {
 
+class CColorButton;
 class CMyListCtrl;
 class CMyTab;
 class CReadOnlyEdit;
@@ -53,13 +54,21 @@ public:
     // WM_SHOW_OBJECT_TEXT: the text as the files store it, "\n" escaped.
     void OnShowObjectText(const QString& text);
 
-    // A tree click on a table, view or trigger: both buttons off, page 0.
+    // A tree click: both buttons off, page 0. While a job runs the worker
+    // reads and writes the paging fields, so they are reset only when it has
+    // ended (OnJobEnded), and its page comes with both buttons left off.
     void ResetPaging();
+    // A worker has ended: a reset asked for during its job is done now.
+    void OnJobEnded();
+    bool resetPending() const { return m_bResetPending; }
     void OnNextPage();
     void OnPreviousPage();
     void OnTabChanged(int tab);
 
     bool isTableShown() const { return m_bTableShown; }
+    // The picture of the empty mode, 1440 x 900, drawn unscaled from the
+    // view's top-left corner.
+    static const QPixmap& EmptyPicture();
     PreviewPaging& paging() { return m_paging; }
 
     CMyListCtrl* m_pDataList = nullptr;
@@ -68,8 +77,8 @@ public:
     CMyTab* m_pTab = nullptr;
     CReadOnlyEdit* m_edtText = nullptr;
     bool m_bButtonsShown = true;
-    QPushButton* m_btnPrevious = nullptr;
-    QPushButton* m_btnNext = nullptr;
+    CColorButton* m_btnPrevious = nullptr;
+    CColorButton* m_btnNext = nullptr;
 
 signals:
     // A page job is to read the page the paging fields now name.
@@ -77,6 +86,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -91,6 +101,7 @@ private:
     engine::MySqlRepair& m_repair;
     PreviewPaging m_paging;
     bool m_bTableShown = false;
+    bool m_bResetPending = false;
 };
 
 } // namespace app

@@ -26,11 +26,17 @@ QTreeWidgetItem* TreeSearch::OnFindNext(QTreeWidget& tree, CFindTreeItem& bar, c
 {
     const QString text = bar.FindText();
     QTreeWidgetItem* start = tree.topLevelItemCount() > 0 ? tree.topLevelItem(0) : nullptr;
-    if (bar.m_strLastCaption.compare(QLatin1String("Find Next"), Qt::CaseInsensitive) == 0 && tree.currentItem())
-        start = tree.itemBelow(tree.currentItem());
+    if (bar.m_strLastCaption.compare(QLatin1String("Find Next"), Qt::CaseInsensitive) == 0) {
+        // After the selected item; with none selected there is nowhere to go on from.
+        QTreeWidgetItem* selected = tree.currentItem();
+        start = selected && selected->isSelected() ? tree.itemBelow(selected) : nullptr;
+    }
     QTreeWidgetItem* hit = text.isEmpty() ? nullptr : Find(start, text, bar.m_bMatchCase);
     if (hit) {
-        tree.setCurrentItem(hit);
+        // Selected straight through the selection model, also while a job
+        // runs (the tree refuses the user's own moves then): a hit starts
+        // nothing, and the next press must go on after it.
+        tree.setCurrentItem(hit, 0, QItemSelectionModel::ClearAndSelect);
         tree.scrollToItem(hit);
         return hit;
     }

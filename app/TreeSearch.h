@@ -22,7 +22,8 @@ public:
     // null when none does up to the last visible item.
     static QTreeWidgetItem* Find(QTreeWidgetItem* start, const QString& text, bool matchCase);
     // WM_FIND_NEXT: searches from the top ("Find") or after the selected item
-    // ("Find Next") and selects the hit; without one, tells
+    // ("Find Next", nothing searched when no item is selected) and selects
+    // the hit, whether or not a job runs; without one, tells
     // "Item '<text>' not found try again." and empties the bar's text.
     // Returns the item selected, or null.
     static QTreeWidgetItem* OnFindNext(QTreeWidget& tree, CFindTreeItem& bar, const MessageSink& tell);

@@ -1,5 +1,6 @@
 #include "app/controls/CReadOnlyEdit.h"
 
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 
 namespace app {
@@ -8,7 +9,6 @@ CReadOnlyEdit::CReadOnlyEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setContextMenuPolicy(Qt::NoContextMenu);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     SetColours(Qt::black, Qt::white);
 }
@@ -19,6 +19,11 @@ void CReadOnlyEdit::SetColours(const QColor& text, const QColor& background)
     colours.setColor(QPalette::Text, text);
     colours.setColor(QPalette::Base, background);
     setPalette(colours);
+}
+
+void CReadOnlyEdit::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
 }
 
 } // namespace app

@@ -12,6 +12,11 @@ public:
     explicit CReadOnlyEdit(QWidget* parent = nullptr);
 
     void SetColours(const QColor& text, const QColor& background);
+
+protected:
+    // Taken and dropped: the box shows no menu, and the view around it
+    // must not show its own either.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 } // namespace app

@@ -62,8 +62,11 @@ void BuildMainRibbon(RibbonBar& ribbon, const MainRibbonActions& a)
         menu->addSeparator();
         menu->addAction(a.exit);
     }
+    // The document never opens files, so the list stays empty.
+    ribbon.addRecentDocuments(QStringLiteral("Recent Documents"), 300);
 
     const int file = ribbon.addCategory(QStringLiteral("File"));
+    ribbon.setCategoryKeyTip(file, QStringLiteral("F"));
     QWidget* database = ribbon.addPanel(file, QStringLiteral("Database"));
     for (QAction* action : {a.open, a.startRepair, a.stop, a.exit})
         addLarge(ribbon, database, action);
@@ -73,12 +76,14 @@ void BuildMainRibbon(RibbonBar& ribbon, const MainRibbonActions& a)
             ribbon.addCheckBox(view, action);
 
     const int tools = ribbon.addCategory(QStringLiteral("Tools"));
+    ribbon.setCategoryKeyTip(tools, QStringLiteral("T"));
     QWidget* log = ribbon.addPanel(tools, QStringLiteral("Log"));
     addLarge(ribbon, log, a.saveLog);
     addLarge(ribbon, log, a.clearLog);
     addLarge(ribbon, ribbon.addPanel(tools, QStringLiteral("Update")), a.update);
 
     const int help = ribbon.addCategory(QStringLiteral("Help"));
+    ribbon.setCategoryKeyTip(help, QStringLiteral("H"));
     addLarge(ribbon, ribbon.addPanel(help, QStringLiteral("Support")), a.helpEnquiry);
     QWidget* manuals = ribbon.addPanel(help, QStringLiteral("Help Manuals"));
     addLarge(ribbon, manuals, a.helpKnowledge);

@@ -26,7 +26,8 @@ struct MainRibbonActions {
 // Lays the main window's ribbon out: the quick-access bar (Select, Repair),
 // the application menu (Select, Repair..., then Exit at its foot), and the
 // categories "File" (panels "Database", "View"), "Tools" ("Log", "Update")
-// and "Help" ("Support", "Help Manuals", "About"). Actions without an icon
+// and "Help" ("Support", "Help Manuals", "About"), with the key tips F, T
+// and H, beside the menu an empty "Recent Documents" list. Actions without an icon
 // get a stock one. Null actions are left out.
 void BuildMainRibbon(RibbonBar& ribbon, const MainRibbonActions& actions);
 

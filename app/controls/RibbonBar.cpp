@@ -1,15 +1,21 @@
 #include "app/controls/RibbonBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace app {
 
@@ -18,6 +24,15 @@ namespace {
 constexpr int kSmallPerColumn = 3;
 const char* const kContentName = "ribbonPanelContent";
 const char* const kColumnProperty = "ribbonSmallColumn";
+const char* const kActionProperty = "ribbonAction";
+const char* const kKeyTipProperty = "keyTip";
+
+// The key a key tip names: "CTRL+O" is run by O, "F1" by F1, "F" by F.
+int keyTipKey(const QString& text)
+{
+    const QKeySequence sequence = QKeySequence::fromString(text, QKeySequence::PortableText);
+    return sequence.isEmpty() ? 0 : sequence[0].key();
+}
 
 } // namespace
 
@@ -59,6 +74,8 @@ RibbonBar::RibbonBar(QWidget* parent)
     layout->addWidget(m_pages);
     connect(m_tabs, &QTabBar::currentChanged, m_pages, &QStackedWidget::setCurrentIndex);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The keys of the whole window, for the key tips.
+    qApp->installEventFilter(this);
 }
 
 QToolButton* RibbonBar::addQuickAccessAction(QAction* action)
@@ -200,6 +217,7 @@ QCheckBox* RibbonBar::addCheckBox(QWidget* panel, QAction* action)
         return nullptr;
     action->setCheckable(true);
     auto* box = new QCheckBox(action->text(), column);
+    box->setProperty(kActionProperty, QVariant::fromValue(action));
     box->setChecked(action->isChecked());
     box->setEnabled(action->isEnabled());
     box->setToolTip(action->toolTip());
@@ -253,7 +271,210 @@ void RibbonBar::placeOverlays()
 void RibbonBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // The tips follow their elements (a category of another height moves them).
+    if (m_keyTipLevel == CategoryKeyTips)
+        showCategoryKeyTips();
+    else if (m_keyTipLevel == CommandKeyTips)
+        showCommandKeyTips();
     placeOverlays();
+}
+
+// ---- The application menu's recent documents ----
+
+QWidget* RibbonBar::addRecentDocuments(const QString& label, int width)
+{
+    auto* pane = new QFrame(m_appMenu);
+    pane->setObjectName(QStringLiteral("RibbonRecentDocuments"));
+    pane->setFixedWidth(width);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(8, 4, 4, 4);
+    layout->setSpacing(2);
+    auto* heading = new QLabel(label, pane);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    auto* line = new QFrame(pane);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
+    // The document opens no files: the list stays empty.
+    auto* list = new QListWidget(pane);
+    list->setObjectName(QStringLiteral("RibbonRecentList"));
+    list->setFrameShape(QFrame::NoFrame);
+    list->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(list, 1);
+    // The commands keep their column on the left; the pane takes the room
+    // the menu leaves at its right.
+    QMargins margins = m_appMenu->contentsMargins();
+    margins.setRight(margins.right() + width);
+    m_appMenu->setContentsMargins(margins);
+    m_appMenu->setMinimumHeight(std::max(m_appMenu->minimumHeight(), 4 * heading->sizeHint().height()));
+    m_appMenu->installEventFilter(this);
+    m_recentPane = pane;
+    return pane;
+}
+
+void RibbonBar::placeRecentDocuments()
+{
+    if (!m_recentPane)
+        return;
+    const int frame = m_appMenu->style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, m_appMenu);
+    m_recentPane->setGeometry(m_appMenu->width() - frame - m_recentPane->width(), frame, m_recentPane->width(),
+                              m_appMenu->height() - 2 * frame);
+}
+
+// ---- Key tips ----
+
+void RibbonBar::setCategoryKeyTip(int category, const QString& keyTip)
+{
+    if (category < 0)
+        return;
+    while (m_categoryKeyTips.size() <= category)
+        m_categoryKeyTips << QString();
+    m_categoryKeyTips[category] = keyTip;
+}
+
+QStringList RibbonBar::shownKeyTips() const
+{
+    QStringList texts;
+    for (const KeyTip& tip : m_keyTips)
+        texts << tip.label->text();
+    return texts;
+}
+
+void RibbonBar::addKeyTip(const QString& text, const QRect& anchor, int category, QAction* action)
+{
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QStringLiteral("RibbonKeyTip"));
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid #767676;"
+                                        " padding: 0px 3px; } QLabel:disabled { color: #8d8d8d; }"));
+    label->setEnabled(!action || action->isEnabled());
+    label->adjustSize();
+    // Centred under the element, its foot on the element's foot, inside the ribbon.
+    QPoint at(anchor.center().x() - label->width() / 2, anchor.bottom() - label->height() + 1);
+    at.setX(std::clamp(at.x(), 0, std::max(0, width() - label->width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, height() - label->height())));
+    label->move(at);
+    label->show();
+    label->raise();
+    m_keyTips.push_back({label, keyTipKey(text), category, action});
+}
+
+void RibbonBar::hideKeyTips()
+{
+    for (const KeyTip& tip : m_keyTips)
+        delete tip.label;
+    m_keyTips.clear();
+    m_keyTipLevel = NoKeyTips;
+}
+
+void RibbonBar::showCategoryKeyTips()
+{
+    hideKeyTips();
+    for (int category = 0; category < m_tabs->count(); ++category) {
+        const QString text = m_categoryKeyTips.value(category);
+        if (text.isEmpty())
+            continue;
+        const QRect tab = m_tabs->tabRect(category);
+        addKeyTip(text, QRect(m_tabs->mapTo(this, tab.topLeft()), tab.size()).translated(0, tab.height() / 2),
+                  category, nullptr);
+    }
+    m_keyTipLevel = CategoryKeyTips;
+    // The keys go to the tips before the window's own shortcuts.
+    qApp->installEventFilter(this);
+}
+
+void RibbonBar::showCommandKeyTips()
+{
+    hideKeyTips();
+    QWidget* page = m_pages->currentWidget();
+    const QList<QWidget*> elements = page ? page->findChildren<QWidget*>() : QList<QWidget*>();
+    for (QWidget* element : elements) {
+        QAction* action = nullptr;
+        if (auto* button = qobject_cast<QToolButton*>(element))
+            action = button->defaultAction();
+        else
+            action = element->property(kActionProperty).value<QAction*>();
+        const QString text = action ? action->property(kKeyTipProperty).toString() : QString();
+        if (text.isEmpty() || !element->isVisible())
+            continue;
+        addKeyTip(text, QRect(element->mapTo(this, QPoint(0, 0)), element->size()), -1, action);
+    }
+    m_keyTipLevel = CommandKeyTips;
+    qApp->installEventFilter(this);
+}
+
+bool RibbonBar::keyTipKeyPressed(const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_Escape:
+        if (m_keyTipLevel == CommandKeyTips)
+            showCategoryKeyTips();
+        else
+            hideKeyTips();
+        return true;
+    case Qt::Key_Alt:
+        hideKeyTips();
+        return true;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+        return true;
+    default:
+        break;
+    }
+    for (const KeyTip& tip : m_keyTips) {
+        if (tip.key != key.key())
+            continue;
+        if (tip.category >= 0) {
+            setCurrentCategory(tip.category);
+            showCommandKeyTips();
+        } else if (tip.action->isEnabled()) {
+            QAction* action = tip.action;
+            // The command may open a dialog: no tip stays behind it.
+            hideKeyTips();
+            action->trigger();
+        }
+        return true;
+    }
+    // A key no tip names does nothing while the tips show.
+    return true;
+}
+
+bool RibbonBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_appMenu) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            placeRecentDocuments();
+        return false;
+    }
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress
+        && type != QEvent::WindowDeactivate)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != window() || !isVisible())
+        return false;
+    if (type == QEvent::MouseButtonPress || type == QEvent::WindowDeactivate) {
+        m_altArmed = false;
+        hideKeyTips();
+        return false;
+    }
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (m_keyTipLevel != NoKeyTips)
+        return type == QEvent::KeyRelease || keyTipKeyPressed(key);
+    if (type == QEvent::KeyPress) {
+        m_altArmed = key.key() == Qt::Key_Alt && !key.isAutoRepeat();
+        return false;
+    }
+    if (key.key() != Qt::Key_Alt || !m_altArmed)
+        return false;
+    m_altArmed = false;
+    showCategoryKeyTips();
+    return true;
 }
 
 } // namespace app

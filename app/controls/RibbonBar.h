@@ -2,11 +2,16 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include <vector>
 
 class QAction;
 class QCheckBox;
 class QHBoxLayout;
+class QKeyEvent;
+class QLabel;
 class QMenu;
 class QStackedWidget;
 class QTabBar;
@@ -20,6 +25,12 @@ namespace app {
 // tooltip, enabling and check state all come from the action). Two places
 // lie over its lower edge for the caller's widgets: the find bar and the logo.
 // It has no commands of its own.
+//
+// Key tips: Alt pressed and released alone shows each category's key tip on
+// its tab; that key opens the category and shows the key tips of its
+// commands (the text of each action's "keyTip" property, such as "CTRL+O"
+// or "F1"); a command's key (O, F1) then runs it. Esc goes back one level;
+// Alt, a click or leaving the window hides the tips.
 class RibbonBar : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +39,10 @@ public:
     QToolButton* applicationButton() const { return m_appButton; }
     QMenu* applicationMenu() const { return m_appMenu; }
     QToolButton* addQuickAccessAction(QAction* action);
+    // The application menu's list of recent documents beside its commands:
+    // a heading and a list of the given width. Returns the list's pane.
+    QWidget* addRecentDocuments(const QString& label, int width);
+    QWidget* recentDocuments() const { return m_recentPane; }
 
     // Returns the new category's index.
     int addCategory(const QString& name);
@@ -54,6 +69,15 @@ public:
     void setLogo(QWidget* logo);
     void placeOverlays();
 
+    void setCategoryKeyTip(int category, const QString& keyTip);
+    enum KeyTipLevel { NoKeyTips, CategoryKeyTips, CommandKeyTips };
+    KeyTipLevel keyTipLevel() const { return m_keyTipLevel; }
+    // The key tips on screen, in the order they were placed.
+    QStringList shownKeyTips() const;
+    void showCategoryKeyTips();
+    void showCommandKeyTips();
+    void hideKeyTips();
+
     static constexpr int kFindBarX = 350;
     static constexpr int kLogoMinX = 600;
     static constexpr int kLargeIconSize = 32;
@@ -61,10 +85,22 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // One key tip on screen: a category's tab (category >= 0) or a command.
+    struct KeyTip {
+        QLabel* label;
+        int key;
+        int category;
+        QAction* action;
+    };
+
     QWidget* panelContent(QWidget* panel) const;
     QWidget* smallColumn(QWidget* panel);
+    void addKeyTip(const QString& text, const QRect& anchor, int category, QAction* action);
+    bool keyTipKeyPressed(const QKeyEvent& key);
+    void placeRecentDocuments();
 
     QHBoxLayout* m_quickAccess;
     QToolButton* m_appButton;
@@ -73,6 +109,12 @@ private:
     QStackedWidget* m_pages;
     QPointer<QWidget> m_findBar;
     QPointer<QWidget> m_logo;
+    QWidget* m_recentPane = nullptr;
+    QStringList m_categoryKeyTips;
+    std::vector<KeyTip> m_keyTips;
+    KeyTipLevel m_keyTipLevel = NoKeyTips;
+    // Alt went down with no other key since: its release shows the key tips.
+    bool m_altArmed = false;
 };
 
 } // namespace app

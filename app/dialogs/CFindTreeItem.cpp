@@ -1,12 +1,12 @@
 #include "app/dialogs/CFindTreeItem.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/controls/CSxGroupBox.h"
 #include "app/controls/CSymbolEdit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace app {
@@ -23,7 +23,7 @@ CFindTreeItem::CFindTreeItem(QWidget* parent) : QWidget(parent)
     m_editFind = new CSymbolEdit(m_grpSearch);
     m_editFind->setMinimumWidth(150);
     m_chkMatchCase = new QCheckBox(QStringLiteral("Match case"), m_grpSearch);
-    m_btnFind = new QPushButton(kFind, m_grpSearch);
+    m_btnFind = new CColorButton(kFind, m_grpSearch);
     m_btnFind->setDefault(true);
     m_btnFind->setAutoDefault(true);
 
@@ -44,7 +44,7 @@ CFindTreeItem::CFindTreeItem(QWidget* parent) : QWidget(parent)
         if (m_btnFind->isEnabled())
             OnFind();
     });
-    connect(m_btnFind, &QPushButton::clicked, this, &CFindTreeItem::OnFind);
+    connect(m_btnFind, &CColorButton::clicked, this, &CFindTreeItem::OnFind);
 }
 
 void CFindTreeItem::OnChangeFindText()

@@ -5,10 +5,10 @@
 
 class QCheckBox;
 class QLabel;
-class QPushButton;
 
 namespace app {
 
+class CColorButton;
 class CSxGroupBox;
 class CSymbolEdit;
 
@@ -30,7 +30,7 @@ public:
     QLabel* m_stcFindItems = nullptr;
     CSymbolEdit* m_editFind = nullptr;
     QCheckBox* m_chkMatchCase = nullptr;
-    QPushButton* m_btnFind = nullptr;
+    CColorButton* m_btnFind = nullptr;
     // The button's caption when it was last pressed.
     QString m_strLastCaption;
     // Whether "Match case" was ticked at the last press.

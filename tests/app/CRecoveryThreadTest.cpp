@@ -1,10 +1,12 @@
 #include "tests/app/ShellTestSupport.h"
+#include "app/CLeftView.h"
 #include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/controls/CMyListCtrl.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTest>
 
 using namespace engine;
 using app::CRecoveryThread;
@@ -247,6 +249,41 @@ TEST_F(WorkerTest, APageRequestOutsideThePagesSendsNothing)
     theApp().m_bPageRequest = true;
     runJob(theApp().NewWorker());
     EXPECT_EQ(recorder.messages(), (std::vector<unsigned>{WM_PREVIEW_TABLE}));
+}
+
+// The thread checker's case: the click's reset must not meet the page job's
+// reads and writes of the paging fields.
+TEST_F(WorkerTest, ATreeClickDuringAPageJobLeavesThePagingToTheWorkerUntilItEnds)
+{
+    scan({"fx_myisam"});
+    app::CMainFrame& frame = *theApp().mainFrame();
+    frame.show();
+    app::CLeftView& tree = *frame.leftView();
+    app::CVeltraxMySqlRecoveryView& view = *frame.previewView();
+    const auto clickLabel = [&tree](const QString& text) {
+        const QList<QTreeWidgetItem*> items = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(items.size(), 1) << text.toStdString();
+        tree.scrollToItem(items[0]);
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.labelRect(items[0]).center());
+    };
+    clickLabel(QStringLiteral("paged_rows"));
+    ASSERT_TRUE(theApp().WaitForJob(60000));
+    ASSERT_TRUE(view.m_btnNext->isEnabled());
+
+    view.m_btnNext->click();
+    ASSERT_FALSE(theApp().m_bIdle) << "the page job runs";
+    clickLabel(QStringLiteral("fixed_rows"));
+    EXPECT_TRUE(view.resetPending());
+    ASSERT_TRUE(theApp().WaitForJob(60000));
+    QCoreApplication::processEvents();
+    // The second page was read and shown; the click's reset came after it.
+    EXPECT_EQ(view.m_pDataList->rowCount(), 100);
+    EXPECT_FALSE(view.resetPending());
+    EXPECT_EQ(theApp().m_nPage, 0);
+    EXPECT_EQ(theApp().m_nRecordsLeft, 0);
+    EXPECT_EQ(theApp().m_nPageRecords, 0);
+    EXPECT_FALSE(view.m_btnNext->isEnabled());
+    EXPECT_FALSE(view.m_btnPrevious->isEnabled());
 }
 
 TEST_F(WorkerTest, ViewAndTriggerTextsAreShown)

@@ -1,5 +1,6 @@
 #include "app/CVeltraxMySqlRecoveryView.h"
 
+#include "app/controls/CColorButton.h"
 #include "app/controls/CMyListCtrl.h"
 #include "app/controls/CMyTab.h"
 #include "app/controls/CReadOnlyEdit.h"
@@ -8,12 +9,38 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 
 using app::CVeltraxMySqlRecoveryView;
 
 namespace {
+
+// The title of the menu a context-menu request on target opens, or "" when
+// none opens. The menu is closed at once.
+QString menuOpenedBy(QWidget* target, QContextMenuEvent::Reason reason)
+{
+    QString title;
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&title] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            title = menu->actions().value(0) ? menu->actions().value(0)->text() : QStringLiteral("?");
+            menu->close();
+        }
+    });
+    closer.start();
+    const QPoint point(target->width() / 2, target->height() / 2);
+    QContextMenuEvent event(reason, point, target->mapToGlobal(point));
+    QApplication::sendEvent(target, &event);
+    QApplication::processEvents();
+    return title;
+}
 
 class PreviewViewTest : public ::testing::Test {
 protected:
@@ -70,7 +97,6 @@ TEST_F(PreviewViewTest, ModesBuildAndRemoveTheirControls)
     EXPECT_TRUE(m_view.m_bTextShown);
     EXPECT_TRUE(m_view.m_edtText->isVisible());
     EXPECT_FALSE(m_view.m_btnNext->isVisible());
-    EXPECT_EQ(m_view.m_edtText->contextMenuPolicy(), Qt::NoContextMenu);
 
     m_view.SetViewMode(CVeltraxMySqlRecoveryView::VIEW_MODE_EMPTY);
     EXPECT_FALSE(m_view.m_bTextShown);
@@ -202,6 +228,89 @@ TEST_F(PreviewViewTest, ObjectTextsShowLineByLineAndWhole)
     const QString longLine(200000, QLatin1Char('v'));
     m_view.OnShowObjectText(QStringLiteral("head\\n") + longLine);
     EXPECT_EQ(textLines().value(1), longLine);
+}
+
+TEST_F(PreviewViewTest, TheTextBoxHasNoContextMenuAndKeepsTheViewsOwnAway)
+{
+    const struct {
+        const char* name;
+        int mode;
+        bool onTextBox;
+        QContextMenuEvent::Reason reason;
+        const char* menu;
+    } cases[] = {
+        {"right-click on the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, true, QContextMenuEvent::Mouse, ""},
+        {"menu key in the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, true, QContextMenuEvent::Keyboard, ""},
+        {"right-click on the empty view", CVeltraxMySqlRecoveryView::VIEW_MODE_EMPTY, false, QContextMenuEvent::Mouse,
+         "Edit"},
+    };
+    for (const auto& c : cases) {
+        m_view.SetViewMode(c.mode);
+        if (c.mode == CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT)
+            m_view.OnShowObjectText(QStringLiteral("select 1"));
+        QWidget* target = c.onTextBox ? m_view.m_edtText->viewport() : static_cast<QWidget*>(&m_view);
+        if (c.reason == QContextMenuEvent::Keyboard)
+            target = m_view.m_edtText;
+        EXPECT_EQ(menuOpenedBy(target, c.reason), QString::fromLatin1(c.menu)) << c.name;
+    }
+}
+
+TEST_F(PreviewViewTest, TheEmptyModeShowsItsPictureUnscaledFromTheCorner)
+{
+    const QImage picture = CVeltraxMySqlRecoveryView::EmptyPicture().toImage();
+    EXPECT_EQ(picture.size(), QSize(1440, 900));
+    // A folder after a table: the tab control goes and the picture returns.
+    m_view.SetViewMode(CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE);
+    m_view.SetViewMode(CVeltraxMySqlRecoveryView::VIEW_MODE_EMPTY);
+    const QImage shot = m_view.grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(900, 600));
+    int marked = 0;
+    for (int y = 0; y < shot.height(); y += 7) {
+        for (int x = 0; x < shot.width(); x += 7) {
+            ASSERT_EQ(shot.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
+            marked += shot.pixel(x, y) != shot.pixel(0, y);
+        }
+    }
+    EXPECT_GT(marked, 100) << "the picture holds more than its gradient";
+}
+
+TEST_F(PreviewViewTest, ATreeClickDuringAJobResetsThePagingOnlyOnceTheJobHasEnded)
+{
+    m_view.SetViewMode(CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE);
+    m_view.OnPreviewColumns(columns(2), 900);
+    // Page 2 of a MyISAM table of 250 records is being read.
+    m_app.m_nPage = 1;
+    m_app.m_nRecordsLeft = 150;
+    m_app.m_nPageRecords = 100;
+    m_app.m_nPageCount = 2;
+    m_app.m_bIdle = false;
+    m_view.ResetPaging();
+    EXPECT_EQ(m_app.m_nPage, 1) << "the worker reads them";
+    EXPECT_EQ(m_app.m_nRecordsLeft, 150);
+    EXPECT_EQ(m_app.m_nPageRecords, 100);
+    EXPECT_TRUE(m_view.resetPending());
+    // The page arrives: it shows, and the buttons stay off.
+    std::vector<engine::DataInformation> pairs{{QStringLiteral("c0"), QStringLiteral("1")}};
+    m_view.OnPreviewTable(pairs);
+    EXPECT_EQ(m_view.m_pDataList->rowCount(), 1);
+    EXPECT_FALSE(m_view.m_btnNext->isEnabled());
+    EXPECT_FALSE(m_view.m_btnPrevious->isEnabled());
+    // A job ending while another runs leaves the reset waiting.
+    m_view.OnJobEnded();
+    EXPECT_EQ(m_app.m_nPage, 1);
+    m_app.m_bIdle = true;
+    m_view.OnJobEnded();
+    EXPECT_EQ(m_app.m_nPage, 0);
+    EXPECT_EQ(m_app.m_nRecordsLeft, 0);
+    EXPECT_EQ(m_app.m_nPageRecords, 0);
+    EXPECT_FALSE(m_view.resetPending());
+    EXPECT_FALSE(m_view.m_btnNext->isEnabled());
+
+    // While idle a click resets at once.
+    m_app.m_nPage = 3;
+    m_view.ResetPaging();
+    EXPECT_EQ(m_app.m_nPage, 0);
+    EXPECT_FALSE(m_view.resetPending());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/CLeftView.h"
 #include "app/CLogWindow.h"
+#include "app/controls/RibbonBar.h"
 #include "app/dialogs/CAboutDlg.h"
 #include "app/dialogs/CFindTreeItem.h"
 #include "app/dialogs/CMessageDialog.h"
@@ -215,6 +216,29 @@ TEST_F(MainFrameCommands, ShortcutsRunOnlyInTheirStateAndLeaveTextBoxesTheirKeys
     answers.m_seen.clear();
     QTest::keyClick(tree, Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(answers.m_seen, QStringList{"box:Please select at least one table from left view."});
+}
+
+TEST_F(MainFrameCommands, KeyTipsRunTheWindowsCommands)
+{
+    app::RibbonBar& ribbon = *frame().ribbonBar();
+    QWidget* tree = frame().leftView();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Alt);
+    EXPECT_EQ(ribbon.shownKeyTips(), (QStringList{"F", "T", "H"}));
+    QTest::keyClick(tree, Qt::Key_F);
+    EXPECT_EQ(ribbon.shownKeyTips(), (QStringList{"CTRL+O", "CTRL+R", "CTRL+T", "CTRL+X"}));
+    // Repair (no scan) and Stop (no job) are off: their keys do nothing.
+    QTest::keyClick(tree, Qt::Key_T);
+    QTest::keyClick(tree, Qt::Key_R);
+    EXPECT_EQ(ribbon.keyTipLevel(), app::RibbonBar::CommandKeyTips);
+    QTest::keyClick(tree, Qt::Key_Escape);
+    // Tools, Clear log: the log starts again with the product title.
+    frame().AppendLog(QStringLiteral("a line"));
+    QTest::keyClick(tree, Qt::Key_T);
+    QTest::keyClick(tree, Qt::Key_L);
+    EXPECT_EQ(frame().logLines(), QStringList{app::CLogWindow::kProductTitle});
+    EXPECT_EQ(ribbon.keyTipLevel(), app::RibbonBar::NoKeyTips);
+    ribbon.setCurrentCategory(0);
 }
 
 TEST_F(MainFrameCommands, StopAsksByTheJobStopsItAndLogsWhen)

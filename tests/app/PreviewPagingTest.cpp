@@ -3,6 +3,7 @@
 // once backward, equal to the server's rows.
 #include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/PreviewPaging.h"
+#include "app/controls/CColorButton.h"
 #include "app/controls/CMyListCtrl.h"
 #include "tests/recovery/innodb/InnodbRowsTestSupport.h"
 #include "tests/recovery/myisam/MyisamTestSupport.h"

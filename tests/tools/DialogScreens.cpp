@@ -71,6 +71,7 @@ void shootPreview(Shooter& shooter, engine::AppState& app, engine::MySqlRepair& 
 {
     app::CVeltraxMySqlRecoveryView view(app, repair);
     view.resize(900, 520);
+    shooter.shoot(view, QStringLiteral("preview-empty"), view.size());
     view.SetViewMode(app::CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE);
     std::vector<engine::tempColInfo> columns(4);
     const char* names[] = {"code", "note", "qty", "created"};
@@ -105,6 +106,15 @@ void shootPreview(Shooter& shooter, engine::AppState& app, engine::MySqlRepair& 
     table.m_keyParts = {{3, 1, QStringLiteral("Primary Key"), 0}, {2, 1, QStringLiteral("Key"), 0}};
     view.FillPropertiesList(table);
     shooter.shoot(view, QStringLiteral("preview-table-data"), view.size());
+    // The second of three pages: Previous and Next both on.
+    app.m_nPage = 1;
+    app.m_nRecordsLeft = 150;
+    app.m_nPageCount = 2;
+    for (int r = 101; r <= 130; ++r)
+        for (const char* name : names)
+            repair.m_pageRows.push_back({QString::fromLatin1(name), QString::number(r)});
+    view.OnPreviewTable(repair.m_pageRows);
+    shooter.shoot(view, QStringLiteral("preview-paging"), view.size());
     view.m_pTab->setCurrentIndex(1);
     shooter.shoot(view, QStringLiteral("preview-properties"), view.size());
 

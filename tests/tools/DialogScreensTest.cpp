@@ -14,9 +14,9 @@ namespace {
 TEST(DialogScreensTest, RendersEveryDialogAndThePreview)
 {
     testsupport::TempDir dir;
-    EXPECT_EQ(renderDialogScreens(dir.path()), 12);
+    EXPECT_EQ(renderDialogScreens(dir.path()), 14);
     const QStringList names = QDir(dir.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
-    EXPECT_EQ(names.size(), 12);
+    EXPECT_EQ(names.size(), 14);
     for (const QString& name : names) {
         const QString file = dir.file(name);
         const QImage image(file);

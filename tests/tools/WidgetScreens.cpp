@@ -13,8 +13,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -118,6 +120,14 @@ std::vector<std::unique_ptr<QAction>> makeActions(app::MainRibbonActions& action
         owned.push_back(std::make_unique<QAction>(QString::fromUtf8(text)));
         *slot = owned.back().get();
     }
+    const std::pair<QAction*, const char*> keyTips[] = {
+        {actions.open, "CTRL+O"},   {actions.startRepair, "CTRL+R"}, {actions.stop, "CTRL+T"},
+        {actions.exit, "CTRL+X"},   {actions.saveLog, "CTRL+S"},     {actions.clearLog, "CTRL+L"},
+        {actions.update, "CTRL+U"}, {actions.helpEnquiry, "CTRL+E"}, {actions.helpKnowledge, "CTRL+K"},
+        {actions.helpHelp, "F1"},   {actions.helpAbout, "CTRL+A"},
+    };
+    for (const auto& [action, tip] : keyTips)
+        action->setProperty("keyTip", QString::fromLatin1(tip));
     actions.viewStatusBar->setCheckable(true);
     actions.viewStatusBar->setChecked(true);
     actions.viewMessageWindow->setCheckable(true);
@@ -173,6 +183,18 @@ QStringList renderRibbon(const QString& outDir)
         ribbon.setCurrentCategory(category);
         paths << save(ribbon, outDir, QStringLiteral("ribbon-%1").arg(ribbon.categoryName(category).toLower()));
     }
+    // The key tips as Alt shows them, then those of the File category.
+    ribbon.setCurrentCategory(0);
+    ribbon.showCategoryKeyTips();
+    paths << save(ribbon, outDir, QStringLiteral("ribbon-key-tips"));
+    ribbon.showCommandKeyTips();
+    paths << save(ribbon, outDir, QStringLiteral("ribbon-key-tips-file"));
+    ribbon.hideKeyTips();
+    // The application menu, open.
+    QMenu* menu = ribbon.applicationMenu();
+    menu->popup(ribbon.mapToGlobal(QPoint(0, ribbon.applicationButton()->height())));
+    paths << save(*menu, outDir, QStringLiteral("ribbon-application-menu"));
+    menu->close();
     return paths;
 }
 

@@ -16,7 +16,9 @@ QString renderTree(const QString& outDir, const QString& dataFolder);
 QString renderLogPane(const QString& outDir, const QString& dataFolder);
 // A status bar with a labelled progress bar part way.
 QString renderProgressBar(const QString& outDir);
-// The ribbon with the main window's commands, one picture per category.
+// The ribbon with the main window's commands, one picture per category,
+// its key tips (categories, then the File category's commands) and the
+// application menu open.
 QStringList renderRibbon(const QString& outDir);
 // All of them in one window as the main frame will arrange them.
 QString renderMainWindow(const QString& outDir, const QString& dataFolder);

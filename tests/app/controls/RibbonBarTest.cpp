@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -34,6 +35,15 @@ protected:
         m_actions.viewMessageWindow->setText("&MessageLog");
         m_actions.saveLog->setText("&Save log");
         m_actions.helpAbout->setText("&About");
+        // The key tips the main window gives its commands.
+        const std::pair<QAction*, const char*> keyTips[] = {
+            {m_actions.open, "CTRL+O"},    {m_actions.startRepair, "CTRL+R"},   {m_actions.stop, "CTRL+T"},
+            {m_actions.exit, "CTRL+X"},    {m_actions.saveLog, "CTRL+S"},       {m_actions.clearLog, "CTRL+L"},
+            {m_actions.update, "CTRL+U"},  {m_actions.helpEnquiry, "CTRL+E"},   {m_actions.helpKnowledge, "CTRL+K"},
+            {m_actions.helpHelp, "F1"},    {m_actions.helpAbout, "CTRL+A"},
+        };
+        for (const auto& [action, tip] : keyTips)
+            action->setProperty("keyTip", QString::fromLatin1(tip));
         app::BuildMainRibbon(m_ribbon, m_actions);
         m_ribbon.resize(1000, m_ribbon.sizeHint().height());
         m_ribbon.show();
@@ -147,6 +157,104 @@ TEST_F(RibbonBarTest, TheFindBarAndTheLogoSitOnTheRibbonsFoot)
         EXPECT_EQ(findBar->geometry(), QRect(350, 140 - 30, 200, 30)) << c.width;
         EXPECT_EQ(logo->geometry(), QRect(c.logoX, 140 - 80, 97, 80)) << c.width;
     }
+}
+
+TEST_F(RibbonBarTest, TheApplicationMenuHoldsAnEmptyRecentDocumentsList)
+{
+    QWidget* pane = m_ribbon.recentDocuments();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->width(), 300);
+    QStringList labels;
+    for (QLabel* label : pane->findChildren<QLabel*>())
+        labels << label->text();
+    EXPECT_EQ(labels, QStringList{"Recent Documents"});
+    auto* list = pane->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 0);
+
+    // Open, the list stands right of the commands, inside the menu.
+    QMenu* menu = m_ribbon.applicationMenu();
+    menu->popup(m_ribbon.mapToGlobal(QPoint(0, 30)));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pane->isVisible());
+    EXPECT_LE(pane->geometry().right(), menu->rect().right());
+    EXPECT_GE(pane->height(), 3 * QFontMetrics(pane->font()).height());
+    for (QAction* entry : menu->actions())
+        EXPECT_LT(menu->actionGeometry(entry).right(), pane->geometry().left()) << entry->text().toStdString();
+    menu->close();
+}
+
+TEST_F(RibbonBarTest, AltShowsTheKeyTipsAndTheirKeysRunTheCommands)
+{
+    m_ribbon.activateWindow();
+    QSignalSpy open(m_actions.open, &QAction::triggered);
+    QSignalSpy stop(m_actions.stop, &QAction::triggered);
+    QSignalSpy clearLog(m_actions.clearLog, &QAction::triggered);
+    QSignalSpy help(m_actions.helpHelp, &QAction::triggered);
+    using Level = RibbonBar::KeyTipLevel;
+
+    QTest::keyClick(&m_ribbon, Qt::Key_Alt);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::CategoryKeyTips);
+    EXPECT_EQ(m_ribbon.shownKeyTips(), (QStringList{"F", "T", "H"}));
+    // Each category's tip stands on its tab.
+    const QList<QLabel*> tips = m_ribbon.findChildren<QLabel*>("RibbonKeyTip");
+    ASSERT_EQ(tips.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QRect tab = m_ribbon.tabBar()->tabRect(i).translated(m_ribbon.tabBar()->mapTo(&m_ribbon, QPoint()));
+        EXPECT_GE(tips[i]->geometry().center().x(), tab.left()) << i;
+        EXPECT_LE(tips[i]->geometry().center().x(), tab.right()) << i;
+    }
+
+    // The tab's key opens the category and shows its commands' tips.
+    QTest::keyClick(&m_ribbon, Qt::Key_T);
+    EXPECT_EQ(m_ribbon.currentCategory(), 1);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::CommandKeyTips);
+    EXPECT_EQ(m_ribbon.shownKeyTips(), (QStringList{"CTRL+S", "CTRL+L", "CTRL+U"}));
+    // A key no tip names changes nothing; Esc goes back a level, then out.
+    QTest::keyClick(&m_ribbon, Qt::Key_Q);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::CommandKeyTips);
+    QTest::keyClick(&m_ribbon, Qt::Key_Escape);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::CategoryKeyTips);
+    QTest::keyClick(&m_ribbon, Qt::Key_Escape);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::NoKeyTips);
+    EXPECT_TRUE(m_ribbon.shownKeyTips().isEmpty());
+
+    const struct {
+        std::vector<Qt::Key> keys;
+        QSignalSpy* ran;
+        Level after;
+    } runs[] = {
+        {{Qt::Key_Alt, Qt::Key_T, Qt::Key_L}, &clearLog, RibbonBar::NoKeyTips},
+        {{Qt::Key_Alt, Qt::Key_F, Qt::Key_O}, &open, RibbonBar::NoKeyTips},
+        {{Qt::Key_Alt, Qt::Key_H, Qt::Key_F1}, &help, RibbonBar::NoKeyTips},
+    };
+    for (const auto& run : runs) {
+        for (Qt::Key key : run.keys)
+            QTest::keyClick(&m_ribbon, key);
+        EXPECT_EQ(run.ran->count(), 1) << run.keys[1];
+        EXPECT_EQ(m_ribbon.keyTipLevel(), run.after);
+    }
+
+    // A disabled command's tip is shown greyed and its key does nothing.
+    m_actions.stop->setEnabled(false);
+    for (Qt::Key key : {Qt::Key_Alt, Qt::Key_F})
+        QTest::keyClick(&m_ribbon, key);
+    bool greyed = false;
+    for (QLabel* tip : m_ribbon.findChildren<QLabel*>("RibbonKeyTip"))
+        greyed = greyed || (tip->text() == "CTRL+T" && !tip->isEnabled());
+    EXPECT_TRUE(greyed);
+    QTest::keyClick(&m_ribbon, Qt::Key_T);
+    EXPECT_EQ(stop.count(), 0);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::CommandKeyTips);
+    // A click anywhere hides them.
+    QTest::mouseClick(m_ribbon.tabBar(), Qt::LeftButton, {}, m_ribbon.tabBar()->tabRect(0).center());
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::NoKeyTips);
+
+    // Alt held for another key (a combination) shows no tips.
+    QTest::keyPress(&m_ribbon, Qt::Key_Alt);
+    QTest::keyClick(&m_ribbon, Qt::Key_X, Qt::AltModifier);
+    QTest::keyRelease(&m_ribbon, Qt::Key_Alt);
+    EXPECT_EQ(m_ribbon.keyTipLevel(), RibbonBar::NoKeyTips);
 }
 
 } // namespace

@@ -1,14 +1,19 @@
 #include "app/dialogs/CFindTreeItem.h"
 
+#include "app/CLeftView.h"
 #include "app/TreeSearch.h"
+#include "app/controls/CColorButton.h"
 #include "app/controls/CSxGroupBox.h"
 #include "app/controls/CSymbolEdit.h"
+#include "engine/AppState.h"
+#include "engine/MySqlRepair.h"
 #include "tests/app/WidgetTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 using app::CFindTreeItem;
@@ -121,6 +126,75 @@ TEST(FindBarControlsTest, GroupBoxCaptionAndSymbolEdit)
     edit.SetSymbolIcon();
     EXPECT_TRUE(edit.hasSymbol());
     EXPECT_EQ(edit.textMargins().right(), app::CSymbolEdit::kSymbolSize + 6);
+}
+
+// The find bar over the database tree itself, which refuses the user's own
+// selection changes while a job runs.
+class FindInTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_app.m_bIdle = true;
+        QTreeWidgetItem* shop = new QTreeWidgetItem(m_tree.root(), {QStringLiteral("shop")});
+        QTreeWidgetItem* tables = new QTreeWidgetItem(shop, {QStringLiteral("Table(s)")});
+        m_orders = new QTreeWidgetItem(tables, {QStringLiteral("orders")});
+        m_customers = new QTreeWidgetItem(tables, {QStringLiteral("customers")});
+        m_orderLines = new QTreeWidgetItem(tables, {QStringLiteral("order_lines")});
+        m_tree.expandAll();
+        m_tree.resize(300, 400);
+        m_tree.show();
+        QObject::connect(&m_bar, &CFindTreeItem::findNext,
+                         [this] { TreeSearch::OnFindNext(m_tree, m_bar, m_told.sink()); });
+    }
+    void find(const QString& text)
+    {
+        m_bar.m_editFind->setText(text);
+        m_bar.m_btnFind->click();
+    }
+    QTreeWidgetItem* selected() const
+    {
+        const auto items = m_tree.selectedItems();
+        return items.size() == 1 && items[0] == m_tree.currentItem() ? items[0] : nullptr;
+    }
+
+    engine::AppState m_app;
+    engine::MySqlRepair m_repair{m_app};
+    app::CLeftView m_tree{m_app, m_repair};
+    QTreeWidgetItem *m_orders, *m_customers, *m_orderLines;
+    CFindTreeItem m_bar;
+    widgettest::MessageRecorder m_told;
+};
+
+TEST_F(FindInTreeTest, WhileAJobRunsAHitIsSelectedAndFindNextGoesOnAfterIt)
+{
+    m_app.m_bIdle = false;
+    find(QStringLiteral("order"));
+    EXPECT_EQ(selected(), m_orders);
+    m_bar.m_btnFind->click();
+    EXPECT_EQ(selected(), m_orderLines) << "the next match, not the one found before";
+    m_bar.m_btnFind->click();
+    EXPECT_EQ(m_told.m_texts, QStringList{QStringLiteral("\nItem 'order' not found try again.")});
+    // The user's own moves stay refused while the job runs.
+    m_tree.setFocus();
+    QTest::keyClick(&m_tree, Qt::Key_Up);
+    EXPECT_EQ(selected(), m_orderLines);
+}
+
+TEST_F(FindInTreeTest, FindNextWithNothingSelectedFindsNothing)
+{
+    find(QStringLiteral("order"));
+    ASSERT_EQ(selected(), m_orders);
+    // A click on no item clears the selection.
+    ASSERT_TRUE(m_tree.SelectItem(nullptr));
+    ASSERT_EQ(selected(), nullptr);
+    m_bar.m_btnFind->click();
+    EXPECT_EQ(m_told.m_texts, QStringList{QStringLiteral("\nItem 'order' not found try again.")});
+    EXPECT_EQ(selected(), nullptr);
+    EXPECT_TRUE(m_bar.m_editFind->text().isEmpty());
+    EXPECT_EQ(m_bar.m_btnFind->text(), QStringLiteral("Find"));
+    // "Find" searches from the top again.
+    find(QStringLiteral("cust"));
+    EXPECT_EQ(selected(), m_customers);
 }
 
 } // namespace
