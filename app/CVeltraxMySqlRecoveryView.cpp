@@ -212,23 +212,23 @@ const QPixmap& CVeltraxMySqlRecoveryView::EmptyPicture()
         sky.setColorAt(0, Qt::white);
         sky.setColorAt(1, QColor(220, 230, 244));
         painter.fillRect(pixmap.rect(), sky);
-        // The program's mark, a drum of three discs, faint in the middle of
-        // the area a usual window shows of the picture.
-        const QPointF centre(420, 300);
-        const QRectF disc(centre.x() - 110, centre.y() - 110, 220, 70);
-        painter.setPen(QPen(QColor(38, 96, 134, 60), 10));
+        // The program's mark, a drum of three discs, faint, where the pane
+        // of a usual window shows it. Opaque strokes: the overlaps stay even.
+        const QPointF centre(400, 190);
+        const QRectF disc(centre.x() - 100, centre.y() - 100, 200, 60);
+        painter.setPen(QPen(QColor(196, 212, 228), 9, Qt::SolidLine, Qt::RoundCap));
         painter.setBrush(Qt::NoBrush);
         for (int i = 1; i < 3; ++i)
-            painter.drawArc(disc.translated(0, i * 70), 180 * 16, 180 * 16);
+            painter.drawArc(disc.translated(0, i * 60), 180 * 16, 180 * 16);
         painter.drawEllipse(disc);
-        painter.drawLine(QPointF(disc.left(), disc.center().y()), QPointF(disc.left(), disc.center().y() + 140));
-        painter.drawLine(QPointF(disc.right(), disc.center().y()), QPointF(disc.right(), disc.center().y() + 140));
+        painter.drawLine(QPointF(disc.left(), disc.center().y()), QPointF(disc.left(), disc.center().y() + 120));
+        painter.drawLine(QPointF(disc.right(), disc.center().y()), QPointF(disc.right(), disc.center().y() + 120));
         QFont font(QStringLiteral("Arial Black"));
-        font.setPixelSize(48);
+        font.setPixelSize(44);
         font.setBold(true);
         painter.setFont(font);
-        painter.setPen(QColor(38, 96, 134, 90));
-        painter.drawText(QRectF(centre.x() - 300, centre.y() + 150, 600, 70), Qt::AlignCenter,
+        painter.setPen(QColor(176, 196, 218));
+        painter.drawText(QRectF(centre.x() - 300, centre.y() + 120, 600, 64), Qt::AlignCenter,
                          QStringLiteral("Grisolt"));
         return pixmap;
     }();

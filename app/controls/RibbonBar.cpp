@@ -350,11 +350,14 @@ void RibbonBar::addKeyTip(const QString& text, const QRect& anchor, int category
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setAlignment(Qt::AlignCenter);
     label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid #767676;"
-                                        " padding: 0px 3px; } QLabel:disabled { color: #8d8d8d; }"));
+                                        " padding: 0px 2px; } QLabel:disabled { color: #8d8d8d; }"));
     label->setEnabled(!action || action->isEnabled());
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
     label->adjustSize();
-    // Centred under the element, its foot on the element's foot, inside the ribbon.
-    QPoint at(anchor.center().x() - label->width() / 2, anchor.bottom() - label->height() + 1);
+    // Centred on the element's lower edge, inside the ribbon.
+    QPoint at(anchor.center().x() - label->width() / 2, anchor.bottom() - label->height() / 2);
     at.setX(std::clamp(at.x(), 0, std::max(0, width() - label->width())));
     at.setY(std::clamp(at.y(), 0, std::max(0, height() - label->height())));
     label->move(at);
@@ -379,8 +382,7 @@ void RibbonBar::showCategoryKeyTips()
         if (text.isEmpty())
             continue;
         const QRect tab = m_tabs->tabRect(category);
-        addKeyTip(text, QRect(m_tabs->mapTo(this, tab.topLeft()), tab.size()).translated(0, tab.height() / 2),
-                  category, nullptr);
+        addKeyTip(text, QRect(m_tabs->mapTo(this, tab.topLeft()), tab.size()), category, nullptr);
     }
     m_keyTipLevel = CategoryKeyTips;
     // The keys go to the tips before the window's own shortcuts.
