@@ -205,11 +205,11 @@ void MySqlRepair::ReportRepairOutcome(RepairOutcome outcome)
     switch (outcome) {
     case REPAIR_CANCELLED:
     case REPAIR_FAILED:
+        // The repair never ran: its one line, whatever stopped it (the box
+        // of a failure has named the cause already).
         m_app.m_bTablesFound = true;
         m_app.m_bRepair = false;
-        if (outcome == REPAIR_FAILED)
-            AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
-        AppendLog(unsuccessful);
+        AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
         return;
     case REPAIR_STOPPED:
         AppendLog(unsuccessful);
