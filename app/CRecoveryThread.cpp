@@ -20,7 +20,6 @@ using namespace engine;
 namespace {
 
 const QString kPreviewing = QStringLiteral("Previewing Table...");
-const QString kRepairing = QStringLiteral("Repairing Database(s)...");
 const QString kNoDatabase = QStringLiteral("No database present in data folder.");
 const QString kScanStarted = QStringLiteral("Scanning process started on ");
 const QString kScanCompleted = QStringLiteral("Scanning completed on ");
@@ -153,7 +152,7 @@ void CRecoveryThread::ScanJob()
 
 void CRecoveryThread::RepairJob()
 {
-    m_app.setStatusText(kRepairing);
+    m_app.setStatusText(StringTable::Load(IDS_REPAIRING_DATABASES));
     const MySqlRepair::RepairOutcome outcome = m_repair.RunRepair();
     // The outcome's report never claims success for a repair with failed
     // statements or one that was stopped.

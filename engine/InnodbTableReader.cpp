@@ -7,6 +7,7 @@
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
+#include "engine/StringTable.h"
 #include "recovery/innodb/InnodbChecksum.h"
 #include "recovery/innodb/InnodbDefinitionCheck.h"
 #include "recovery/innodb/InnodbDictionary.h"
@@ -34,6 +35,8 @@ constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
 constexpr std::uint64_t kRepairOffPageBytes = 1ull << 30;
 // Damaged pages of a table logged one by one; the rest are only counted.
 constexpr std::size_t kLoggedDamagedPages = 10;
+// Attempts to open a data file another program holds for a moment.
+constexpr int kDataFileOpenAttempts = 4;
 
 bool isNullable(const tempColInfo& column)
 {
@@ -234,7 +237,7 @@ bool InnodbTableReader::OpenDataFile(const TableInformation& table)
         return false;
     }
     data.close();
-    if (!data.open(path.toStdString())) {
+    if (!m_repair.OpenDataFile(data, path, kDataFileOpenAttempts)) {
         m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
                                .arg(table.m_name, path, QString::fromStdString(data.lastError())));
         return false;
@@ -426,7 +429,8 @@ void InnodbTableReader::LogSummary(std::size_t dataPages)
 void InnodbTableReader::LogTotal()
 {
     m_repair.ReportProgress(3);
-    m_repair.AppendLog(QStringLiteral("Total records present :   %1").arg(m_repair.app().m_nTotalRecords));
+    m_repair.AppendLog(StringTable::Load(IDS_RECORDS_PRESENT) + QStringLiteral("  ")
+                       + QString::number(m_repair.app().m_nTotalRecords));
 }
 
 void InnodbTableReader::CollectChildPages(std::uint16_t parentLevel)
@@ -491,7 +495,7 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
     app.m_nPageCount = static_cast<std::int32_t>(dataPages.size());
     if (data.path() != m_path.toStdString() || !data.isOpen()) {
         data.close();
-        if (!data.open(m_path.toStdString())) {
+        if (!m_repair.OpenDataFile(data, m_path, kDataFileOpenAttempts)) {
             m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
                                    .arg(table.m_name, m_path, QString::fromStdString(data.lastError())));
             return;

@@ -4,6 +4,8 @@
 #include "engine/ReportWindow.h"
 #include "recovery/innodb/InnodbDictionary.h"
 
+#include <QFileInfo>
+
 #include <array>
 
 namespace engine {
@@ -81,6 +83,39 @@ void MySqlRepair::OpenConnection()
 void MySqlRepair::CloseConnection()
 {
     m_connection.Close();
+}
+
+void MySqlRepair::StartProgressTicker()
+{
+    if (!m_hWndReport || m_pProgressThread)
+        return;
+    m_pProgressThread = std::make_unique<ShowProgressThread>(*m_hWndReport);
+    m_pProgressThread->start();
+}
+
+void MySqlRepair::StopProgressTicker()
+{
+    if (!m_pProgressThread) {
+        ReportProgress(PROGRESS_END);
+        return;
+    }
+    m_pProgressThread->Stop();
+    m_pProgressThread->wait();
+    m_pProgressThread.reset();
+}
+
+bool MySqlRepair::OpenDataFile(platform::DataFile& file, const QString& path, int attempts, bool stopEnds)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (stopEnds && stopRequested())
+            return false;
+        if (file.open(path.toStdString()))
+            return true;
+        if (attempt >= attempts || !QFileInfo::exists(path))
+            return false;
+        if (m_openRetryWait)
+            m_openRetryWait();
+    }
 }
 
 void MySqlRepair::InterruptConnection()

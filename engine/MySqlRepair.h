@@ -5,6 +5,7 @@
 #include "engine/MyisamTableReader.h"
 #include "engine/RepairConnection.h"
 #include "engine/ServerEnvironment.h"
+#include "engine/ShowProgressThread.h"
 #include "engine/TablespaceExchange.h"
 #include "model/DataInformation.h"
 #include "model/MySqlInfo.h"
@@ -17,9 +18,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace recovery::innodb {
@@ -116,6 +119,13 @@ public:
     void AppendLog(const QString& line);
     void ShowUserMessage(const QString& text);
     void ReportProgress(std::uintptr_t action, std::intptr_t steps = 0);
+    // The ticker that steps the bar begun last every 100 ms, for work whose
+    // own steps can stand still for long (a service stopping or starting, a
+    // copy synced to disk). Stopping it ends the bar; it is joined first, so
+    // its end comes before any later report.
+    void StartProgressTicker();
+    void StopProgressTicker();
+    std::unique_ptr<ShowProgressThread> m_pProgressThread;
 
     // The server connection, held by m_connection (see RepairConnection).
     // OpenConnection replaces the connection by a new
@@ -169,6 +179,16 @@ public:
     void RecoverInnoDbRows(std::uint64_t page, TableInformation& table);
 
     AppState& app() const { return m_app; }
+
+    // Opens path in file, up to `attempts` times, for a data file that
+    // another program holds for a moment; m_openRetryWait runs between two
+    // attempts. A path with nothing at it fails at once (nothing will appear
+    // there by waiting), and so does a stop when stopEnds is set.
+    // file.lastError() says why the last attempt failed.
+    bool OpenDataFile(platform::DataFile& file, const QString& path, int attempts, bool stopEnds = false);
+    // The wait between two attempts to open a data file: a second. Tests
+    // replace it to count the attempts without waiting.
+    std::function<void()> m_openRetryWait = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
 
     // Who logs in where; the login dialog (or a test) fills it.
     struct LoginDetails {

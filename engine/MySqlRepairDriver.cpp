@@ -91,8 +91,15 @@ void MySqlRepair::MoveTableRows(TableInformation& table)
                 break;
             RecoverInnoDbRows(page, table);
         }
-        RunLoggedStatement(TableStatements::AlterToInnodb(table),
-                           QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name));
+        // The ALTER copies every row written so far; after a Stop the user
+        // must not wait for that.
+        if (stopRequested())
+            AppendLog(QStringLiteral("Table %1 stays MyISAM: the repair was stopped before it was turned back "
+                                     "into InnoDB.")
+                          .arg(name));
+        else
+            RunLoggedStatement(TableStatements::AlterToInnodb(table),
+                               QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name));
     }
     AppendLog(StringTable::Load(IDS_RECORDS_RECOVERED) + QStringLiteral("  ") + QString::number(m_rowsWritten));
     if (m_rowsFailed > 0)

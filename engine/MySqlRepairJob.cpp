@@ -180,6 +180,7 @@ void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
     ShowUserMessage(StringTable::Load(messageId));
 
     ReportProgress(PROGRESS_BEGIN, 500);
+    StartProgressTicker();
     m_hDataFile.close();
     if (m_bIbdataExchanged) {
         // The exchanged file may leave its place only once no server holds it.
@@ -196,7 +197,7 @@ void MySqlRepair::RestoreAfterFailedRepair(unsigned messageId)
     // when that could not be put back, on the file it ran on during the repair.
     if (m_bServiceRanBeforeRepair && !ServiceIsRunning() && !StartMySqlService())
         AppendLog(QStringLiteral("The service %1 could not be started again.").arg(m_app.m_service.m_displayName));
-    ReportProgress(PROGRESS_END);
+    StopProgressTicker();
 }
 
 void MySqlRepair::ReportRepairOutcome(RepairOutcome outcome)
@@ -205,11 +206,11 @@ void MySqlRepair::ReportRepairOutcome(RepairOutcome outcome)
     switch (outcome) {
     case REPAIR_CANCELLED:
     case REPAIR_FAILED:
+        // The repair never ran: its one line, whatever stopped it (the box
+        // of a failure has named the cause already).
         m_app.m_bTablesFound = true;
         m_app.m_bRepair = false;
-        if (outcome == REPAIR_FAILED)
-            AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
-        AppendLog(unsuccessful);
+        AppendLog(StringTable::Load(IDS_UNABLE_TO_CONNECT));
         return;
     case REPAIR_STOPPED:
         AppendLog(unsuccessful);

@@ -15,6 +15,9 @@ namespace engine {
 
 namespace {
 
+// Attempts to open the shared tablespace, which another program may hold for a moment.
+constexpr int kIbdataOpenAttempts = 5;
+
 // The last component of a folder path, without trailing separators.
 QString folderName(QString path)
 {
@@ -173,9 +176,10 @@ std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
         m_dictionaryTried = true;
         const QString path = SharedTablespacePath();
         platform::DataFile ibdata;
-        if (!ibdata.open(path.toStdString())) {
-            AppendLog(QStringLiteral("The shared tablespace %1 cannot be opened: %2")
-                          .arg(path, QString::fromStdString(ibdata.lastError())));
+        if (!OpenDataFile(ibdata, path, kIbdataOpenAttempts, true)) {
+            if (!stopRequested())
+                AppendLog(QStringLiteral("The shared tablespace %1 cannot be opened: %2")
+                              .arg(path, QString::fromStdString(ibdata.lastError())));
             return 0;
         }
         recovery::innodb::DictionaryLoadProgress progress;

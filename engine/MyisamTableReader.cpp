@@ -6,6 +6,7 @@
 #include "engine/MySqlRepair.h"
 #include "engine/ReportWindow.h"
 #include "engine/RowWriter.h"
+#include "engine/StringTable.h"
 #include "recovery/myisam/MyisamColumnDecoder.h"
 #include "recovery/myisam/MyisamIndexHeader.h"
 #include "recovery/myisam/MyisamRecordWalk.h"
@@ -13,9 +14,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
-#include <thread>
 
 namespace engine {
 
@@ -105,17 +104,14 @@ std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformat
 // program holds for a moment. Missing or refused: logged, false.
 bool openDataFile(MySqlRepair& repair, const TableInformation& table)
 {
-    if (!QFileInfo(table.m_dataFile).isFile()) {
+    if (!QFileInfo::exists(table.m_dataFile)) {
         repair.AppendLog(table.m_dataFile + QStringLiteral(" is not present"));
         return false;
     }
-    for (int attempt = 1; !repair.m_hDataFile.open(table.m_dataFile.toStdString()); ++attempt) {
-        if (attempt == kDataFileOpenAttempts) {
-            repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
-                                 .arg(table.m_dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (!repair.OpenDataFile(repair.m_hDataFile, table.m_dataFile, kDataFileOpenAttempts)) {
+        repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
+                             .arg(table.m_dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
+        return false;
     }
     return true;
 }
@@ -222,7 +218,7 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     m_prepared = true;
 
     const std::uint64_t total = countRecords(m_repair, m_layout, header, indexPath);
-    m_repair.AppendLog(QStringLiteral("Total records present : ") + QStringLiteral("  ") + QString::number(total));
+    m_repair.AppendLog(StringTable::Load(IDS_RECORDS_PRESENT) + QStringLiteral("  ") + QString::number(total));
     app.m_nTotalRecords = app.m_nRecordsLeft = static_cast<std::int64_t>(total);
     if (total == 0)
         return;

@@ -76,6 +76,10 @@ void RepairConnection::Open()
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     try {
         Set(Connect());
+        // The Stop command interrupts the statement under way only while
+        // this is set: every table's new connection must be reachable too.
+        if (m_repair.m_bRepairRunning)
+            m_repair.app().m_bConnected = true;
     } catch (const platform::OdbcError& error) {
         // The caller's next statement fails (on a connection that is not
         // open) and reports it.

@@ -7,9 +7,11 @@ namespace engine {
 QString StringTable::Load(unsigned id)
 {
     static const std::map<unsigned, const char*> kTexts = {
+        {IDS_REPAIRING_DATABASES, "Repairing Database(s)..."},
         {IDS_UNABLE_TO_CONNECT, "Unable to create connection. Please verify login information."},
         {IDS_REPAIR_UNSUCCESSFUL, "Repair process finished unsuccessfully."},
         {IDS_REPAIR_SUCCESSFUL, "Repair process finished successfully."},
+        {IDS_RECORDS_PRESENT, "Total records present : "},
         {IDS_RECORDS_RECOVERED, "Total records recovered : "},
         {IDS_REPAIR_STARTED, "Repair process started on "},
         {IDS_SCANNING_DATABASES, "Scanning Database(s)..."},

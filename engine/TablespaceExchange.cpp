@@ -13,6 +13,7 @@
 #include "engine/FileNameCodec.h"
 #include "engine/MySqlRepairFiles.h"
 #include "engine/ReportWindow.h"
+#include "engine/StringTable.h"
 #include "platform/ServiceControl.h"
 
 #include <QDir>
@@ -157,7 +158,9 @@ bool TablespaceExchange::BackupIbdata()
         return false;
     m_repair.m_strIbdataBackup += QLatin1Char('/') + kIbdata;
 
+    app().setStatusText(StringTable::Load(IDS_REPAIRING_DATABASES));
     m_repair.ReportProgress(PROGRESS_BEGIN, 800);
+    m_repair.StartProgressTicker();
     Exchange exchange(m_repair);
     bool result = true;
     switch (what) {
@@ -193,7 +196,7 @@ bool TablespaceExchange::BackupIbdata()
         break;
     }
     m_repair.m_bIbdataExchanged = result && what != ExchangeCase::Nothing;
-    m_repair.ReportProgress(PROGRESS_END);
+    m_repair.StopProgressTicker();
     return result;
 }
 

@@ -109,6 +109,12 @@ void OdbcConnection::close()
     m_handles->connected = false;
 }
 
+OdbcError OdbcConnection::cancelledError()
+{
+    return OdbcError(0, QStringLiteral("The statement was cancelled before it ran."), QStringLiteral("SQLSTATE HY008"),
+                     QStringLiteral("Operation canceled"));
+}
+
 void* OdbcConnection::newStatement()
 {
     if (!m_handles->connected)
@@ -116,9 +122,15 @@ void* OdbcConnection::newStatement()
     SQLHSTMT statement = SQL_NULL_HSTMT;
     check(SQLAllocHandle(SQL_HANDLE_STMT, m_handles->dbc, &statement), SQL_HANDLE_DBC, m_handles->dbc,
           QStringLiteral("allocating a statement"));
-    std::lock_guard lock(m_statementMutex);
-    m_running = statement;
-    return statement;
+    {
+        std::lock_guard lock(m_statementMutex);
+        if (!m_cancelled) {
+            m_running = statement;
+            return statement;
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    throw cancelledError();
 }
 
 void OdbcConnection::freeStatement(void* statement)
@@ -161,6 +173,8 @@ void OdbcConnection::execute(const QString& sql, const std::vector<Parameter>& p
     }
     {
         std::lock_guard lock(m_statementMutex);
+        if (m_cancelled)
+            throw cancelledError();
         m_running = m_prepared;
     }
     SQLHSTMT statement = m_prepared;
@@ -233,6 +247,7 @@ std::vector<OdbcConnection::Row> OdbcConnection::query(const QString& sql)
 void OdbcConnection::cancel()
 {
     std::lock_guard lock(m_statementMutex);
+    m_cancelled = true;
     if (m_running)
         SQLCancel(m_running);
 }

@@ -36,6 +36,8 @@ public:
     std::vector<Row> query(const QString& sql);
 
     // Asks the driver to cancel the statement running on another thread.
+    // The connection then runs no further statement: one that was about to
+    // start when the cancel came fails at once instead of running uncancelled.
     void cancel();
 
 private:
@@ -44,12 +46,15 @@ private:
     void freeStatement(void* statement);
 
     void releasePrepared();
+    // What a statement on a cancelled connection throws.
+    static OdbcError cancelledError();
 
     Handles* m_handles;
     void* m_prepared = nullptr; // the statement kept prepared
     QString m_preparedText;
     std::mutex m_statementMutex; // guards m_running for cancel()
     void* m_running = nullptr;
+    bool m_cancelled = false; // guarded by m_statementMutex
 };
 
 } // namespace platform

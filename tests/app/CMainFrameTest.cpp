@@ -1,8 +1,8 @@
 #include "tests/app/ShellTestSupport.h"
 
-#include "app/ShowProgressThread.h"
 #include "app/dialogs/CMessageDialog.h"
 #include "app/dialogs/CMyExitStopDialog.h"
+#include "engine/ShowProgressThread.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -186,7 +186,7 @@ TEST_F(ReportDeliveryTest, TheTickerStepsUntilStoppedThenEndsTheBar)
     ReportRecorder recorder(frame());
     frame().SendMessage(WM_STATUS_PROGRESS, PROGRESS_BEGIN, 800);
     {
-        app::ShowProgressThread ticker(frame());
+        engine::ShowProgressThread ticker(frame());
         ticker.start();
         QDeadlineTimer until(450);
         while (!until.hasExpired())
@@ -206,7 +206,7 @@ TEST_F(ReportDeliveryTest, ATickerStoppedBeforeItRunsOnlyEndsTheBar)
     ReportRecorder recorder(frame());
     frame().SendMessage(WM_STATUS_PROGRESS, PROGRESS_BEGIN, 800);
     {
-        app::ShowProgressThread ticker(frame());
+        engine::ShowProgressThread ticker(frame());
         ticker.Stop();
         ticker.start();
         while (!ticker.isFinished())

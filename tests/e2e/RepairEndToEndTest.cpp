@@ -18,7 +18,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <netinet/in.h>
@@ -263,7 +266,10 @@ TEST_P(RepairFromDefaultLocation, RebuildsEveryDatabaseAndKeepsTheServersOwnIbda
     EXPECT_EQ(failed, 3) << log.toStdString() << server.log();
     EXPECT_TRUE(log.contains(QStringLiteral("[box] Unable to create connection. Please verify login information.")))
         << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("Repair process finished unsuccessfully."))) << log.toStdString();
+    // The box, then the worker's one line for a repair that did not run.
+    EXPECT_EQ(log.count(QStringLiteral("Unable to create connection. Please verify login information.")), 2)
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Repair process finished unsuccessfully."))) << log.toStdString();
     EXPECT_TRUE(server.acceptsConnections()) << server.log();
     const auto kept = server.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM `recovered_fx_objects`.`customers`")));
     EXPECT_EQ(kept.output, "3\n") << kept.output;
@@ -459,8 +465,18 @@ TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
             EXPECT_EQ(job.report.m_boxes, c.boxes) << job.log().toStdString();
             EXPECT_EQ(job.report.m_loginDialogs, 1);
             EXPECT_FALSE(job.app.m_bConnected);
+            // The worker's report: the one line of a repair that did not run.
+            job.engine.ReportRepairOutcome(c.outcome);
+            EXPECT_EQ(job.report.log().last(), QStringLiteral("Unable to create connection. Please verify login information."));
+            EXPECT_FALSE(job.report.log().contains(QStringLiteral("Repair process finished unsuccessfully.")));
             EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << job.log().toStdString();
             if (std::string(c.name) == "wrong password") {
+                // The bar of the way back moves while the server stops: the ticker steps it.
+                const auto sent = job.report.sent();
+                const auto worker = std::this_thread::get_id();
+                EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [&](const RecordingReportWindow::Sent& m) {
+                    return m.thread != worker && m.wParam == engine::PROGRESS_STEP;
+                })) << job.log().toStdString();
                 // Its backup folder, emptied by the way back, goes when the program ends.
                 ASSERT_EQ(job.app.m_foldersToRemove.size(), 1);
                 EXPECT_TRUE(job.app.m_foldersToRemove.front().startsWith(own.server.dataDir() + QStringLiteral("/old_ibdata1_")));
@@ -614,15 +630,28 @@ TEST(RepairFromChosenFolderNames, EveryEncodedNameLeavesWithItsIbdataAndOpensOnA
     EXPECT_EQ(second.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM `recovered_shop data`.v"))).output, "3\n");
 }
 
-// The Stop command as the GUI thread gives it: the flag, and the statement
-// under way cancelled, from another thread.
+// The Stop command as the GUI thread gives it: the flag, and, while the
+// repair's connection is up, the statement under way cancelled, from another
+// thread.
 void pressStop(Job& job)
 {
     std::thread stop([&job] {
         job.app.m_bStop = true;
-        job.engine.InterruptConnection();
+        if (job.app.m_bConnected)
+            job.engine.InterruptConnection();
     });
     stop.join();
+}
+
+// Polls a query of the server until it gives `expected` (or a minute passes).
+bool waitForAnswer(const TestServer& server, const std::string& query, const std::string& expected)
+{
+    for (int i = 0; i < 600; ++i) {
+        if (server.sql(query).output == expected)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 // Stop lands in the middle of a big table's rows, in both start modes, and
@@ -713,6 +742,75 @@ TEST(RepairStop, StopEndsTheRowsAndTheServerKeepsItsOwnData)
         EXPECT_TRUE(job.report.log().contains(QStringLiteral("Repair process finished unsuccessfully.")));
         EXPECT_FALSE(job.report.m_boxes.contains(QStringLiteral("Repair process finished successfully.")));
     }
+}
+
+// Stop while a statement of the second table runs long (here an INSERT
+// waiting for a lock that another client holds): every table's connection can
+// be interrupted, not only the first one's, so the repair ends within
+// seconds, the table is not turned into InnoDB after the stop, and the server
+// is back on its own ibdata1.
+TEST(RepairStop, StopInterruptsALongStatementOfTheSecondTable)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    ASSERT_EQ(own.server
+                  .sql("CREATE DATABASE two; CREATE TABLE two.a_first (id INT PRIMARY KEY) ENGINE=InnoDB;"
+                       "INSERT INTO two.a_first VALUES (1), (2);"
+                       "CREATE TABLE two.b_second (id INT PRIMARY KEY) ENGINE=InnoDB;"
+                       "INSERT INTO two.b_second VALUES (1), (2), (3);"
+                       "CREATE TABLE two.c_after (id INT) ENGINE=MyISAM; INSERT INTO two.c_after VALUES (1)")
+                  .status,
+              0);
+    ASSERT_TRUE(ServiceControl::stop(own.server.name(), kServerWait));
+    Job job;
+    job.scanChosenFolder(chosenFrom(own.machine, own.server.dataDir(), {QStringLiteral("two")}));
+    ASSERT_EQ(job.engine.m_databases.size(), 1u);
+
+    // Another client takes the second table's lock before its rows start;
+    // its session ends when the restore stops the server.
+    std::thread holder;
+    std::thread stopper;
+    std::atomic<bool> stopPressed{false};
+    std::chrono::steady_clock::time_point stoppedAt;
+    job.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+        if (sent.message != engine::WM_APPEND_LOG || sent.text != QLatin1String("Table in process.. b_second"))
+            return;
+        holder = std::thread([&own] { own.server.sql("LOCK TABLES recovered_two.b_second WRITE; SELECT SLEEP(60)"); });
+        EXPECT_TRUE(waitForAnswer(own.server,
+                                  "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO = 'SELECT SLEEP(60)'",
+                                  "1\n"));
+        stopper = std::thread([&] {
+            EXPECT_TRUE(waitForAnswer(own.server,
+                                      "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
+                                      "STATE = 'Waiting for table metadata lock'",
+                                      "1\n"))
+                << "the repair's statement waits for the lock";
+            stoppedAt = std::chrono::steady_clock::now();
+            pressStop(job);
+            stopPressed = true;
+        });
+    };
+    const auto outcome = job.engine.RunRepair();
+    const auto endedAt = std::chrono::steady_clock::now();
+    if (stopper.joinable())
+        stopper.join();
+    if (holder.joinable())
+        holder.join();
+    job.report.m_onSend = nullptr;
+    const QString log = job.log();
+    ASSERT_TRUE(stopPressed) << log.toStdString();
+    EXPECT_LT(endedAt - stoppedAt, std::chrono::seconds(20)) << "the stop was not waited out\n" << log.toStdString();
+    EXPECT_EQ(outcome, MySqlRepair::REPAIR_STOPPED) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("The repair was stopped by the user in table b_second of database two")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Table b_second stays MyISAM: the repair was stopped")))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Table in process.. c_after"))) << "no table after the stop";
+
+    EXPECT_TRUE(own.ownDataReadable()) << "the server runs on its own InnoDB data\n" << own.server.log();
+    EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << "its own ibdata1 is back";
+    EXPECT_TRUE(QFileInfo(job.engine.m_strRecoveredFolder + QStringLiteral("recovered_two/a_first.ibd")).isFile())
+        << "the first table was recovered whole and turned into InnoDB";
 }
 
 // Something listening on a port, for as long as it lives.

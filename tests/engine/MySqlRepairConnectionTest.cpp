@@ -180,4 +180,38 @@ TEST_F(MySqlRepairConnectionTest, APasswordWithSemicolonAndBracesConnects)
     m_repair.RunStatement(QStringLiteral("DROP USER 'quoted_pw'@'%'"));
 }
 
+// A Stop that lands just before a statement starts still stops it: the
+// interrupted connection runs nothing more, and only a new one does.
+TEST_F(MySqlRepairConnectionTest, AnInterruptBetweenStatementsStopsTheNextOne)
+{
+    m_repair.OpenConnection();
+    m_repair.RunStatement(QStringLiteral("SELECT 1"));
+    m_repair.InterruptConnection();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(m_repair.RunStatement(QStringLiteral("SELECT SLEEP(30)")), OdbcError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    m_repair.CloseConnection();
+    m_repair.OpenConnection();
+    EXPECT_NO_THROW(m_repair.RunStatement(QStringLiteral("SELECT 1")));
+    m_repair.CloseConnection();
+}
+
+// Inside a repair every new connection can be interrupted by the Stop
+// command, not only the first one.
+TEST_F(MySqlRepairConnectionTest, EveryConnectionOfARepairCountsAsConnected)
+{
+    m_repair.m_bRepairRunning = true;
+    for (int table = 0; table < 2; ++table) {
+        m_repair.CloseConnection();
+        EXPECT_FALSE(m_app.m_bConnected);
+        m_repair.OpenConnection();
+        EXPECT_TRUE(m_app.m_bConnected) << "table " << table;
+    }
+    m_repair.m_bRepairRunning = false;
+    m_repair.CloseConnection();
+    m_repair.OpenConnection();
+    EXPECT_FALSE(m_app.m_bConnected) << "outside a repair the Stop command has no connection to interrupt";
+    m_repair.CloseConnection();
+}
+
 } // namespace

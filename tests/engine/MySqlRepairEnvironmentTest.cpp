@@ -283,6 +283,41 @@ struct ExchangeSetup {
     QString backupFile() const { return e.engine.m_strIbdataBackup; }
 };
 
+// The exchange's bar carries the repair's label, and it moves while a step
+// of the exchange stands still (here the first copy step is held): the
+// ticker steps it from a thread of its own, and ends it before the exchange
+// returns.
+TEST(MySqlRepairTablespaceTest, TheExchangeBarIsLabelledAndTicksWhileAStepStandsStill)
+{
+    ExchangeSetup s;
+    QFile::remove(s.machine.templateFile());
+    s.machine.dir().write(QStringLiteral("program/veltrax"), bytesOf('T'));
+    s.e.app.m_bDefaultLocation = true;
+    s.e.app.m_bAllSelected = true;
+    s.e.app.setStatusText(QString());
+    const auto worker = std::this_thread::get_id();
+    bool held = false;
+    s.e.report.m_onSend = [&](const RecordingReportWindow::Sent& sent) {
+        if (!held && sent.thread == worker && sent.wParam == engine::PROGRESS_STEP) {
+            held = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        }
+    };
+    ASSERT_TRUE(s.e.engine.BackupIbdata());
+    s.e.report.m_onSend = nullptr;
+    const auto sent = s.e.report.sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front().lParam, 800);
+    EXPECT_EQ(sent.front().status, QStringLiteral("Repairing Database(s)...")) << "labelled before it begins";
+    int ticks = 0;
+    for (const auto& m : sent)
+        ticks += m.thread != worker && m.wParam == engine::PROGRESS_STEP;
+    EXPECT_GE(ticks, 1);
+    EXPECT_EQ(sent.back().wParam, engine::PROGRESS_END);
+    EXPECT_NE(sent.back().thread, worker) << "the ticker ends the bar";
+    EXPECT_FALSE(s.e.engine.m_pProgressThread) << "joined before the exchange returns";
+}
+
 TEST(MySqlRepairTablespaceTest, EachModePutsItsFileInPlaceAndKeepsTheOriginal)
 {
     const struct {

@@ -216,4 +216,51 @@ TEST(MySqlRepairFiles, CopyingAMissingFolderMakesNothing)
     EXPECT_TRUE(QFileInfo(target + "/t.frm").isFile());
 }
 
+// What the worker reports at the end of a repair, by how it ended: a repair
+// that did not run gives its one line; only a repair without failures claims
+// success; a stopped one says it finished unsuccessfully.
+TEST(MySqlRepairOutcome, EachEndHasItsLinesAndBoxes)
+{
+    const QString connect = "Unable to create connection. Please verify login information.";
+    const QString unsuccessful = "Repair process finished unsuccessfully.";
+    const QString successful = "Repair process finished successfully.";
+    const struct {
+        const char* name;
+        MySqlRepair::RepairOutcome outcome;
+        std::uint64_t statementsFailed;
+        QStringList firstLines; // the log from its start, up to the completion line
+        QStringList boxes;
+        bool completionLine;
+        bool selectionCleared;
+    } cases[] = {
+        {"login cancelled", MySqlRepair::REPAIR_CANCELLED, 0, {connect}, {}, false, false},
+        {"server not prepared or reached", MySqlRepair::REPAIR_FAILED, 0, {connect}, {}, false, false},
+        {"stopped", MySqlRepair::REPAIR_STOPPED, 0, {unsuccessful}, {}, false, true},
+        {"statements failed", MySqlRepair::REPAIR_INCOMPLETE, 2,
+         {"2 statement(s) of the repair failed.", unsuccessful, ""}, {unsuccessful}, true, true},
+        {"succeeded", MySqlRepair::REPAIR_SUCCEEDED, 0, {successful, ""}, {successful}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppState app;
+        MySqlRepair engine{app};
+        testsupport::RecordingReportWindow report{app};
+        engine.m_hWndReport = &report;
+        engine.m_statementsFailed = c.statementsFailed;
+        app.m_bRepair = true;
+        app.m_bAllSelected = true;
+        engine.ReportRepairOutcome(c.outcome);
+        QStringList log = report.log();
+        if (c.completionLine) {
+            ASSERT_FALSE(log.isEmpty());
+            EXPECT_TRUE(log.takeLast().startsWith("Repair process completed on "));
+        }
+        EXPECT_EQ(log, c.firstLines);
+        EXPECT_EQ(report.m_boxes, c.boxes);
+        EXPECT_FALSE(app.m_bRepair);
+        EXPECT_EQ(app.m_bAllSelected, !c.selectionCleared) << "a repair that did not run keeps the selection";
+        EXPECT_EQ(app.m_bTablesFound, !c.selectionCleared);
+    }
+}
+
 } // namespace

@@ -6,9 +6,14 @@ namespace testsupport {
 
 long RecordingReportWindow::SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
-    m_sent.push_back({message, wParam, lParam, m_app.message()});
+    const Sent sent{message, wParam, lParam, m_app.message(), m_app.statusText(), std::this_thread::get_id()};
+    {
+        std::lock_guard lock(m_mutex);
+        m_sent.push_back(sent);
+    }
+    std::lock_guard callback(m_callbackMutex);
     if (m_onSend)
-        m_onSend(m_sent.back());
+        m_onSend(sent);
     return 0;
 }
 
@@ -28,8 +33,15 @@ bool RecordingReportWindow::RunLoginDialog(QString& host, QString& user, QString
     return true;
 }
 
+std::vector<RecordingReportWindow::Sent> RecordingReportWindow::sent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sent;
+}
+
 QStringList RecordingReportWindow::log() const
 {
+    std::lock_guard lock(m_mutex);
     QStringList lines;
     for (const Sent& sent : m_sent)
         if (sent.message == engine::WM_APPEND_LOG)

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace engine {
@@ -14,15 +16,19 @@ class AppState;
 
 namespace testsupport {
 
-// Records every report the engine sends, with the hand-over text as it stood
-// when the message arrived.
+// Records every report the engine sends, with the hand-over texts as they
+// stood when the message arrived. The engine's progress ticker sends from a
+// thread of its own: recording is locked, and m_onSend runs for one message
+// at a time, on the sending thread.
 class RecordingReportWindow : public engine::ReportWindow {
 public:
     struct Sent {
         unsigned message;
         std::uintptr_t wParam;
         std::intptr_t lParam;
-        QString text; // the pending message text at the time of the send
+        QString text;   // the pending message text at the time of the send
+        QString status; // the progress bar's label at the time of the send
+        std::thread::id thread;
     };
 
     explicit RecordingReportWindow(const engine::AppState& app) : m_app(app) {}
@@ -34,6 +40,8 @@ public:
 
     // The log lines, in order.
     QStringList log() const;
+    // What was sent so far.
+    std::vector<Sent> sent() const;
 
     std::vector<Sent> m_sent;
     QStringList m_boxes;
@@ -48,6 +56,8 @@ public:
 
 private:
     const engine::AppState& m_app;
+    mutable std::mutex m_mutex;
+    std::recursive_mutex m_callbackMutex;
 };
 
 } // namespace testsupport

@@ -6,19 +6,16 @@
 #include <mutex>
 
 namespace engine {
+
 class ReportWindow;
-}
 
-namespace app {
-
-// Steps the status-bar progress bar every 100 ms while it runs (for work
-// that cannot count its own steps), then ends the bar. Stop() or the
-// destructor ends it; the destructor joins it: the ticker never outlives
-// its job.
+// Steps the status-bar progress bar every 100 ms while it runs, for work
+// that cannot count its own steps (a service stopping, a file synced to
+// disk), then ends the bar. Stop() or the destructor ends it; the destructor
+// joins it: the ticker never outlives its job.
 class ShowProgressThread : public QThread {
-    Q_OBJECT
 public:
-    explicit ShowProgressThread(engine::ReportWindow& report);
+    explicit ShowProgressThread(ReportWindow& report);
     ~ShowProgressThread() override;
 
     static constexpr int kTickMs = 100;
@@ -32,10 +29,10 @@ protected:
     void run() override;
 
 private:
-    engine::ReportWindow& m_report;
+    ReportWindow& m_report;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_bRunning = true;
 };
 
-} // namespace app
+} // namespace engine

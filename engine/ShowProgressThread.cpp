@@ -1,12 +1,12 @@
-#include "app/ShowProgressThread.h"
+#include "engine/ShowProgressThread.h"
 
 #include "engine/ReportWindow.h"
 
 #include <chrono>
 
-namespace app {
+namespace engine {
 
-ShowProgressThread::ShowProgressThread(engine::ReportWindow& report) : m_report(report) {}
+ShowProgressThread::ShowProgressThread(ReportWindow& report) : m_report(report) {}
 
 ShowProgressThread::~ShowProgressThread()
 {
@@ -37,11 +37,11 @@ void ShowProgressThread::run()
         if (m_wake.wait_for(lock, std::chrono::milliseconds(kTickMs), [this] { return !m_bRunning; }))
             break;
         lock.unlock();
-        m_report.SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_STEP);
+        m_report.SendMessage(WM_STATUS_PROGRESS, PROGRESS_STEP);
         lock.lock();
     }
     lock.unlock();
-    m_report.SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_END);
+    m_report.SendMessage(WM_STATUS_PROGRESS, PROGRESS_END);
 }
 
-} // namespace app
+} // namespace engine
