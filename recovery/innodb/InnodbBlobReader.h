@@ -24,9 +24,9 @@ public:
     // The off-page bytes (without the local prefix) of the value whose
     // reference is `reference`. spaceId: the tablespace of the record, which
     // the reference must name. At most maxBytes are read: a longer value is
-    // a DecodeError. A chain that loops,
-    // leaves the file, meets a page that is no BLOB page, or ends before or
-    // after the length the reference gives: a DecodeError naming the page.
+    // a DecodeError. A chain that loops, leaves the file, meets a page that
+    // is no BLOB page, or ends before or after the length the reference
+    // gives: a DecodeError naming the page.
     static platform::Result<QByteArray> read(const platform::DataFile& file, std::uint32_t spaceId,
                                              std::span<const std::uint8_t> reference, std::uint64_t maxBytes,
                                              std::uint64_t referenceOffset);
