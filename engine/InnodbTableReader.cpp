@@ -29,9 +29,7 @@ namespace {
 
 // The server's B-trees are never this high; a deeper root is damage.
 constexpr std::uint16_t kMaxTreeLevel = 100;
-// Off-page values: a preview reads them whole up to this size (a grid cell
-// cannot show more); a repair up to the server's largest packet.
-constexpr std::uint64_t kPreviewOffPageBytes = 16ull << 20;
+// Off-page values are read whole up to the server's largest packet.
 constexpr std::uint64_t kRepairOffPageBytes = 1ull << 30;
 // Damaged pages of a table logged one by one; the rest are only counted.
 constexpr std::size_t kLoggedDamagedPages = 10;
@@ -279,8 +277,10 @@ bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTabl
     layout.hiddenTrailingFields = m_hiddenDocId ? 1 : 0;
     m_indexId = root.indexId();
     InnodbRecordDecoder::Options options;
-    options.maxOffPageBytes = app.m_bRepair ? kRepairOffPageBytes : kPreviewOffPageBytes;
-    options.allowLongPlaceholder = !app.m_bRepair;
+    options.maxOffPageBytes = kRepairOffPageBytes;
+    // A preview shows a placeholder for an off-page value: reading the chains
+    // of a page of 4 MB values would take hundreds of megabytes.
+    options.offPagePlaceholders = !app.m_bRepair && !m_repair.m_bWholeValues;
     m_decoder.emplace(std::move(layout), m_repair.m_hDataFile, options);
     if (m_decoder->unreadable().empty())
         return true;

@@ -227,8 +227,12 @@ public:
     std::uint64_t m_rowsFailed = 0;
     // Statements of the whole repair that failed, rows included.
     std::uint64_t m_statementsFailed = 0;
-    // Sees every record of a preview with its full values (test tools use it).
+    // Sees every record of a preview with its values (test tools use it).
     std::function<void(const std::vector<tempColInfo>&, const std::vector<RowValue>&)> m_rowObserver;
+    // Test tools that check the readers: a preview reads every value whole,
+    // as a repair does, where it would otherwise show a large value's
+    // placeholder without reading it.
+    bool m_bWholeValues = false;
     // Set while the row being sent comes from damaged storage (an InnoDB page
     // whose checksums fail, a MyISAM record with a value that cannot be
     // read): it may be wrong.
@@ -239,7 +243,7 @@ public:
     platform::DataFile m_file;
     // Large data files (ibdata1, .ibd, .MYD).
     platform::DataFile m_hDataFile;
-    // The table readers. The MyISAM reader's page values are for tests.
+    // The table readers.
     InnodbTableReader m_innodb{*this};
     MyisamTableReader m_myisam{*this};
     RepairConnection m_connection{*this};

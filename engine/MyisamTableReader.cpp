@@ -153,7 +153,6 @@ void MyisamTableReader::Reset()
     m_dataPath.clear();
     m_record = MyisamRecord{};
     m_values.clear();
-    m_pageValues.clear();
     m_damageCount = 0;
     m_indexCheck.reset();
     m_check.reset();
@@ -252,7 +251,6 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     }
     MyisamRecordWalk walk(data, m_layout, data.size());
     RowWriter writer(m_repair, table.m_name, columns);
-    m_pageValues.clear();
     m_rowsDelivered = 0;
     m_damagedRowsDelivered = 0;
     m_doubtfulRowsDelivered = 0;
@@ -282,8 +280,6 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
             ++m_rowsDelivered;
             m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
             m_repair.m_rowDamaged = false;
-            if (!app.m_bRepair)
-                m_pageValues.push_back(m_values);
             ++delivered;
         }
         // Every step moves forward, so the walk ends.
@@ -366,7 +362,9 @@ void MyisamTableReader::LogDoubtfulRows(const TableInformation& table)
 void MyisamTableReader::ReadColumn(std::size_t column)
 {
     const auto& layout = m_layout.m_columns[m_layoutColumn[column]];
-    auto value = MyisamColumnDecoder::decode(layout, m_record);
+    const auto use = m_repair.app().m_bRepair || m_repair.m_bWholeValues ? MyisamColumnDecoder::Use::Whole
+                                                                         : MyisamColumnDecoder::Use::Preview;
+    auto value = MyisamColumnDecoder::decode(layout, m_record, use);
     if (value) {
         m_values[column] = std::move(*value);
         return;

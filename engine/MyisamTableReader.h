@@ -43,9 +43,6 @@ public:
 
     // Whether a table is prepared and its data file open.
     bool IsPrepared() const { return m_prepared; }
-    // Preview: the values of the last page's records, stored bytes included
-    // (the engine's m_pageRows has only their texts).
-    const std::vector<std::vector<RowValue>>& PageValues() const { return m_pageValues; }
 
 private:
     void Reset();
@@ -75,7 +72,6 @@ private:
     QString m_dataPath;
     recovery::myisam::MyisamRecord m_record;
     std::vector<RowValue> m_values;
-    std::vector<std::vector<RowValue>> m_pageValues;
     std::uint64_t m_damageCount = 0;
     std::uint64_t m_rowsDelivered = 0;    // this walk's rows
     std::uint64_t m_damagedRowsDelivered = 0;  // of them with a value that could not be read

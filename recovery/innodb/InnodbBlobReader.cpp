@@ -52,11 +52,6 @@ std::uint64_t InnodbBlobReader::declaredLength(std::span<const std::uint8_t> ref
     return r ? high << 32 | low : 0;
 }
 
-bool InnodbBlobReader::isTooLong(const DecodeError& error)
-{
-    return error.what.rfind(kTooLong, 0) == 0;
-}
-
 Result<QByteArray> InnodbBlobReader::read(const platform::DataFile& file, std::uint32_t spaceId,
                                           std::span<const std::uint8_t> reference, std::uint64_t maxBytes,
                                           std::uint64_t referenceOffset)

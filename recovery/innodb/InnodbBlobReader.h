@@ -24,15 +24,14 @@ public:
     // The off-page bytes (without the local prefix) of the value whose
     // reference is `reference`. spaceId: the tablespace of the record, which
     // the reference must name. At most maxBytes are read: a longer value is
-    // a DecodeError whose `what` starts with "too long". A chain that loops,
-    // leaves the file, meets a page that is no BLOB page, or ends before or
-    // after the length the reference gives: a DecodeError naming the page.
+    // a DecodeError. A chain that loops, leaves the file, meets a page that
+    // is no BLOB page, or ends before or after the length the reference
+    // gives: a DecodeError naming the page.
     static platform::Result<QByteArray> read(const platform::DataFile& file, std::uint32_t spaceId,
                                              std::span<const std::uint8_t> reference, std::uint64_t maxBytes,
                                              std::uint64_t referenceOffset);
     // The length the reference gives (0 when it cannot be read).
     static std::uint64_t declaredLength(std::span<const std::uint8_t> reference);
-    static bool isTooLong(const platform::DecodeError& error);
 };
 
 } // namespace recovery::innodb

@@ -232,12 +232,11 @@ Result<RowValue> InnodbRecordDecoder::value(const InnodbPage& page, const FieldS
             return *r.error();
         return InnodbColumnDecoder::convert(c, m_layout.members[column], bytes, offset);
     }
+    if (m_options.offPagePlaceholders)
+        return RowValue::Text(placeholder(c.m_typeCode));
     auto whole = wholeValue(page, slice);
-    if (!whole) {
-        if (m_options.allowLongPlaceholder && InnodbBlobReader::isTooLong(whole.error()))
-            return RowValue::Text(placeholder(c.m_typeCode));
+    if (!whole)
         return whole.error();
-    }
     const auto* data = reinterpret_cast<const std::uint8_t*>(whole->constData());
     return InnodbColumnDecoder::convert(c, m_layout.members[column],
                                         std::span<const std::uint8_t>(data, static_cast<std::size_t>(whole->size())),

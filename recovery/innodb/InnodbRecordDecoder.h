@@ -42,10 +42,11 @@ struct InnodbTableLayout {
 class InnodbRecordDecoder {
 public:
     struct Options {
-        // Largest off-page value read whole; a longer one shows `placeholder`
-        // when allowLongPlaceholder is set, else fails its record.
+        // Largest off-page value read whole; a longer one fails its record.
         std::uint64_t maxOffPageBytes = 1ull << 30;
-        bool allowLongPlaceholder = false;
+        // An off-page value gives its type's placeholder text ("Large data
+        // of ...") and its chain is not read (the preview).
+        bool offPagePlaceholders = false;
     };
 
     // file: the tablespace that holds the pages (for off-page values).

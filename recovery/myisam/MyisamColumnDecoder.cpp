@@ -119,13 +119,19 @@ RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t
     return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
 }
 
-RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
+bool isLargeValueCode(engine::ColumnTypeCode code)
+{
+    return code == engine::TYPE_MEDIUMBLOB || code == engine::TYPE_LONGBLOB || code == engine::TYPE_MEDIUMTEXT
+        || code == engine::TYPE_LONGTEXT;
+}
+
+RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes, MyisamColumnDecoder::Use use)
 {
     if (engine::isSpatialCode(c.m_typeCode))
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Spatial type Data"));
-    const bool large = c.m_typeCode == engine::TYPE_MEDIUMBLOB || c.m_typeCode == engine::TYPE_LONGBLOB;
-    if (large && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
-        return RowValue::Stored(toBytes(bytes), QStringLiteral("Large data of longblob"));
+    if (use == MyisamColumnDecoder::Use::Preview && isLargeValueCode(c.m_typeCode)
+        && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
+        return RowValue::Text(QStringLiteral("Large data of longblob"));
     return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText,
                             engine::isBinaryStringCode(c.m_typeCode) ? 0 : c.m_charset);
 }
@@ -148,7 +154,8 @@ platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRec
     return RowValue::Stored(stored, ValueText::unsignedText(value));
 }
 
-platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
+platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r,
+                                        MyisamColumnDecoder::Use use)
 {
     const ColumnInformation& c = *l.m_column;
     const std::uint64_t at = l.m_offset;
@@ -201,14 +208,15 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         const auto bytes = record.blob(l.m_fieldDef);
         if (bytes.size() != n)
             return corrupt(at, "blob length " + std::to_string(n) + " without its " + std::to_string(n) + " bytes");
-        return blobValue(c, bytes);
+        return blobValue(c, bytes, use);
     }
     return corrupt(at, "column type " + std::to_string(c.m_typeCode) + " has no MyISAM form");
 }
 
 } // namespace
 
-platform::Result<RowValue> MyisamColumnDecoder::decode(const MyisamColumnLayout& l, const MyisamRecord& record)
+platform::Result<RowValue> MyisamColumnDecoder::decode(const MyisamColumnLayout& l, const MyisamRecord& record,
+                                                       Use use)
 {
     if (l.m_nullMask != 0) {
         if (l.m_nullByte >= record.m_image.size())
@@ -222,7 +230,7 @@ platform::Result<RowValue> MyisamColumnDecoder::decode(const MyisamColumnLayout&
     ByteReader r = image.sub(l.m_offset, l.m_length);
     if (!r)
         return *r.error();
-    auto value = decodeStored(l, record, r);
+    auto value = decodeStored(l, record, r, use);
     if (value && !r)
         return *r.error();
     return value;

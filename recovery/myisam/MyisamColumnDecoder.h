@@ -15,13 +15,20 @@ struct MyisamRecord;
 // character, binary, BIT and spatial columns the stored bytes.
 class MyisamColumnDecoder {
 public:
-    // Preview text of binary values longer than this (MEDIUM and LONG blobs).
+    // A MEDIUM or LONG blob or text longer than this shows a placeholder in
+    // the preview.
     static constexpr std::uint64_t kLargeValuePreviewBytes = 256;
+
+    // What a value is read for: a repair (and the test tools that check the
+    // readers) takes every value whole; the preview shows a large value's
+    // placeholder and copies none of its bytes.
+    enum class Use { Whole, Preview };
 
     // Damaged bytes (a length past its field, a DECIMAL or temporal value out
     // of range, a field outside the record) give an error naming the offset
     // in the record image.
-    static platform::Result<engine::RowValue> decode(const MyisamColumnLayout& column, const MyisamRecord& record);
+    static platform::Result<engine::RowValue> decode(const MyisamColumnLayout& column, const MyisamRecord& record,
+                                                     Use use = Use::Whole);
 };
 
 } // namespace recovery::myisam

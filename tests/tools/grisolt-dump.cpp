@@ -3,11 +3,12 @@
 // GUI, and prints the model as plain text, one item a line, fields separated
 // by a tab (a tab, newline, backslash or zero byte inside a field written \t,
 // \n, \\, \0).
-// Under each table come its rows as the preview reads them, page after page
-// to the end of the table, each row's values in the order of the column
-// lines: NULL as \N, the values of binary, BIT and spatial columns as their
-// stored bytes in upper-case hexadecimal, every other value as the preview
-// shows it. A row from an InnoDB page whose checksums failed, or a MyISAM
+// Under each table come its rows as the preview pages through them, page
+// after page to the end of the table, every value read whole as a repair
+// reads it (no placeholder of a large value), each row's values in the order
+// of the column lines: NULL as \N, the values of binary, BIT and spatial
+// columns as their stored bytes in upper-case hexadecimal, every other value
+// as its text. A row from an InnoDB page whose checksums failed, or a MyISAM
 // record with a value that could not be read, is printed as "damaged-row"
 // instead of "row": its values may be wrong. --no-rows leaves the rows out.
 // Log lines go to standard error.
@@ -106,6 +107,7 @@ bool shownAsHex(engine::ColumnTypeCode code)
 void printRows(Printer& print, engine::MySqlRepair& repair, engine::TableInformation& table)
 {
     engine::AppState& app = repair.app();
+    repair.m_bWholeValues = true;
     repair.m_rowObserver = [&](const std::vector<engine::tempColInfo>& columns, const std::vector<engine::RowValue>& values) {
         // The readers deliver an InnoDB table's key columns first; the
         // values are printed in the definition's order, under the column

@@ -60,7 +60,7 @@ protected:
         std::vector<std::uint64_t> dataPages;
         std::uint64_t root = 0;
     };
-    // Scans the copy and previews the table page after page to the end.
+    // Scans the copy and reads the table as the preview pages through it, to the end.
     Read readAll(const char* tableName, const QString& database = QStringLiteral("fx_innodb_ibd")) const
     {
         Read out;
@@ -69,6 +69,8 @@ protected:
         if (!table)
             return out;
         out.root = table->m_rootPage;
+        // Off-page values are read whole, as a repair reads them.
+        s->repair.m_bWholeValues = true;
         s->repair.LocateInnoDbTableData(*table);
         out.dataPages = s->repair.m_dataPages;
         for (s->app.m_nPage = 0; s->app.m_nPage < static_cast<std::int32_t>(s->repair.m_dataPages.size());

@@ -43,8 +43,7 @@ TEST(MyisamLargeFile, RecordsPastFourGibibytesAreRead)
 
         // The preview's page job: the page that starts at a far position.
         ASSERT_TRUE(scanned.repair.m_hDataFile.open(dir.file("large.MYD").toStdString()));
-        scanned.repair.RecoverMyIsamRows(100, *table, c.at);
-        myisamtest::Rows rows = scanned.repair.m_myisam.PageValues();
+        myisamtest::Rows rows = scanned.previewPage(100, *table, c.at);
         EXPECT_EQ(rows.size(), c.rows);
         EXPECT_EQ(scanned.app.m_nPageRecords, 0) << "the data ended";
         EXPECT_EQ(static_cast<std::uint64_t>(scanned.app.m_nNextPageStart), static_cast<std::uint64_t>(QFileInfo(large).size()));
@@ -62,10 +61,10 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
     myisamtest::ScannedEngine scanned(foreign, {"mysqlsys"});
     engine::TableInformation* table = scanned.table("mysqlsys", "help_topic");
     ASSERT_NE(table, nullptr);
-    scanned.repair.RecoverMyIsamTable(*table);
+    const auto firstPage = scanned.previewFirstPage(*table);
     const auto total = scanned.app.m_nTotalRecords;
     ASSERT_GT(total, 200);
-    EXPECT_EQ(scanned.repair.m_myisam.PageValues().size(), 100u);
+    EXPECT_EQ(firstPage.size(), 100u);
     EXPECT_EQ(scanned.repair.m_dataPages, std::vector<std::uint64_t>{0});
     EXPECT_EQ(scanned.repair.m_pageRows.size(), 100 * scanned.repair.m_columns.size());
     const auto secondPage = static_cast<std::uint64_t>(scanned.app.m_nNextPageStart);
@@ -77,8 +76,7 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
         if (sent.message == engine::WM_STATUS_PROGRESS && sent.wParam == engine::PROGRESS_STEP && ++steps == 10)
             scanned.app.m_bStop = true;
     };
-    scanned.repair.RecoverMyIsamRows(100, *table, secondPage);
-    EXPECT_EQ(scanned.repair.m_myisam.PageValues().size(), 10u);
+    EXPECT_EQ(scanned.previewPage(100, *table, secondPage).size(), 10u);
     scanned.app.m_bStop = false;
     scanned.report.m_onSend = nullptr;
 
@@ -86,10 +84,10 @@ TEST(MyisamLargeFile, PagingGivesOneHundredRecordsAPageAndAStopEndsTheWalk)
     std::size_t seen = 100;
     std::uint64_t start = secondPage;
     while (true) {
-        scanned.repair.RecoverMyIsamRows(100, *table, start);
-        seen += scanned.repair.m_myisam.PageValues().size();
+        const std::size_t shown = scanned.previewPage(100, *table, start).size();
+        seen += shown;
         start = static_cast<std::uint64_t>(scanned.app.m_nNextPageStart);
-        if (scanned.app.m_nPageRecords == 0 || scanned.repair.m_myisam.PageValues().empty())
+        if (scanned.app.m_nPageRecords == 0 || shown == 0)
             break;
     }
     EXPECT_EQ(static_cast<std::int64_t>(seen), total);

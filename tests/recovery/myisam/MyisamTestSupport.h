@@ -23,44 +23,64 @@ namespace myisamtest {
 
 using Rows = std::vector<std::vector<engine::RowValue>>;
 
-// The scanned engine with the MyISAM preview walked to the end.
+// The scanned engine with the MyISAM preview walked to the end. The records
+// are taken as the readers hand them to the grid, every value whole (as a
+// repair reads it), and the grid is checked to show their texts.
 struct ScannedEngine : testsupport::ScannedEngine {
     using testsupport::ScannedEngine::ScannedEngine;
+
+    // The first preview page of a table (the table is prepared anew).
+    Rows previewFirstPage(engine::TableInformation& t)
+    {
+        return takePage([&] { repair.RecoverMyIsamTable(t); });
+    }
+    // The preview page of up to count records from the data file position start.
+    Rows previewPage(std::uint64_t count, engine::TableInformation& t, std::uint64_t start)
+    {
+        return takePage([&] { repair.RecoverMyIsamRows(count, t, start); });
+    }
 
     // The preview of a table, page after page as the shell's Next button
     // asks for them, until the records are shown or the data ends.
     Rows previewAllPages(engine::TableInformation& t, int* pages = nullptr)
     {
-        repair.RecoverMyIsamTable(t);
-        Rows rows;
-        int count = 0;
-        auto takePage = [&]() {
-            if (!repair.m_myisam.IsPrepared())
-                return std::size_t{0};
-            const auto& page = repair.m_myisam.PageValues();
-            // The grid shows the same texts, column after column.
-            EXPECT_EQ(repair.m_pageRows.size(), page.size() * repair.m_columns.size());
-            for (std::size_t r = 0; r < page.size() && !repair.m_pageRows.empty(); ++r)
-                for (std::size_t c = 0; c < repair.m_columns.size(); ++c)
-                    EXPECT_EQ(repair.m_pageRows[r * repair.m_columns.size() + c].m_value, page[r][c].text());
-            rows.insert(rows.end(), page.begin(), page.end());
-            ++count;
-            return page.size();
-        };
-        std::size_t shown = takePage();
+        Rows rows = previewFirstPage(t);
+        std::size_t shown = rows.size();
+        int count = 1;
         while (app.m_nPageRecords != 0 && shown > 0) {
             app.m_nRecordsLeft -= static_cast<std::int64_t>(shown);
             if (app.m_nRecordsLeft <= 0)
                 break;
             repair.m_dataPages.push_back(static_cast<std::uint64_t>(app.m_nNextPageStart));
             app.m_nPageRecords = std::min<std::int64_t>(100, app.m_nRecordsLeft);
-            repair.RecoverMyIsamRows(static_cast<std::uint64_t>(app.m_nPageRecords), t,
-                                     static_cast<std::uint64_t>(app.m_nNextPageStart));
-            shown = takePage();
+            Rows page = previewPage(static_cast<std::uint64_t>(app.m_nPageRecords), t,
+                                    static_cast<std::uint64_t>(app.m_nNextPageStart));
+            shown = page.size();
+            rows.insert(rows.end(), page.begin(), page.end());
+            ++count;
         }
         if (pages)
             *pages = count;
         return rows;
+    }
+
+private:
+    template <typename Read>
+    Rows takePage(Read read)
+    {
+        Rows page;
+        repair.m_bWholeValues = true;
+        repair.m_rowObserver = [&](const std::vector<engine::tempColInfo>&, const std::vector<engine::RowValue>& values) {
+            page.push_back(values);
+        };
+        read();
+        repair.m_rowObserver = nullptr;
+        // The grid shows the same texts, column after column.
+        EXPECT_EQ(repair.m_pageRows.size(), page.size() * repair.m_columns.size());
+        for (std::size_t r = 0; r < page.size() && !repair.m_pageRows.empty(); ++r)
+            for (std::size_t c = 0; c < repair.m_columns.size(); ++c)
+                EXPECT_EQ(repair.m_pageRows[r * repair.m_columns.size() + c].m_value, page[r][c].text());
+        return page;
     }
 };
 
