@@ -5,6 +5,7 @@
 #include "recovery/ValueText.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <bit>
 #include <cmath>
@@ -37,17 +38,20 @@
 // | datetime2 (18)            | 5 + frac     | BE, 0x8000000000 + packed ymd/hms            |
 // | time2 (19)                | 3 + frac     | BE, 0x800000 + packed hms, signed            |
 // | year                      | 1            | year - 1900, 0 = 0000                       |
-// | char, binary              | length       | padded text                                 |
+// | char, binary              | length       | padded text (binary: padded with zeros)     |
 // | varchar, varbinary (15)   | 1-2 + length | length prefix (2 bytes when length > 255)   |
 // | enum, set                 | 1..8         | member number / member bit mask             |
 // | blobs, geometry           | 9..12        | length + pointer, never a default here      |
-// | decimal                   | per digits   | not converted                               |
+// | decimal (246)             | per digits   | the server's binary DECIMAL                 |
+// | old decimal (0)           | length       | the number as text, right-aligned           |
 //
 // Widths come from ColumnStorage (the server's record), the temporal values
 // from the row readers' ValueText, with their range checks. The texts differ
 // from a row's in a few places that the table creation relies on: a DATE's
 // year has no leading zeros ("0-00-00"), a TIMESTAMP has two blanks between
 // date and time and the zero TIMESTAMP is no value, a zero YEAR is "00".
+// A string whose value is empty is the default '', told apart from "no
+// DEFAULT clause" by FrmDefault::emptyString.
 
 namespace engine {
 
@@ -109,6 +113,18 @@ QString timestampDefault(QString text)
 bool allZero(std::span<const std::uint8_t> bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool isStringCode(ColumnTypeCode code)
+{
+    return code == TYPE_BINARY || code == TYPE_VARCHAR || code == TYPE_VAR_STRING || code == TYPE_VARBINARY;
+}
+
+// "-12.50", "0001.5": what an old DECIMAL keeps, blanks cut off.
+bool isOldDecimalText(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]*)?$"));
+    return number.match(text).hasMatch();
 }
 
 } // namespace
@@ -191,7 +207,7 @@ bool FrmDefaultValues::valueReader(const DefaultColInfo& column, ByteReader& out
     return false;
 }
 
-QString FrmDefaultValues::ReadFrmDefaultValue(const DefaultColInfo& column)
+FrmDefault FrmDefaultValues::ReadFrmDefaultValue(const DefaultColInfo& column)
 {
     // Flags are handed out even for columns we cannot decode, so later ones stay right.
     std::optional<std::uint32_t> nullBit;
@@ -208,12 +224,12 @@ QString FrmDefaultValues::ReadFrmDefaultValue(const DefaultColInfo& column)
         return {};
     case NullTest::Blob:
         // Blob values live outside the record; a NULL default is all it can have.
-        return column.bNullable ? QStringLiteral("NULL") : QString();
+        return {column.bNullable ? QStringLiteral("NULL") : QString()};
     case NullTest::Standard:
         break;
     }
     if (nullBit && nullFlag(*nullBit))
-        return QStringLiteral("NULL");
+        return {QStringLiteral("NULL")};
     if (!column.bNullable && !column.bHasDefault)
         return {};
     // The server rejects a DEFAULT on an auto_increment column; the counter supplies the value.
@@ -222,24 +238,56 @@ QString FrmDefaultValues::ReadFrmDefaultValue(const DefaultColInfo& column)
     ByteReader value;
     if (!valueReader(column, value))
         return {};
-    return decode(column, value, bitOffset);
+    if (isStringCode(column.typeCode))
+        return decodeString(column, value);
+    return {decode(column, value, bitOffset)};
 }
 
-QString FrmDefaultValues::decodeVarchar(const DefaultColInfo& column, ByteReader value)
+FrmDefault FrmDefaultValues::decodeString(const DefaultColInfo& column, ByteReader value)
 {
+    const bool binary = column.typeCode == TYPE_BINARY || column.typeCode == TYPE_VARBINARY;
+    const bool prefixed =
+        (column.typeCode == TYPE_VARCHAR || column.typeCode == TYPE_VARBINARY) && m_version != kOldestVersion;
     std::uint64_t n = column.length;
-    if (column.typeCode == TYPE_VARBINARY) {
-        n = 0;
-    } else if (column.typeCode == TYPE_VARCHAR && m_version != kOldestVersion) {
+    if (prefixed) {
         n = value.uintLe(ColumnStorage::varcharLengthBytes(column.length));
         if (n > column.length) { // a damaged prefix must not reach past the column
             noteError(platform::corrupt(value.base(), "varchar default longer than its column"));
             n = column.length;
         }
     }
-    if (n == 0)
-        return column.bNullable ? QStringLiteral("NULL") : QString();
-    return FrmText::columnText(value.bytes(n), column.charset);
+    const auto bytes = value.bytes(n);
+    FrmDefault result;
+    if (binary) {
+        // Every byte counts, zero bytes too; only a fixed length's padding goes.
+        std::size_t end = bytes.size();
+        while (!prefixed && end > 0 && bytes[end - 1] == 0)
+            --end;
+        result.text = QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(end));
+    } else {
+        result.text = FrmText::columnText(bytes, column.charset);
+    }
+    // The null flag was clear: an empty value is the empty string, not NULL.
+    result.emptyString = result.text.isEmpty();
+    return result;
+}
+
+QString FrmDefaultValues::decimal(const DefaultColInfo& column, ByteReader value)
+{
+    const auto bytes = value.bytes(value.size());
+    if (column.typeCode == TYPE_OLD_DECIMAL) {
+        const QString text = QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<qsizetype>(bytes.size())).trimmed();
+        if (isOldDecimalText(text))
+            return text;
+        noteError(platform::corrupt(value.base(), "old DECIMAL default that is not a number"));
+        return {};
+    }
+    const auto text = ValueText::decimalText(bytes, column.length, column.scale, value.base());
+    if (text)
+        return *text;
+    noteError(text.error());
+    return {};
 }
 
 QString FrmDefaultValues::bigEndianTemporal(const DefaultColInfo& column, std::span<const std::uint8_t> bytes,
@@ -290,11 +338,9 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
             return QStringLiteral("00");
         return ValueText::yearText(b).right(static_cast<int>(std::min<std::uint32_t>(column.length, 4)));
     }
-    case TYPE_CHAR:
-    case TYPE_BINARY: return FrmText::columnText(value.bytes(column.length), column.charset);
-    case TYPE_VARCHAR:
-    case TYPE_VAR_STRING:
-    case TYPE_VARBINARY: return decodeVarchar(column, value);
+    case TYPE_CHAR: return FrmText::columnText(value.bytes(column.length), column.charset);
+    case TYPE_OLD_DECIMAL:
+    case TYPE_DECIMAL: return decimal(column, value);
     case TYPE_ENUM:
     case TYPE_SET: return QString::number(value.uintLe(static_cast<unsigned>(value.size())));
     case TYPE_BIT: {
@@ -304,7 +350,7 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
             v |= oddBits(bitOffset, column.length & 7) << (8 * wholeBytes);
         return QString::number(v);
     }
-    default: return {}; // decimals: the table creation gives them a default of its own
+    default: return {};
     }
 }
 

@@ -27,11 +27,19 @@ struct DefaultColInfo {
     std::uint16_t charset = 0;       // collation number, for the text of string values
 };
 
-// Turns a table's default record into one text per column: "NULL" for a NULL
-// default, empty for no DEFAULT clause (or a value we do not convert), else
-// the value. The record starts with the null flags; each value sits at the
-// offset its field record gives, so a column we cannot decode does not shift
-// the others. One object per table definition.
+// One column's default. text: "NULL" for a NULL default, empty for no
+// DEFAULT clause (or a value we do not convert), else the value; binary
+// strings byte for byte, one character (U+0000 to U+00FF) per byte.
+// emptyString: the default is the empty string '' (text is empty then too).
+struct FrmDefault {
+    QString text;
+    bool emptyString = false;
+};
+
+// Turns a table's default record into one default per column. The record
+// starts with the null flags; each value sits at the offset its field record
+// gives, so a column we cannot decode does not shift the others. One object
+// per table definition.
 class FrmDefaultValues {
 public:
     // The version byte of the oldest table definitions (11-byte field
@@ -46,7 +54,7 @@ public:
     // Call once per column, in field order: the null flags (and the odd bits
     // of BIT columns) are handed out in that order. A value that lies outside
     // the record gives the empty text and sets error().
-    QString ReadFrmDefaultValue(const DefaultColInfo& column);
+    FrmDefault ReadFrmDefaultValue(const DefaultColInfo& column);
 
     // The first value that did not fit in the record or was out of range, if any.
     const std::optional<platform::DecodeError>& error() const { return m_error; }
@@ -64,7 +72,8 @@ private:
     std::uint64_t oddBits(std::uint32_t firstBit, std::uint32_t count);
     bool valueReader(const DefaultColInfo& column, platform::ByteReader& out);
     QString decode(const DefaultColInfo& column, platform::ByteReader value, std::uint32_t bitOffset);
-    QString decodeVarchar(const DefaultColInfo& column, platform::ByteReader value);
+    FrmDefault decodeString(const DefaultColInfo& column, platform::ByteReader value);
+    QString decimal(const DefaultColInfo& column, platform::ByteReader value);
     // TIMESTAMP(n), TIMESTAMP2, DATETIME2 and TIME2 by the row readers' decoder;
     // a value out of range gives the empty text and sets error().
     QString bigEndianTemporal(const DefaultColInfo& column, std::span<const std::uint8_t> bytes,

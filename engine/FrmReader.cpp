@@ -94,6 +94,13 @@ using platform::Result;
 
 namespace {
 
+// The column's default is an expression, or it may have none.
+void clearLiteralDefault(ColumnInformation& column)
+{
+    column.m_defaultText.clear();
+    column.m_defaultIsEmptyString = false;
+}
+
 constexpr std::uint64_t kHeaderSize = 64;
 constexpr std::uint64_t kIoSize = 4096;
 constexpr std::uint64_t kVersionPos = 2;
@@ -609,20 +616,26 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
     info.sign = column.m_signText;
     info.recordOffset = f.recordPos > 0 ? f.recordPos - 1 : 0;
     info.charset = f.collation;
-    const QString t = defaults.ReadFrmDefaultValue(info);
+    const FrmDefault value = defaults.ReadFrmDefaultValue(info);
+    const QString& t = value.text;
 
     if (!isEnum && !isSet) {
         column.m_defaultText = t;
+        column.m_defaultIsEmptyString = value.emptyString;
         return;
     }
+    if (t.isEmpty())
+        return; // no DEFAULT clause
     if (t.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) {
         column.m_defaultText = QStringLiteral("NULL");
         return;
     }
     const std::uint64_t v = t.toULongLong();
     if (isEnum) {
-        if (v >= 1 && v <= static_cast<std::uint64_t>(column.m_members.size()))
+        if (v >= 1 && v <= static_cast<std::uint64_t>(column.m_members.size())) {
             column.m_defaultText = column.m_members[static_cast<qsizetype>(v - 1)];
+            column.m_defaultIsEmptyString = column.m_defaultText.isEmpty(); // a member ''
+        }
         return;
     }
     // A set default names every member whose bit is set.
@@ -632,6 +645,7 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
             chosen.append(column.m_members[i]);
     }
     column.m_defaultText = chosen.join(QLatin1Char(','));
+    column.m_defaultIsEmptyString = chosen.isEmpty();
 }
 
 void Parser::applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f)
@@ -646,7 +660,7 @@ void Parser::applyTimestampFunctions(ColumnInformation& column, const FieldRecor
                                  : QStringLiteral("current_timestamp()");
     if (f.uniregCheck != kUpdateNowCheck) {
         column.m_defaultExpression = now;
-        column.m_defaultText.clear();
+        clearLiteralDefault(column);
     }
     if (f.uniregCheck != kDefaultNowCheck)
         column.m_onUpdateExpression = now;
@@ -677,11 +691,11 @@ void Parser::readExpressions()
         case FrmExpressionKind::StoredColumn:
             column.m_generated = e.kind == FrmExpressionKind::VirtualColumn ? Generated::Virtual : Generated::Stored;
             column.m_generationExpression = e.text;
-            column.m_defaultText.clear(); // the server allows a generated column no default
+            clearLiteralDefault(column); // the server allows a generated column no default
             break;
         case FrmExpressionKind::Default:
             column.m_defaultExpression = e.text;
-            column.m_defaultText.clear();
+            clearLiteralDefault(column);
             break;
         case FrmExpressionKind::ColumnCheck:
             column.m_checkExpression = e.text;

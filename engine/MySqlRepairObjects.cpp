@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringEncoder>
 
 namespace engine {
 
@@ -59,11 +60,11 @@ void MySqlRepair::ReadViewSource(const QString& path)
 void MySqlRepair::ReadTriggerScript(const QString& path)
 {
     const auto values = ObjectDefinitionFile::Parse(readDefinition(path));
-    const QList<QByteArray> triggers = ObjectDefinitionFile::QuotedList(values.value("triggers"));
+    // Escapes stay as stored, as in a view's text: line breaks are "\n" there.
+    const QList<QByteArray> triggers = ObjectDefinitionFile::QuotedListAsStored(values.value("triggers"));
     const QList<QByteArray> charsets = ObjectDefinitionFile::QuotedList(values.value("client_cs_names"));
     for (qsizetype i = 0; i < triggers.size(); ++i) {
-        QString text = ObjectDefinitionFile::Text(triggers[i], charsets.value(i));
-        text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        const QString text = ObjectDefinitionFile::Text(triggers[i], charsets.value(i));
         m_objectText = QStringLiteral("DELIMITER $$ \\n") + text + QStringLiteral("; $$\\nDELIMITER ;");
         if (m_hWndReport)
             m_hWndReport->SendMessage(WM_SHOW_OBJECT_TEXT);
@@ -81,7 +82,13 @@ bool MySqlRepair::WriteObjectFile(const QString& newName, const QString& sourceP
             AppendLog(QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString()));
         return false;
     }
-    return file.write(text.toUtf8()) >= 0;
+    // UTF-16LE without a byte-order mark, every line ending in CR LF.
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    QStringEncoder encoder(QStringConverter::Utf16LE);
+    const QByteArray bytes = encoder.encode(lines);
+    return file.write(bytes) == bytes.size();
 }
 
 void MySqlRepair::RecoverViews(const MySqlInfo& database, const QString& newName)
@@ -109,7 +116,7 @@ void MySqlRepair::RecoverViews(const MySqlInfo& database, const QString& newName
         const QString name = FileNameCodec::Decode(baseName(path));
         const QString statement = QStringLiteral("create view ") + RowWriter::QuoteName(name) + QStringLiteral(" as ")
             + retarget(select, oldName, newName);
-        WriteObjectFile(newName, path, statement + QStringLiteral(";\n"));
+        WriteObjectFile(newName, path, statement + QLatin1Char(';'));
         pending.push_back({path, name, statement});
     }
     // A view may use another view: retry the failed ones while any succeeds.

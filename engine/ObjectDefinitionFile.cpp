@@ -60,6 +60,14 @@ QByteArray ObjectDefinitionFile::Unescape(const QByteArray& value)
 
 QList<QByteArray> ObjectDefinitionFile::QuotedList(const QByteArray& value)
 {
+    QList<QByteArray> items = QuotedListAsStored(value);
+    for (QByteArray& item : items)
+        item = Unescape(item);
+    return items;
+}
+
+QList<QByteArray> ObjectDefinitionFile::QuotedListAsStored(const QByteArray& value)
+{
     QList<QByteArray> items;
     qsizetype i = 0;
     while (i < value.size()) {
@@ -76,7 +84,7 @@ QList<QByteArray> ObjectDefinitionFile::QuotedList(const QByteArray& value)
             raw += value[i++];
         }
         ++i;
-        items << Unescape(raw);
+        items << raw;
     }
     return items;
 }

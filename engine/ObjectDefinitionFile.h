@@ -23,6 +23,8 @@ public:
     static QByteArray Unescape(const QByteArray& value);
     // The quoted strings of a list value ('a' 'b' ...), unescaped.
     static QList<QByteArray> QuotedList(const QByteArray& value);
+    // The same strings with their escapes as stored.
+    static QList<QByteArray> QuotedListAsStored(const QByteArray& value);
     // Stored text bytes as text: UTF-8 for the utf8 character sets (the
     // server's usual client set), Windows-1252 otherwise.
     static QString Text(const QByteArray& bytes, const QByteArray& charsetName);

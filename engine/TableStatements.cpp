@@ -26,7 +26,7 @@ unsigned bytesPerCharacter(const ColumnInformation& column)
 bool quotedDefault(ColumnTypeCode code)
 {
     switch (code) {
-    case TYPE_BINARY: case TYPE_VARBINARY: case TYPE_SET: case TYPE_ENUM: case TYPE_YEAR: case TYPE_DATETIME:
+    case TYPE_SET: case TYPE_ENUM: case TYPE_YEAR: case TYPE_DATETIME:
     case TYPE_TIMESTAMP: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
     case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_DATE: case TYPE_NEWDATE:
         return true;
@@ -40,6 +40,17 @@ bool isCurrentTimestamp(const QString& expression)
 {
     static const QRegularExpression now(QStringLiteral("^current_timestamp\\([0-6]?\\)$"));
     return now.match(expression).hasMatch();
+}
+
+bool paddedWithBlanks(ColumnTypeCode code)
+{
+    return code == TYPE_CHAR || code == TYPE_VAR_STRING;
+}
+
+// x'...' of a binary string kept one character per byte.
+QString hexLiteral(const QString& bytes)
+{
+    return QStringLiteral("x'") + QString::fromLatin1(bytes.toLatin1().toHex()) + QLatin1Char('\'');
 }
 
 bool isPlainNumber(const QString& text)
@@ -97,14 +108,19 @@ QString TableStatements::DefaultClause(const ColumnInformation& column)
         const QString& e = column.m_defaultExpression;
         return QStringLiteral(" default ") + (isCurrentTimestamp(e) ? e : QLatin1Char('(') + e + QLatin1Char(')'));
     }
+    if (column.m_defaultIsEmptyString)
+        return QStringLiteral(" default ''");
     const QString& value = column.m_defaultText;
     if (value.isEmpty())
         return {};
+    const ColumnTypeCode code = column.m_typeCode;
     QString text;
-    if (quotedDefault(column.m_typeCode) && value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
-        text = value.trimmed().isEmpty() ? QStringLiteral("''") : Literal(value);
-    else if (value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+    if (value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         text = QStringLiteral("NULL");
+    else if (code == TYPE_BINARY || code == TYPE_VARBINARY)
+        text = hexLiteral(value); // the bytes as they are, whatever the connection's character set
+    else if (quotedDefault(code)) // blanks only pad a CHAR; a VARCHAR keeps them
+        text = paddedWithBlanks(code) && value.trimmed().isEmpty() ? QStringLiteral("''") : Literal(value);
     else if (isPlainNumber(value))
         text = value; // unquoted: a quoted number would be a string to a BIT column
     else

@@ -20,8 +20,11 @@ enum class Generated : std::uint8_t {
 struct ColumnInformation {
     QString m_name;
     // "NULL" for a NULL default, empty when the column gets no DEFAULT
-    // clause or its default is an expression.
+    // clause or its default is an expression. Binary strings hold one
+    // character (U+0000 to U+00FF) per byte.
     QString m_defaultText;
+    // The default is the empty string '': m_defaultText is empty then too.
+    bool m_defaultIsEmptyString = false;
     // An expression default as the server prints it, without enclosing
     // parentheses: "`n` * 2", "current_timestamp(3)". Empty: none.
     QString m_defaultExpression;

@@ -25,14 +25,22 @@ DefaultColInfo col(ColumnTypeCode code, std::uint32_t offset, std::uint32_t leng
     return c;
 }
 
-// One column after one null-flag byte that is all clear.
+DefaultColInfo withScale(DefaultColInfo c, std::uint16_t scale)
+{
+    c.scale = scale;
+    return c;
+}
+
+// One column after one null-flag byte that is all clear; the empty string
+// default shows as ''.
 QString one(const DefaultColInfo& c, Bytes value)
 {
     Bytes record{0x00};
     record.insert(record.end(), value.begin(), value.end());
     record.resize(record.size() + 300); // a record always holds each value's full width
     FrmDefaultValues d(ByteReader(record), true, 10);
-    return d.ReadFrmDefaultValue(c);
+    const FrmDefault result = d.ReadFrmDefaultValue(c);
+    return result.emptyString ? QStringLiteral("''") : result.text;
 }
 
 TEST(FrmDefaultValues, ValuesByType)
@@ -70,14 +78,24 @@ TEST(FrmDefaultValues, ValuesByType)
         {"year 2", col(TYPE_YEAR, 1, 2), {110}, "10"},
         {"year zero", col(TYPE_YEAR, 1, 4), {0}, "00"},
         {"char keeps its blanks", col(TYPE_CHAR, 1, 5), {'a', 'b', ' ', ' ', ' '}, "ab   "},
+        {"char of blanks", col(TYPE_CHAR, 1, 5), Bytes(5, ' '), "     "},
         {"varchar 255: 1-byte prefix", col(TYPE_VARCHAR, 1, 255), {2, 'h', 'i'}, "hi"},
         {"varchar 256: 2-byte prefix", col(TYPE_VARCHAR, 1, 256), {2, 0, 'h', 'i'}, "hi"},
-        {"varchar empty, not null", col(TYPE_VARCHAR, 1, 10), {0}, ""},
-        {"varchar empty, nullable", col(TYPE_VARCHAR, 1, 10, true), {0}, "NULL"},
+        // Its null flag is clear: an empty value is '' whether the column is nullable or not.
+        {"varchar empty, not null", col(TYPE_VARCHAR, 1, 10), {0}, "''"},
+        {"varchar empty, nullable", col(TYPE_VARCHAR, 1, 10, true), {0}, "''"},
+        {"varchar blanks stay", col(TYPE_VARCHAR, 1, 10), {3, ' ', ' ', ' '}, "   "},
         {"enum", [] { auto c = col(TYPE_ENUM, 1, 1); c.packFlagLow = 8; return c; }(), {2}, "2"},
         {"set", [] { auto c = col(TYPE_SET, 1, 2); c.packFlagLow = 16; return c; }(), {5, 0}, "5"},
-        {"decimal: not converted", col(TYPE_DECIMAL, 1, 5), {0x80, 0, 0}, ""},
-        {"varbinary: not read", col(TYPE_VARBINARY, 1, 4), {1, 2, 3, 4}, ""},
+        {"decimal(8,3) negative", withScale(col(TYPE_DECIMAL, 1, 8), 3), {0x7F, 0xFF, 0xFE, 0xFE, 0x0B}, "-1.500"},
+        {"decimal(5,2) zero", withScale(col(TYPE_DECIMAL, 1, 5), 2), {0x80, 0, 0}, "0.00"},
+        {"decimal(12,0)", col(TYPE_DECIMAL, 1, 12), {0x80, 0x01, 0, 0, 0, 0}, "1000000000"},
+        {"old decimal: blanks go", col(TYPE_OLD_DECIMAL, 1, 7), {' ', ' ', '-', '1', '.', '5', '0'}, "-1.50"},
+        // Binary strings one character per byte, every byte kept.
+        {"varbinary", col(TYPE_VARBINARY, 1, 4), {3, 'a', 0xFF, 'b'}, "a\xc3\xbf" "b"},
+        {"varbinary empty", col(TYPE_VARBINARY, 1, 4), {0}, "''"},
+        {"binary: zero padding goes", col(TYPE_BINARY, 1, 4), {'a', 0xE9, 0, 0}, "a\xc3\xa9"},
+        {"binary empty", col(TYPE_BINARY, 1, 4), {0, 0, 0, 0}, "''"},
         {"text, nullable", col(TYPE_TEXT, 1, 8, true), Bytes(10, 0), "NULL"},
         {"text, not null", col(TYPE_TEXT, 1, 8), Bytes(10, 0), ""},
         {"type 6", col(TYPE_NULL, 1), {}, ""},
@@ -89,6 +107,8 @@ TEST(FrmDefaultValues, ValuesByType)
     };
     for (const Case& c : cases)
         EXPECT_EQ(one(c.column, c.value).toStdString(), c.text) << c.name;
+    // Zero bytes inside a VARBINARY value are part of it.
+    EXPECT_EQ(one(col(TYPE_VARBINARY, 1, 4), {3, 'a', 0, 'b'}), QString::fromLatin1("a\0b", 3));
 }
 
 TEST(FrmDefaultValues, NullFlagsAreHandedOutInFieldOrder)
@@ -111,7 +131,7 @@ TEST(FrmDefaultValues, NullFlagsAreHandedOutInFieldOrder)
             record.insert(record.end(), {7, 0, 0, 0});
         FrmDefaultValues d(ByteReader(record), c.packed, 10);
         for (int i = 0; i < 3; ++i) {
-            const QString t = d.ReadFrmDefaultValue(col(TYPE_INT, 1 + 4 * i, 11, true));
+            const QString t = d.ReadFrmDefaultValue(col(TYPE_INT, 1 + 4 * i, 11, true)).text;
             EXPECT_EQ(t, c.wantNull[i] ? "NULL" : "7") << c.name << " column " << i;
         }
     }
@@ -123,15 +143,15 @@ TEST(FrmDefaultValues, BitColumnsKeepTheirOddBitsAmongTheNullFlags)
     // top 2 bits follow at flags 1-2, its low byte sits in the record.
     const Bytes record{0b0000'0100, 0x0A, 0, 0, 0, 0x01};
     FrmDefaultValues d(ByteReader(record), true, 10);
-    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 1, 11, true)), "10");
+    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 1, 11, true)).text, "10");
     auto bit = col(TYPE_BIT, 5, 10);
-    EXPECT_EQ(d.ReadFrmDefaultValue(bit), QString::number((2 << 8) | 1));
+    EXPECT_EQ(d.ReadFrmDefaultValue(bit).text, QString::number((2 << 8) | 1));
     // Engines without bit support keep all bytes in the record.
     const Bytes record2{0x00, 0x02, 0x01};
     FrmDefaultValues d2(ByteReader(record2), true, 10);
     auto asBytes = col(TYPE_BIT, 1, 10);
     asBytes.packFlagHigh = 0x10;
-    EXPECT_EQ(d2.ReadFrmDefaultValue(asBytes), QString::number(0x0201));
+    EXPECT_EQ(d2.ReadFrmDefaultValue(asBytes).text, QString::number(0x0201));
 }
 
 TEST(FrmDefaultValues, NoDefaultAndAutoIncrement)
@@ -149,21 +169,21 @@ TEST(FrmDefaultValues, ValuesOutsideTheRecordGiveEmptyTextAndAnError)
 {
     const Bytes record{0x00, 1, 0};
     FrmDefaultValues d(ByteReader(record, 1000), true, 10);
-    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_SMALLINT, 1, 6)), "1");
+    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_SMALLINT, 1, 6)).text, "1");
     EXPECT_FALSE(d.error().has_value());
-    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 1, 11)), "");   // 4 bytes at 1 of 3
+    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 1, 11)).text, "");   // 4 bytes at 1 of 3
     ASSERT_TRUE(d.error().has_value());
     EXPECT_EQ(d.error()->offset, 1001u);
-    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 0xFFFFFFFF, 11)), ""); // wrap-around offset
+    EXPECT_EQ(d.ReadFrmDefaultValue(col(TYPE_INT, 0xFFFFFFFF, 11)).text, ""); // wrap-around offset
     // A null flag past the record reads as clear.
     FrmDefaultValues empty(ByteReader(Bytes{}), true, 10);
-    EXPECT_EQ(empty.ReadFrmDefaultValue(col(TYPE_INT, 0, 11, true)), "");
+    EXPECT_EQ(empty.ReadFrmDefaultValue(col(TYPE_INT, 0, 11, true)).text, "");
     // A damaged VARCHAR prefix longer than its column is cut to the column.
     EXPECT_EQ(one(col(TYPE_VARCHAR, 1, 3), {200, 'a', 'b', 'c'}), "abc");
 }
 
-// Dates and times go through the row readers' decoders, with their range checks.
-TEST(FrmDefaultValues, TemporalValuesOutOfRangeGiveEmptyTextAndAnError)
+// Dates, times and decimals go through the row readers' decoders, with their range checks.
+TEST(FrmDefaultValues, ValuesOutOfRangeGiveEmptyTextAndAnError)
 {
     struct Case {
         const char* name;
@@ -176,12 +196,14 @@ TEST(FrmDefaultValues, TemporalValuesOutOfRangeGiveEmptyTextAndAnError)
         {"time2 minute 63", col(TYPE_TIME2, 1, 10), {0x80, 0x0F, 0xC0}},
         {"timestamp2 fraction above a second", col(TYPE_TIMESTAMP2, 1, 26), {0, 0, 0, 1, 0xFF, 0xFF, 0xFF}},
         {"timestamp(2) fraction of three digits", col(TYPE_TIMESTAMP, 1, 22), {0, 0, 0, 1, 0xFF}},
+        {"decimal group above 999999999", col(TYPE_DECIMAL, 1, 10), {0x80, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {"old decimal that is no number", col(TYPE_OLD_DECIMAL, 1, 4), {' ', '1', 'x', '2'}},
     };
     for (const Case& c : cases) {
         Bytes record{0x00};
         record.insert(record.end(), c.value.begin(), c.value.end());
         FrmDefaultValues d(ByteReader(record, 500), true, 10);
-        EXPECT_EQ(d.ReadFrmDefaultValue(c.column).toStdString(), "") << c.name;
+        EXPECT_EQ(d.ReadFrmDefaultValue(c.column).text.toStdString(), "") << c.name;
         ASSERT_TRUE(d.error().has_value()) << c.name;
         EXPECT_EQ(d.error()->offset, 501u) << c.name;
     }

@@ -163,7 +163,7 @@ TEST(FrmExpressionBlock, FixtureDefinitionsGiveTheirExpressions)
             const std::uint16_t length = file.u16le();
             ASSERT_TRUE(file) << path.toStdString();
             ASSERT_GT(length, 0u);
-            const auto list = FrmExpressionBlock::read(file.sub(bytes.size() - length, length), 20);
+            const auto list = FrmExpressionBlock::read(file.sub(bytes.size() - length, length), 24);
             EXPECT_FALSE(list.damage.has_value()) << path.toStdString();
             expectEntries(list.entries,
                           {{Kind::Default, 17, "expr", "`n_int` * 2"},

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,8 @@ TEST(ObjectDefinitionFile, ValuesEscapesAndLists)
     EXPECT_EQ(values.value("source"), QByteArray("x=y"));
     EXPECT_EQ(ObjectDefinitionFile::QuotedList(values.value("triggers")),
               (QList<QByteArray>{"CREATE a\nb 'q' \\ ", "CREATE c"}));
+    EXPECT_EQ(ObjectDefinitionFile::QuotedListAsStored(values.value("triggers")),
+              (QList<QByteArray>{"CREATE a\\nb \\'q\\' \\\\ ", "CREATE c"}));
     EXPECT_EQ(ObjectDefinitionFile::Unescape("a\\tb\\0c\\Z"), QByteArray("a\tb\0c\x1a", 6));
     EXPECT_TRUE(ObjectDefinitionFile::QuotedList("'unterminated \\'").size() == 1) << "no read past the end";
     EXPECT_EQ(ObjectDefinitionFile::Text("caf\xe9 \x80", "latin1"), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
@@ -72,7 +75,10 @@ TEST_F(ObjectPreview, ViewShowsItsSourceAndTriggersOneScriptEach)
     ASSERT_EQ(shown.size(), 3);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("DELIMITER $$ \\nCREATE DEFINER=`root`@`localhost` TRIGGER orders_bi ")));
     EXPECT_TRUE(shown[0].endsWith(QStringLiteral("\\nEND; $$\\nDELIMITER ;")));
-    EXPECT_TRUE(shown[1].contains(QString::fromUtf8("'clamped \xc3\xa9'")));
+    // Escapes as stored, as in the view's text.
+    EXPECT_TRUE(shown[1].contains(QString::fromUtf8("NEW.note = \\'clamped \xc3\xa9\\';"))) << shown[1].toStdString();
+    EXPECT_TRUE(shown[2].endsWith(QString::fromUtf8("CONCAT(\\'changed by \\'\\'\\', USER(), \\'\\'\\' \xc3\xbc\\')); $$\\nDELIMITER ;")))
+        << shown[2].toStdString();
 }
 
 // Views and triggers re-created on a real server in a new database work.
@@ -133,16 +139,43 @@ TEST(ObjectRepair, ViewsAndTriggersComeBackAndWork)
         QString::fromUtf8("SELECT COUNT(*) FROM `recovered_objtest_fx names`.`view of \"q\"`"));
     ASSERT_EQ(quotedView.size(), 1u);
 
-    // Each view and trigger file also became a .sql file in the new folder.
+    // Each view and trigger file also became a .sql file in the new folder:
+    // UTF-16LE without a byte-order mark, lines ending in CR LF; a view's
+    // statement alone, without a line break after it.
     const QDir folder(server.dataFolder + QStringLiteral("recovered_objtest_fx_objects"));
     EXPECT_TRUE(folder.exists(QStringLiteral("v_order_totals.sql")));
-    EXPECT_TRUE(folder.exists(QStringLiteral("v_customers.sql")));
-    QFile script(folder.filePath(QStringLiteral("orders.sql")));
-    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(script.readAll());
-    EXPECT_TRUE(text.startsWith(QStringLiteral("DELIMITER $$\n\nCREATE DEFINER")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("; $$\n\ndelimiter ;\n\n")));
-    EXPECT_EQ(text.count(QStringLiteral("CREATE DEFINER")), 3);
+    const auto utf16le = [](const char* utf8) {
+        QStringEncoder encoder(QStringConverter::Utf16LE);
+        return QByteArray(encoder.encode(QString::fromUtf8(utf8)));
+    };
+    const auto bytesOf = [&](const char* name) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        return file.readAll();
+    };
+    const QByteArray view = bytesOf("v_customers.sql");
+    EXPECT_EQ(view,
+              utf16le("create view `v_customers` as select `recovered_objtest_fx_objects`.`customers`.`id` AS `id`,"
+                      "`recovered_objtest_fx_objects`.`customers`.`name` AS `name`,"
+                      "`recovered_objtest_fx_objects`.`customers`.`city` AS `city` "
+                      "from `recovered_objtest_fx_objects`.`customers` "
+                      "where `recovered_objtest_fx_objects`.`customers`.`city` is not null;"))
+        << view.toHex().toStdString();
+    // "DELIMITER $$", an empty line, each trigger followed by ";" and " $$"
+    // and an empty line, "delimiter ;", an empty line.
+    const QByteArray script = bytesOf("orders.sql");
+    EXPECT_EQ(script,
+              utf16le("DELIMITER $$\r\n\r\n"
+                      "CREATE DEFINER=`root`@`localhost` TRIGGER orders_bi BEFORE INSERT ON orders FOR EACH ROW\r\n"
+                      "BEGIN\r\n  -- normalise the status\r\n  SET NEW.status = UPPER(NEW.status);\r\nEND; $$\r\n\r\n"
+                      "CREATE DEFINER=`root`@`localhost` TRIGGER orders_bi_clamp BEFORE INSERT ON orders FOR EACH ROW\r\n"
+                      "BEGIN\r\n  IF NEW.amount < 0 THEN\r\n    SET NEW.amount = 0, NEW.note = 'clamped \xc3\xa9';\r\n"
+                      "  END IF;\r\nEND; $$\r\n\r\n"
+                      "CREATE DEFINER=`root`@`localhost` TRIGGER orders_au AFTER UPDATE ON orders FOR EACH ROW\r\n"
+                      "  INSERT INTO order_log (order_id, old_amount, new_amount, msg)\r\n"
+                      "  VALUES (NEW.id, OLD.amount, NEW.amount, CONCAT('changed by ''', USER(), ''' \xc3\xbc')); $$\r\n\r\n"
+                      "delimiter ;\r\n\r\n"))
+        << QString::fromUtf16(reinterpret_cast<const char16_t*>(script.constData()), script.size() / 2).toStdString();
     for (const char* name : {"recovered_objtest_fx_objects", "recovered_objtest_fx names"})
         dropDatabase(repair, server.dataFolder, QString::fromLatin1(name));
 }
