@@ -165,13 +165,10 @@ void CRecoveryThread::ResetPreviewState()
     m_app.m_nPage = 0;
     m_app.m_nRecordsLeft = 0;
     m_app.m_nPagesMerged = 0;
-    m_app.m_nJumpIndex = 0;
     m_app.m_pPreviewTable = nullptr;
     m_repair.m_pageRows.clear();
     m_repair.m_dataPages.clear();
     m_repair.m_dataPages.shrink_to_fit();
-    m_app.m_pageJumps.clear();
-    m_app.m_pageJumps.shrink_to_fit();
 }
 
 void CRecoveryThread::PreviewPageJob()

@@ -37,7 +37,6 @@ CVeltraxMySqlRecoveryApp::~CVeltraxMySqlRecoveryApp()
 {
     ExitInstance(0);
     m_selectedDatabases.clear();
-    m_pageJumps.clear();
     m_services.clear();
     FreeDataFolderRecords();
     // The main window goes before the application it belongs to.

@@ -73,7 +73,6 @@ bool PreviewPaging::Next()
         m_app.m_nPage += 1 + m_app.m_nPagesMerged;
         m_app.m_nPagesMerged = 0;
     }
-    m_app.m_nJumpIndex = static_cast<std::int32_t>(m_pageStarts.size());
     m_app.m_bPageRequest = true;
     return true;
 }
@@ -95,7 +94,6 @@ bool PreviewPaging::Previous()
         m_app.m_nPagesMerged = 0;
     }
     m_app.m_nPage = std::max(m_app.m_nPage, 0);
-    m_app.m_nJumpIndex = static_cast<std::int32_t>(m_pageStarts.size());
     m_app.m_bPageRequest = true;
     return true;
 }

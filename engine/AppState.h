@@ -75,22 +75,18 @@ public:
     std::int32_t m_nNullableColumns = 0;
     std::int32_t m_nPageCount = 0;
     std::int32_t m_nPagesMerged = 0;
-    std::int32_t m_nJumpIndex = 0;
     std::int32_t m_nPage = 0;
     std::int64_t m_nPageRecords = 0;
     std::int64_t m_nPageRows = 0;
     std::int64_t m_nRecordsLeft = 0;
-    std::int64_t m_nMyIsamPos = 0;
     std::int64_t m_nNextPageStart = 0;
     std::int64_t m_nTotalRecords = 0;
-    std::vector<std::int32_t> m_pageJumps;
     TableInformation* m_pPreviewTable = nullptr;
 
     // Chosen paths and work texts.
     QString m_strDataFolder;
     QString m_strIbdataPath;
     QString m_strServiceImagePath;
-    QString m_strInsertSql;
     QString m_strTempFolder;
 
     // The database environment.

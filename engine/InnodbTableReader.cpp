@@ -125,9 +125,7 @@ QString pageProblem(const QString& table, std::uint64_t page, const platform::De
 void InnodbTableReader::Reset(const TableInformation& table)
 {
     AppState& app = m_repair.app();
-    app.m_nJumpIndex = 0;
     app.m_nPagesMerged = 0;
-    app.m_pageJumps.clear();
     app.m_nNullableColumns = 0;
     app.m_nTotalRecords = 0;
     m_repair.m_columns.clear();
@@ -491,7 +489,6 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
     platform::DataFile& data = m_repair.m_hDataFile;
     const std::vector<std::uint64_t>& dataPages = m_repair.m_dataPages;
     const std::size_t columnCount = m_repair.m_columns.size();
-    app.m_strInsertSql.clear();
     app.m_nPageCount = static_cast<std::int32_t>(dataPages.size());
     if (data.path() != m_path.toStdString() || !data.isOpen()) {
         data.close();
@@ -564,10 +561,6 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
         ++app.m_nPagesMerged;
         p = dataPages[static_cast<std::size_t>(nextIndex)];
     }
-    // Next moves on by 1 + the pages merged; Previous steps back by the
-    // merges of the page before, so each preview page records its own once.
-    if (preview && app.m_nPagesMerged != 0)
-        app.m_pageJumps.push_back(app.m_nPagesMerged);
     app.m_nPageRows = 0;
 }
 

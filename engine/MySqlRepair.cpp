@@ -6,40 +6,11 @@
 
 #include <QFileInfo>
 
-#include <array>
-
 namespace engine {
 
 MySqlRepair::MySqlRepair(AppState& app) : m_app(app) {}
 
 MySqlRepair::~MySqlRepair() = default;
-
-platform::Result<std::uint64_t> MySqlRepair::ReadBigEndian(unsigned n, FileSource source)
-{
-    using platform::DecodeError;
-    using platform::DecodeErrorCode;
-    platform::DataFile& file = source == SOURCE_FILE ? m_file : m_hDataFile;
-    const std::uint64_t offset = file.position();
-    if (n == 0)
-        return std::uint64_t{0};
-    if (n > 8)
-        return DecodeError{DecodeErrorCode::OutOfRange, offset, "cannot read an integer of " + std::to_string(n) + " bytes"};
-    if (!file.isOpen())
-        return DecodeError{DecodeErrorCode::NotOpen, offset, "no file is open"};
-
-    std::array<std::uint8_t, 8> bytes{};
-    auto got = file.read(std::span(bytes.data(), n));
-    if (!got)
-        return got.error();
-    if (*got != n)
-        return DecodeError{DecodeErrorCode::ShortRead, offset,
-                           "short read: " + std::to_string(*got) + " of " + std::to_string(n)
-                               + " bytes at offset " + std::to_string(offset) + " in " + file.path()};
-    std::uint64_t value = 0;
-    for (unsigned k = 0; k < n; ++k)
-        value = (value << 8) | bytes[k];
-    return value;
-}
 
 void MySqlRepair::ClearDatabaseInfo()
 {

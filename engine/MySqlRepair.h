@@ -45,19 +45,10 @@ class ReportWindow;
 // m_exchange (TablespaceExchange). It is used by one job at a time.
 class MySqlRepair {
 public:
-    // Which of the engine's two files a big-endian read comes from.
-    enum FileSource { SOURCE_FILE = 1, SOURCE_DATA_FILE = 2 };
-
     explicit MySqlRepair(AppState& app);
     virtual ~MySqlRepair();
     MySqlRepair(const MySqlRepair&) = delete;
     MySqlRepair& operator=(const MySqlRepair&) = delete;
-
-    // n (0 to 8) bytes, most significant first, from the current position of
-    // m_file or m_hDataFile; the position advances by the bytes read. A file
-    // that ends early, or no open file, gives an error naming the offset,
-    // never a number padded with zeros.
-    platform::Result<std::uint64_t> ReadBigEndian(unsigned n, FileSource source);
 
     // Releases the scanned model and every work list of the readers.
     void ClearDatabaseInfo();

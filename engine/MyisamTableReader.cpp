@@ -193,7 +193,7 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
 {
     AppState& app = m_repair.app();
     m_repair.m_hDataFile.close();
-    app.m_nRecordsLeft = app.m_nMyIsamPos = app.m_nNextPageStart = 0;
+    app.m_nRecordsLeft = app.m_nNextPageStart = 0;
     app.m_nTotalRecords = 0;
     app.m_nNullableColumns = 0;
     m_repair.m_dataPages.clear();
@@ -238,7 +238,6 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     AppState& app = m_repair.app();
     platform::DataFile& data = m_repair.m_hDataFile;
     const std::vector<tempColInfo>& columns = m_repair.m_columns;
-    app.m_nMyIsamPos = static_cast<std::int64_t>(start);
     m_repair.m_pageRows.clear();
     const std::uint64_t total = static_cast<std::uint64_t>(std::max<std::int64_t>(app.m_nTotalRecords, 0));
     m_repair.ReportProgress(PROGRESS_BEGIN,

@@ -521,6 +521,53 @@ QString ValueText::yearText(std::uint8_t stored)
     return stored == 0 ? QStringLiteral("0000") : QString::number(1900 + stored);
 }
 
+engine::RowValue ValueText::yearValue(std::uint8_t stored, std::uint32_t width)
+{
+    const QString year = yearText(stored);
+    if (width != 2)
+        return engine::RowValue::Text(year);
+    return engine::RowValue::Stored(year.toLatin1(), year.right(2));
+}
+
+engine::RowValue ValueText::numberValue(const NumberColumn& column, const ShortText& exact, const QString& shown)
+{
+    if (!column.zerofill && shown.isEmpty())
+        return engine::RowValue::Ascii(exact.data(), exact.size());
+    QString text = shown.isEmpty() ? exact.toString() : shown;
+    // ZEROFILL columns are unsigned: no sign to keep in front of the zeros.
+    // A DECIMAL's width counts its point.
+    const std::uint32_t width = column.length + (column.code == engine::TYPE_DECIMAL && column.scale > 0 ? 1 : 0);
+    if (column.zerofill && static_cast<std::uint32_t>(text.size()) < width)
+        text.prepend(QString(static_cast<qsizetype>(width - static_cast<std::uint32_t>(text.size())), QLatin1Char('0')));
+    return engine::RowValue::Stored(QByteArray(exact.data(), static_cast<qsizetype>(exact.size())), text);
+}
+
+Result<engine::RowValue> ValueText::numberValue(const NumberColumn& column, const Result<ShortText>& exact)
+{
+    if (!exact)
+        return exact.error();
+    return numberValue(column, *exact);
+}
+
+engine::RowValue ValueText::floatingValue(const NumberColumn& column, double value)
+{
+    const bool isDouble = column.code == engine::TYPE_DOUBLE;
+    const auto single = static_cast<float>(value);
+    const ShortText exact = isDouble ? doubleAscii(value) : floatExactAscii(single);
+    if (column.scale > 0 && std::isfinite(value))
+        return numberValue(column, exact, QString::number(value, 'f', column.scale));
+    return numberValue(column, exact, isDouble ? QString() : floatText(single));
+}
+
+QString ValueText::oldDecimalText(std::span<const std::uint8_t> bytes)
+{
+    std::size_t blanks = 0;
+    while (blanks < bytes.size() && bytes[blanks] == ' ')
+        ++blanks;
+    return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data() + blanks),
+                               static_cast<qsizetype>(bytes.size() - blanks));
+}
+
 std::uint32_t ValueText::bigEndianTemporalSize(ColumnTypeCode code, std::uint32_t length)
 {
     const unsigned decimals = engine::temporalDecimals(code, length);
@@ -600,9 +647,11 @@ QString ValueText::storedCharacterText(const QByteArray& bytes, std::uint16_t co
     return characterText(std::span<const std::uint8_t>(data, static_cast<std::size_t>(bytes.size())), collation);
 }
 
-QString ValueText::hexText(const QByteArray& bytes, std::uint16_t)
+QString ValueText::binaryText(const QByteArray& bytes, std::uint16_t)
 {
-    return QString::fromLatin1(bytes.toHex().toUpper());
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const auto* end = std::find(data, data + bytes.size(), std::uint8_t{0});
+    return engine::FrmText::windows1252(std::span<const std::uint8_t>(data, end));
 }
 
 QString ValueText::characterText(std::span<const std::uint8_t> bytes, std::uint16_t collation)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ColumnTypeCode.h"
+#include "model/RowValue.h"
 #include "platform/Result.h"
 
 #include <QString>
@@ -40,6 +41,24 @@ public:
 private:
     char m_chars[kCapacity];
     std::size_t m_size = 0;
+};
+
+// What the server's text of a number depends on besides the value: ZEROFILL
+// pads it on the left with zeros to the display width, FLOAT(M,D) and
+// DOUBLE(M,D) show exactly D digits after the point.
+struct NumberColumn {
+    engine::ColumnTypeCode code = 0;
+    bool zerofill = false;
+    std::uint32_t length = 0; // display width; DECIMAL: precision
+    std::uint16_t scale = 0;  // digits after the point; FLOAT, DOUBLE: 0 = as many as the value needs
+
+    // From a column description of either engine (a type code, sign text,
+    // length and scale).
+    template <class Column>
+    static NumberColumn of(const Column& c)
+    {
+        return {c.m_typeCode, c.m_signText.endsWith(QLatin1String("zerofill")), c.m_length, c.m_scale};
+    }
 };
 
 // Value texts shared by the row readers of both engines. Each function takes
@@ -94,6 +113,9 @@ public:
     static QString timestampText(std::uint32_t seconds, std::uint32_t micros = 0, unsigned decimals = 0);
     // YEAR: 0 = "0000", else 1900 + the byte.
     static QString yearText(std::uint8_t stored);
+    // A YEAR column of display width 2 shows the last two digits; a repair
+    // sends all four, which read back to the same year ("00" would be 2000).
+    static engine::RowValue yearValue(std::uint8_t stored, std::uint32_t width);
     // The same texts on the stack.
     static ShortText dateAscii(std::uint32_t packed);
     static ShortText datetimeAscii(std::uint64_t number);
@@ -114,6 +136,19 @@ public:
                                                               std::span<const std::uint8_t> bytes,
                                                               std::uint64_t offset = 0);
 
+    // A number as both outputs need it: a repair sends `exact`, which reads
+    // back to the stored value; the preview shows the server's text, `shown`
+    // (empty: `exact` itself), zero-filled when the column is ZEROFILL.
+    static engine::RowValue numberValue(const NumberColumn& column, const ShortText& exact,
+                                        const QString& shown = QString());
+    static platform::Result<engine::RowValue> numberValue(const NumberColumn& column,
+                                                          const platform::Result<ShortText>& exact);
+    // FLOAT (the value of its binary32 bits) or DOUBLE, by column.code.
+    static engine::RowValue floatingValue(const NumberColumn& column, double value);
+    // The old DECIMAL keeps its text as the server wrote it, padded with
+    // blanks in front; the server shows it without them.
+    static QString oldDecimalText(std::span<const std::uint8_t> bytes);
+
     // ENUM: member `index` counted from 1; 0 or an index past the members
     // gives the empty text (the server's value for an invalid entry).
     static QString enumText(std::uint64_t index, const QStringList& members);
@@ -128,9 +163,11 @@ public:
     static QString characterText(std::span<const std::uint8_t> bytes, std::uint16_t collation);
     static bool isUtf8Collation(std::uint16_t collation);
     // The same two as RowValue::ShowFunction, for texts made only when shown:
-    // characterText of the bytes, and the server's HEX() of them.
+    // characterText of the bytes, and the text of a binary value (BINARY,
+    // VARBINARY, the BLOBs, geometry): its bytes up to the first zero byte,
+    // one character each (Windows-1252).
     static QString storedCharacterText(const QByteArray& bytes, std::uint16_t collation);
-    static QString hexText(const QByteArray& bytes, std::uint16_t unused);
+    static QString binaryText(const QByteArray& bytes, std::uint16_t unused);
     static bool isBinaryCollation(std::uint16_t collation) { return collation == engine::kBinaryCollation; }
 };
 

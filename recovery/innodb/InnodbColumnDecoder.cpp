@@ -8,8 +8,6 @@
 
 #include <QByteArray>
 
-#include <bit>
-
 // Column values in a clustered-index record (n = stored bytes):
 //
 // | Type                          | n              | Stored as                                  |
@@ -38,6 +36,7 @@ using engine::tempColInfo;
 using platform::ByteReader;
 using platform::DecodeError;
 using platform::Result;
+using recovery::NumberColumn;
 using recovery::ShortText;
 using namespace engine;
 
@@ -73,13 +72,12 @@ Result<RowValue> asciiValue(const Result<ShortText>& text)
     return asciiValue(*text);
 }
 
-Result<RowValue> integerValue(bool isUnsignedColumn, ByteReader& r, unsigned n)
+Result<RowValue> integerValue(const tempColInfo& c, ByteReader& r, unsigned n)
 {
     const std::uint64_t raw = r.uintBe(n);
-    if (isUnsignedColumn)
-        return asciiValue(ValueText::unsignedAscii(raw));
     const std::uint64_t flipped = raw ^ (1ull << (8 * n - 1));
-    return asciiValue(ValueText::signedAscii(ValueText::signExtend(flipped, n)));
+    return ValueText::numberValue(NumberColumn::of(c), isUnsigned(c) ? ValueText::unsignedAscii(raw)
+                                                  : ValueText::signedAscii(ValueText::signExtend(flipped, n)));
 }
 
 Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8_t> bytes)
@@ -92,9 +90,8 @@ Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8
             --size;
     const auto kept = bytes.first(size);
     const QByteArray stored(reinterpret_cast<const char*>(kept.data()), static_cast<qsizetype>(kept.size()));
-    // Binary and spatial values are shown as the server's HEX() shows them.
-    if (binary || (c.m_typeCode >= TYPE_GEOMETRY && c.m_typeCode <= TYPE_GEOMETRYCOLLECTION))
-        return RowValue::Stored(stored, &ValueText::hexText);
+    if (binary || c.m_charset == kBinaryCollation || isSpatialCode(c.m_typeCode))
+        return RowValue::Stored(stored, &ValueText::binaryText);
     return RowValue::Stored(stored, &ValueText::storedCharacterText, c.m_charset);
 }
 
@@ -156,27 +153,25 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
         return asciiValue(ValueText::bigEndianTemporalAscii(c.m_typeCode, c.m_length, bytes, offset));
     switch (c.m_typeCode) {
     case TYPE_TINYINT: case TYPE_SMALLINT: case TYPE_MEDIUMINT: case TYPE_INT: case TYPE_BIGINT:
-        return integerValue(isUnsigned(c), r, n);
+        return integerValue(c, r, n);
     case TYPE_FLOAT: {
         double value = 0;
-        const float single = std::bit_cast<float>(r.u32le());
-        CSinglePrecision(std::bit_cast<std::uint32_t>(single)).ToDouble(value);
-        const ShortText exact = ValueText::floatExactAscii(single);
-        return RowValue::Stored(QByteArray(exact.data(), static_cast<qsizetype>(exact.size())),
-                                ValueText::floatAscii(single).toString());
+        CSinglePrecision(r.u32le()).ToDouble(value);
+        return ValueText::floatingValue(NumberColumn::of(c), value);
     }
     case TYPE_DOUBLE: {
         double value = 0;
         DoubleFromBits(r.u64le(), value);
-        return asciiValue(ValueText::doubleAscii(value));
+        return ValueText::floatingValue(NumberColumn::of(c), value);
     }
-    case TYPE_DECIMAL: return asciiValue(ValueText::decimalAscii(bytes, c.m_length, c.m_scale, offset));
+    case TYPE_DECIMAL:
+        return ValueText::numberValue(NumberColumn::of(c), ValueText::decimalAscii(bytes, c.m_length, c.m_scale, offset));
     case TYPE_DATE: case TYPE_NEWDATE: return asciiValue(ValueText::dateAscii(r.u24be() ^ kTimeBias));
     case TYPE_TIME:
         return asciiValue(ValueText::timeAscii(static_cast<std::int64_t>(r.u24be()) - kTimeBias));
     case TYPE_DATETIME: return asciiValue(ValueText::datetimeAscii(r.u64be() ^ kDatetimeBias));
     case TYPE_TIMESTAMP: return asciiValue(ValueText::timestampAscii(r.u32be()));
-    case TYPE_YEAR: return RowValue::Text(ValueText::yearText(r.u8()));
+    case TYPE_YEAR: return ValueText::yearValue(r.u8(), c.m_length);
     case TYPE_BIT: {
         if (n > 8)
             return sizeError(offset, c, n);
@@ -191,7 +186,7 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
         if (n > 8)
             return sizeError(offset, c, n);
         return RowValue::Text(ValueText::setText(r.uintBe(n), members));
-    case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::characterText(bytes, 8));
+    case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::oldDecimalText(bytes));
     default:
         if (shapeOf(c, RecordFormat::Compact))
             return characterValue(c, bytes);

@@ -43,9 +43,6 @@ using engine::RowValue;
 using platform::ByteReader;
 using platform::DecodeError;
 
-constexpr std::uint8_t kFloatDecimalsMask = 0x1F;
-constexpr std::uint8_t kNotFixedDecimals = 0x1F;
-
 using platform::corrupt;
 
 QByteArray toBytes(std::span<const std::uint8_t> bytes)
@@ -65,11 +62,6 @@ platform::Result<RowValue> asciiValue(const platform::Result<ShortText>& text)
     return asciiValue(*text);
 }
 
-QByteArray bytesOf(const ShortText& text)
-{
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool isUnsigned(const ColumnInformation& c)
 {
     return c.m_signText == QLatin1String("unsigned") || c.m_signText == QLatin1String("unsigned zerofill");
@@ -78,45 +70,30 @@ bool isUnsigned(const ColumnInformation& c)
 RowValue integerValue(const ColumnInformation& c, ByteReader& r, unsigned bytes)
 {
     const std::uint64_t raw = r.uintLe(bytes);
-    const ShortText exact = isUnsigned(c) ? ValueText::unsignedAscii(raw)
-                                          : ValueText::signedAscii(ValueText::signExtend(raw, bytes));
-    if (!c.m_signText.endsWith(QLatin1String("zerofill")) || exact.size() >= c.m_length)
-        return asciiValue(exact);
-    // The server shows ZEROFILL columns padded to their display width.
-    const QString shown = QString(static_cast<qsizetype>(c.m_length - exact.size()), QLatin1Char('0')) + exact.toString();
-    return RowValue::Stored(bytesOf(exact), shown);
+    return ValueText::numberValue(NumberColumn::of(c), isUnsigned(c) ? ValueText::unsignedAscii(raw)
+                                                  : ValueText::signedAscii(ValueText::signExtend(raw, bytes)));
 }
 
 RowValue floatingValue(const ColumnInformation& c, ByteReader& r, bool isDouble)
 {
     double value = 0;
-    ShortText exact;
-    if (isDouble) {
-        DoubleFromBits(r.u64le(), value);
-        exact = ValueText::doubleAscii(value);
-    } else {
-        CSinglePrecision(r.u32le()).ToDouble(value);
-        exact = ValueText::floatExactAscii(static_cast<float>(value));
-    }
-    const unsigned decimals = c.m_packFlags & kFloatDecimalsMask;
-    if (decimals != kNotFixedDecimals && decimals > 0) // FLOAT(M,D): D digits after the point
-        return RowValue::Stored(bytesOf(exact), QString::number(value, 'f', static_cast<int>(decimals)));
     if (isDouble)
-        return asciiValue(exact);
-    return RowValue::Stored(bytesOf(exact), ValueText::floatAscii(static_cast<float>(value)).toString());
+        DoubleFromBits(r.u64le(), value);
+    else
+        CSinglePrecision(r.u32le()).ToDouble(value);
+    return ValueText::floatingValue(NumberColumn::of(c), value);
 }
 
 // CHAR and the old VARCHAR drop the blanks they are padded with; BINARY
 // keeps its zero bytes, which are part of the value.
 RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
 {
-    if (c.m_typeCode != engine::TYPE_BINARY && c.m_charset != engine::kBinaryCollation) {
-        std::size_t n = bytes.size();
-        while (n > 0 && bytes[n - 1] == ' ')
-            --n;
-        bytes = bytes.first(n);
-    }
-    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
+    if (c.m_typeCode == engine::TYPE_BINARY || c.m_charset == engine::kBinaryCollation)
+        return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
+    std::size_t n = bytes.size();
+    while (n > 0 && bytes[n - 1] == ' ')
+        --n;
+    return RowValue::Stored(toBytes(bytes.first(n)), &ValueText::storedCharacterText, c.m_charset);
 }
 
 bool isLargeValueCode(engine::ColumnTypeCode code)
@@ -132,8 +109,9 @@ RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> byt
     if (use == MyisamColumnDecoder::Use::Preview && isLargeValueCode(c.m_typeCode)
         && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
         return RowValue::Text(QStringLiteral("Large data of longblob"));
-    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText,
-                            engine::isBinaryStringCode(c.m_typeCode) ? 0 : c.m_charset);
+    if (engine::isBinaryStringCode(c.m_typeCode))
+        return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
+    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
 }
 
 platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
@@ -169,12 +147,10 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_BIGINT: return integerValue(c, r, 8);
     case engine::TYPE_FLOAT: return floatingValue(c, r, false);
     case engine::TYPE_DOUBLE: return floatingValue(c, r, true);
-    case engine::TYPE_DECIMAL: return asciiValue(ValueText::decimalAscii(r.bytes(l.m_length), c.m_length, c.m_scale, at));
-    case engine::TYPE_OLD_DECIMAL: {
-        const auto bytes = r.bytes(l.m_length);
-        return RowValue::Text(QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<qsizetype>(bytes.size())).trimmed());
-    }
+    case engine::TYPE_DECIMAL:
+        return ValueText::numberValue(NumberColumn::of(c),
+                                      ValueText::decimalAscii(r.bytes(l.m_length), c.m_length, c.m_scale, at));
+    case engine::TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::oldDecimalText(r.bytes(l.m_length)));
     case engine::TYPE_NEWDATE: return asciiValue(ValueText::dateAscii(r.u24le()));
     case engine::TYPE_DATE: {
         const std::uint32_t n = r.u32le();
@@ -183,10 +159,7 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_TIME: return asciiValue(ValueText::timeAscii(ValueText::signExtend(r.u24le(), 3)));
     case engine::TYPE_DATETIME: return asciiValue(ValueText::datetimeAscii(r.u64le()));
     case engine::TYPE_TIMESTAMP: return asciiValue(ValueText::timestampAscii(r.u32le()));
-    case engine::TYPE_YEAR: {
-        const QString year = ValueText::yearText(r.u8());
-        return RowValue::Text(c.m_length == 2 ? year.right(2) : year);
-    }
+    case engine::TYPE_YEAR: return ValueText::yearValue(r.u8(), c.m_length);
     case engine::TYPE_ENUM: return RowValue::Text(ValueText::enumText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_SET: return RowValue::Text(ValueText::setText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_BIT: return bitValue(l, record, r);
@@ -198,8 +171,9 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         if (n > l.m_length - prefix)
             return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
         const auto bytes = r.bytes(n);
-        return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText,
-                                c.m_typeCode == engine::TYPE_VARBINARY ? 0 : c.m_charset);
+        if (c.m_typeCode == engine::TYPE_VARBINARY)
+            return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
+        return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
     }
     default: break;
     }

@@ -172,9 +172,9 @@ struct Walk {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_entries;
     std::string m_why;
     // Entries of node pages, kept apart: the leaves alone come in key order.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_nodeEntries;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_nodeEntries{};
     // Pages are read through a window of the file: one read serves many.
-    std::vector<std::uint8_t> m_window;
+    std::vector<std::uint8_t> m_window{};
     std::uint64_t m_windowPos = 0;
 
     static constexpr std::uint64_t kWindowBytes = 1024 * 1024;

@@ -235,7 +235,8 @@ TEST_F(FixtureTreeTest, PruningWithAnUnreadableTableKeepsExactlyTheCheckedTables
     for (const auto& table : m_repair.m_databases[0]->m_tables)
         kept << table->m_name;
     EXPECT_EQ(kept, checked);
-    EXPECT_EQ(kept, (QStringList{"blobs", "checksum_fixed", "checksum_rows", "dyn_rows", "empty_table", "fixed_rows", "paged_rows"}));
+    EXPECT_EQ(kept, (QStringList{"blobs", "checksum_fixed", "checksum_rows", "dyn_rows", "empty_table", "fixed_rows", "paged_rows",
+                                 "value_forms"}));
     const engine::MySqlInfo& objects = *m_repair.m_databases[1];
     EXPECT_EQ(objects.m_tables.size(), 3u);
     EXPECT_EQ(objects.m_viewFiles, QStringList{data + "fx_objects/v_order_totals.frm"});

@@ -93,7 +93,8 @@ TEST(CLeftViewRepair, OnlyTheCheckedTablesViewsAndTriggersAreRecreated)
     repair.OpenConnection();
     auto& sql = *repair.m_connection;
     EXPECT_EQ(column(sql.query("SHOW FULL TABLES FROM " + recoveredMyisam + " WHERE Table_type = 'BASE TABLE'")),
-              (QStringList{"blobs", "checksum_fixed", "checksum_rows", "dyn_rows", "empty_table", "fixed_rows", "paged_rows"}));
+              (QStringList{"blobs", "checksum_fixed", "checksum_rows", "dyn_rows", "empty_table", "fixed_rows", "paged_rows",
+                           "value_forms"}));
     for (const char* table : {"blobs", "dyn_rows", "fixed_rows"}) {
         const auto expected = testsupport::ExpectedRows::load("default", "fx_myisam", table);
         const auto count = sql.query("SELECT COUNT(*) FROM " + recoveredMyisam + "." + table);

@@ -47,12 +47,11 @@ public:
         engine::MySqlRepair& repair = m_s.repair;
         m_view.SetViewMode(CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE);
         m_view.ResetPaging();
-        app.m_nPageCount = app.m_nPage = app.m_nPagesMerged = app.m_nJumpIndex = 0;
+        app.m_nPageCount = app.m_nPage = app.m_nPagesMerged = 0;
         app.m_nRecordsLeft = 0;
         app.m_pPreviewTable = &table;
         repair.m_pageRows.clear();
         repair.m_dataPages.clear();
-        app.m_pageJumps.clear();
         if (table.m_engine == QLatin1String("innodb")) {
             repair.LocateInnoDbTableData(table);
             app.m_nPageCount = static_cast<std::int32_t>(repair.m_dataPages.size());

@@ -12,88 +12,15 @@
 
 using engine::AppState;
 using engine::MySqlRepair;
-using platform::DecodeErrorCode;
 using testsupport::TempDir;
 
 namespace {
 
 class MySqlRepairTest : public ::testing::Test {
 protected:
-    void openBoth(const std::vector<std::uint8_t>& bytes)
-    {
-        const std::string path = m_dir.write("data", bytes).toStdString();
-        ASSERT_TRUE(m_engine.m_file.open(path));
-        ASSERT_TRUE(m_engine.m_hDataFile.open(path));
-    }
-
-    TempDir m_dir;
     AppState m_app;
     MySqlRepair m_engine{m_app};
 };
-
-TEST_F(MySqlRepairTest, ReadBigEndianFromEitherFile)
-{
-    const std::vector<std::uint8_t> bytes = {0x12, 0x34, 0x00, 0x00, 0x00, 0x08, 0xFE, 0xDC, 0xBA, 0x98,
-                                             0x76, 0x54, 0x32, 0x10, 0xAB, 0xCD};
-    openBoth(bytes);
-    struct Case {
-        std::uint64_t at;
-        unsigned n;
-        std::uint64_t expected;
-    };
-    const Case cases[] = {
-        {0, 2, 0x1234},       {2, 4, 8},           {0, 1, 0x12},
-        {6, 8, 0xFEDCBA9876543210}, {6, 3, 0xFEDCBA}, {6, 5, 0xFEDCBA9876},
-        {6, 6, 0xFEDCBA987654}, {6, 7, 0xFEDCBA98765432}, {14, 2, 0xABCD},
-    };
-    for (const Case& c : cases) {
-        for (auto source : {MySqlRepair::SOURCE_FILE, MySqlRepair::SOURCE_DATA_FILE}) {
-            auto& file = source == MySqlRepair::SOURCE_FILE ? m_engine.m_file : m_engine.m_hDataFile;
-            file.seek(c.at);
-            auto value = m_engine.ReadBigEndian(c.n, source);
-            ASSERT_TRUE(value) << c.at << "/" << c.n << ": " << value.error().what;
-            EXPECT_EQ(*value, c.expected) << c.at << "/" << c.n;
-            EXPECT_EQ(file.position(), c.at + c.n);
-        }
-    }
-}
-
-TEST_F(MySqlRepairTest, ReadBigEndianReportsShortReadsInsteadOfPaddingZeros)
-{
-    openBoth({0x00, 0x00, 0xAB, 0xCD});
-    const struct {
-        std::uint64_t at;
-        unsigned n;
-        std::uint64_t positionAfter;
-    } cases[] = {
-        {2, 4, 4}, // two of four bytes left: not 0xABCD0000
-        {4, 1, 4}, // at the end
-        {9, 8, 9}, // past the end
-    };
-    for (const auto& c : cases) {
-        m_engine.m_hDataFile.seek(c.at);
-        auto value = m_engine.ReadBigEndian(c.n, MySqlRepair::SOURCE_DATA_FILE);
-        ASSERT_FALSE(value) << c.at;
-        EXPECT_EQ(value.error().code, DecodeErrorCode::ShortRead);
-        EXPECT_EQ(value.error().offset, c.at);
-        EXPECT_EQ(m_engine.m_hDataFile.position(), c.positionAfter);
-    }
-}
-
-TEST_F(MySqlRepairTest, ReadBigEndianEdgeWidthsAndClosedFiles)
-{
-    auto zero = m_engine.ReadBigEndian(0, MySqlRepair::SOURCE_DATA_FILE);
-    ASSERT_TRUE(zero);
-    EXPECT_EQ(*zero, 0u);
-
-    auto closed = m_engine.ReadBigEndian(4, MySqlRepair::SOURCE_DATA_FILE);
-    ASSERT_FALSE(closed);
-    EXPECT_EQ(closed.error().code, DecodeErrorCode::NotOpen);
-
-    openBoth({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    EXPECT_FALSE(m_engine.ReadBigEndian(9, MySqlRepair::SOURCE_FILE));
-    EXPECT_EQ(m_engine.m_file.position(), 0u);
-}
 
 TEST(TableInformation, AddColumnChainsInCallOrder)
 {

@@ -122,22 +122,27 @@ protected:
         m_repair.m_login = {m_server.host, m_server.user, m_server.password};
         m_app.m_service.m_port = m_server.port;
         m_repair.OpenConnection();
-        for (const char* db : {"expr_original", "expr_again"}) {
-            m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(QLatin1String(db)));
-            m_repair.RunStatement(QStringLiteral("CREATE DATABASE %1 CHARACTER SET latin1").arg(QLatin1String(db)));
+        // The tests run side by side on one server: each has databases of its own.
+        const QString test = QString::fromUtf8(testing::UnitTest::GetInstance()->current_test_info()->name());
+        const QString tag = QString::number(qHash(test), 16);
+        m_original = QStringLiteral("expr_original_") + tag;
+        m_again = QStringLiteral("expr_again_") + tag;
+        for (const QString& db : {m_original, m_again}) {
+            m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(db));
+            m_repair.RunStatement(QStringLiteral("CREATE DATABASE %1 CHARACTER SET latin1").arg(db));
         }
     }
     void TearDown() override
     {
         if (!m_server.running())
             return;
-        for (const char* db : {"expr_original", "expr_again"})
-            m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(QLatin1String(db)));
+        for (const QString& db : {m_original, m_again})
+            m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(db));
     }
-    // The statement that made expr_again.<table> from expr_original's definition.
+    // The statement that made m_again.<table> from m_original's definition.
     QString recreate(const QString& table)
     {
-        const QString path = m_server.dataFolder + QStringLiteral("expr_original/") + table + QStringLiteral(".frm");
+        const QString path = m_server.dataFolder + m_original + QLatin1Char('/') + table + QStringLiteral(".frm");
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             ADD_FAILURE() << path.toStdString();
@@ -151,7 +156,7 @@ protected:
             return {};
         }
         EXPECT_FALSE(read->m_damage.has_value()) << read->m_damage->what;
-        m_repair.RunStatement(QStringLiteral("USE expr_again"));
+        m_repair.RunStatement(QStringLiteral("USE ") + m_again);
         const QString sql = TableStatements::CreateTable(*read->m_table);
         m_repair.RunStatement(sql);
         return sql;
@@ -160,14 +165,16 @@ protected:
     const testsupport::ScratchServer m_server = testsupport::ScratchServer::fromEnvironment();
     engine::AppState m_app;
     engine::MySqlRepair m_repair{m_app};
+    QString m_original;
+    QString m_again;
 };
 
 // Every kind of expression: the server shows the same table.
 TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
 {
     engine::MySqlRepair& repair = m_repair;
-    repair.RunStatement(QString::fromUtf8(
-        "CREATE TABLE expr_original.t (a INT NOT NULL CHECK (a > 0), "
+    repair.RunStatement(QStringLiteral("CREATE TABLE %1.t ").arg(m_original) + QString::fromUtf8(
+        "(a INT NOT NULL CHECK (a > 0), "
         "b VARCHAR(10) DEFAULT (concat('é', 'x')) COMMENT 'b''s' CHECK (b <> 'no'), "
         "c INT AS (a * 2) STORED, d DATETIME DEFAULT current_timestamp ON UPDATE current_timestamp, "
         "e TIMESTAMP(6) NULL DEFAULT NULL ON UPDATE current_timestamp(6), f INT AS (-(-a) + 1) VIRTUAL, "
@@ -177,13 +184,13 @@ TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
 
     const QString sql = recreate(QStringLiteral("t"));
 
-    const auto shown = [&](const char* db) {
-        const auto rows = repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.t").arg(QLatin1String(db)));
+    const auto shown = [&](const QString& db) {
+        const auto rows = repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.t").arg(db));
         return rows.size() == 1 ? rows[0][1].value_or(QString()) : QString();
     };
-    const QString original = shown("expr_original");
+    const QString original = shown(m_original);
     EXPECT_TRUE(original.contains(QStringLiteral("CONSTRAINT `CONSTRAINT_1` CHECK"))) << original.toStdString();
-    EXPECT_EQ(shown("expr_again"), original) << sql.toStdString();
+    EXPECT_EQ(shown(m_again), original) << sql.toStdString();
 }
 
 // Defaults that text would bend: binary bytes that are no character, blanks
@@ -192,25 +199,25 @@ TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
 // without its default would refuse the row).
 TEST_F(TableStatementsRoundTrip, DefaultsComeBackByteForByte)
 {
-    m_repair.RunStatement(QStringLiteral(
-        "CREATE TABLE expr_original.d (j VARBINARY(4) DEFAULT x'00FF61', k BINARY(3) NOT NULL DEFAULT x'FE', "
+    m_repair.RunStatement(QStringLiteral("CREATE TABLE %1.d ").arg(m_original) + QStringLiteral(
+        "(j VARBINARY(4) DEFAULT x'00FF61', k BINARY(3) NOT NULL DEFAULT x'FE', "
         "l VARCHAR(5) DEFAULT '  ', m VARCHAR(5) NOT NULL DEFAULT '', "
         "n DECIMAL(30,10) DEFAULT -12345678901234567890.0000000001, o DECIMAL(5,2) UNSIGNED NOT NULL DEFAULT 0.5, "
         "p CHAR(3) DEFAULT x'E9') ENGINE=MyISAM"));
     const QString sql = recreate(QStringLiteral("d"));
-    const auto defaults = [&](const char* db) {
-        m_repair.RunStatement(QStringLiteral("INSERT INTO %1.d () VALUES ()").arg(QLatin1String(db)));
+    const auto defaults = [&](const QString& db) {
+        m_repair.RunStatement(QStringLiteral("INSERT INTO %1.d () VALUES ()").arg(db));
         const auto rows = m_repair.m_connection->query(
-            QStringLiteral("SELECT HEX(j), HEX(k), HEX(l), HEX(m), n, o, HEX(p) FROM %1.d").arg(QLatin1String(db)));
+            QStringLiteral("SELECT HEX(j), HEX(k), HEX(l), HEX(m), n, o, HEX(p) FROM %1.d").arg(db));
         QStringList values;
         for (const auto& row : rows)
             for (const auto& value : row)
                 values << value.value_or(QStringLiteral("NULL"));
         return values.join(QLatin1Char(' ')).toStdString();
     };
-    const std::string original = defaults("expr_original");
+    const std::string original = defaults(m_original);
     EXPECT_EQ(original, "00FF61 FE0000 2020  -12345678901234567890.0000000001 0.50 E9");
-    EXPECT_EQ(defaults("expr_again"), original) << sql.toStdString();
+    EXPECT_EQ(defaults(m_again), original) << sql.toStdString();
 }
 
 // The expression of a generated column in the server's SHOW CREATE TABLE;

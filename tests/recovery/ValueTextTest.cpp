@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -249,6 +250,94 @@ TEST(ValueTextTest, CharacterTextsByCollation)
     EXPECT_TRUE(ValueText::isUtf8Collation(46));
     EXPECT_FALSE(ValueText::isUtf8Collation(8));
     EXPECT_FALSE(ValueText::isUtf8Collation(63));
+}
+
+// The server's text of a number beside the value: ZEROFILL, FLOAT(M,D) and
+// DOUBLE(M,D); a repair always sends the value itself.
+TEST(ValueTextTest, NumbersShowAsTheirColumnsDisplayThem)
+{
+    using engine::RowValue;
+    using recovery::NumberColumn;
+    const auto ascii = [](const char* text) {
+        recovery::ShortText t;
+        t.append(text, std::strlen(text));
+        return t;
+    };
+    struct Case {
+        const char* name;
+        NumberColumn column;
+        RowValue value;
+        const char* shown;
+        const char* sent;
+    };
+    const NumberColumn plainInt{engine::TYPE_INT, false, 11, 0};
+    const NumberColumn zerofillInt{engine::TYPE_INT, true, 6, 0};
+    const NumberColumn zerofillDecimal{engine::TYPE_DECIMAL, true, 8, 3};
+    const NumberColumn zerofillFloat{engine::TYPE_FLOAT, true, 12, 0};
+    const NumberColumn float72{engine::TYPE_FLOAT, false, 7, 2};
+    const NumberColumn double103{engine::TYPE_DOUBLE, false, 10, 3};
+    const NumberColumn zerofillDouble102{engine::TYPE_DOUBLE, true, 10, 2};
+    const Case cases[] = {
+        {"plain", plainInt, ValueText::numberValue(plainInt, ascii("-42")), "-42", "-42"},
+        {"zerofill", zerofillInt, ValueText::numberValue(zerofillInt, ascii("42")), "000042", "42"},
+        {"zerofill, full width", zerofillInt, ValueText::numberValue(zerofillInt, ascii("1234567")), "1234567",
+         "1234567"},
+        {"zerofill decimal", zerofillDecimal, ValueText::numberValue(zerofillDecimal, ascii("1.500")), "00001.500",
+         "1.500"},
+        {"zerofill float", zerofillFloat, ValueText::floatingValue(zerofillFloat, 1.5), "0000000001.5", "1.5"},
+        {"float(7,2)", float72, ValueText::floatingValue(float72, static_cast<float>(3.14)), "3.14",
+         "3.140000104904175"},
+        {"float(7,2) negative", float72, ValueText::floatingValue(float72, static_cast<float>(-99999.99)),
+         "-99999.99", nullptr},
+        {"double(10,3)", double103, ValueText::floatingValue(double103, -2.5), "-2.500", "-2.5"},
+        {"zerofill double(10,2)", zerofillDouble102, ValueText::floatingValue(zerofillDouble102, 3.25),
+         "0000003.25", "3.25"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.value.text(), QLatin1String(c.shown));
+        if (c.sent) {
+            EXPECT_EQ(c.value.bytes(), QByteArray(c.sent));
+        }
+    }
+}
+
+TEST(ValueTextTest, TwoDigitYearsShowTwoDigitsAndSendFour)
+{
+    struct Case {
+        std::uint8_t stored;
+        std::uint32_t width;
+        const char* shown;
+        const char* sent;
+    };
+    const Case cases[] = {
+        {110, 2, "10", "2010"}, {0, 2, "00", "0000"}, {69, 2, "69", "1969"},
+        {110, 4, "2010", "2010"}, {0, 4, "0000", "0000"},
+    };
+    for (const Case& c : cases) {
+        const engine::RowValue value = ValueText::yearValue(c.stored, c.width);
+        EXPECT_EQ(value.text(), QLatin1String(c.shown)) << int{c.stored} << "/" << c.width;
+        EXPECT_EQ(value.bytes(), QByteArray(c.sent)) << int{c.stored} << "/" << c.width;
+    }
+}
+
+TEST(ValueTextTest, OldDecimalsLoseTheirLeadingBlanks)
+{
+    EXPECT_EQ(ValueText::oldDecimalText(Bytes{' ', ' ', '1', '.', '5', '0'}), QLatin1String("1.50"));
+    EXPECT_EQ(ValueText::oldDecimalText(Bytes{'-', '0', '.', '5'}), QLatin1String("-0.5"));
+    EXPECT_EQ(ValueText::oldDecimalText(Bytes{'0', '0', '1', '2'}), QLatin1String("0012")); // zerofill
+    EXPECT_EQ(ValueText::oldDecimalText(Bytes{' ', ' '}), QString());
+}
+
+TEST(ValueTextTest, BinaryTextsEndAtTheFirstZeroByte)
+{
+    const auto text = [](const char* bytes, qsizetype size) {
+        return ValueText::binaryText(QByteArray(bytes, size), 0);
+    };
+    EXPECT_EQ(text("ab\0c\0\0", 6), QLatin1String("ab"));
+    EXPECT_EQ(text("\0ab", 3), QString());
+    EXPECT_EQ(text("", 0), QString());
+    EXPECT_EQ(text("\xC3\xA9\x80", 3), QString::fromUtf16(u"\u00C3\u00A9\u20AC")); // one character a byte
 }
 
 } // namespace

@@ -151,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RepairCase{"default", "fx_innodb_ibd", "composite_pk"},
                     RepairCase{"default", "fx_innodb_sys", "defaults"},
                     RepairCase{"legacy", "fx_innodb_ibd", "defaults"},
-                    RepairCase{"legacy", "fx_innodb_ibd", "no_pk"}),
+                    RepairCase{"legacy", "fx_innodb_ibd", "no_pk"},
+                    RepairCase{"default", "fx_innodb_ibd", "value_forms"}),
     caseName);
 
 } // namespace

@@ -44,35 +44,16 @@ inline std::unique_ptr<Scanned> scan(const QString& dataFolder, const QStringLis
     return std::make_unique<Scanned>(dataFolder, databases);
 }
 
-// One preview page's (column, text) pairs as rows of RowValues, the way
-// ExpectedRows compares them: binary columns are shown in hex, BIT as its
-// number.
-inline std::vector<std::vector<engine::RowValue>> pageRows(const engine::MySqlRepair& repair,
-                                                           const testsupport::ExpectedRows& expected)
+// The grid of a preview page shows the texts of the values decoded for it,
+// column after column.
+inline void expectShownAsDecoded(const engine::MySqlRepair& repair,
+                                 const std::vector<std::vector<engine::RowValue>>& decoded)
 {
-    std::vector<std::vector<engine::RowValue>> rows;
     const std::size_t width = repair.m_columns.size();
-    for (std::size_t i = 0; width && i + width <= repair.m_pageRows.size(); i += width) {
-        std::vector<engine::RowValue> row;
-        for (std::size_t c = 0; c < width; ++c) {
-            const QString& name = repair.m_columns[c].m_name;
-            const QString& text = repair.m_pageRows[i + c].m_value;
-            if (text == QLatin1String("null")) {
-                row.push_back(engine::RowValue::Null());
-            } else if (expected.isHex(name) && repair.m_columns[c].m_typeCode == engine::TYPE_BIT) {
-                QByteArray bytes;
-                for (std::uint64_t v = text.toULongLong(); v; v >>= 8)
-                    bytes.prepend(static_cast<char>(v & 0xFF));
-                row.push_back(engine::RowValue::Stored(bytes, text));
-            } else if (expected.isHex(name)) {
-                row.push_back(engine::RowValue::Stored(QByteArray::fromHex(text.toLatin1()), text));
-            } else {
-                row.push_back(engine::RowValue::Text(text));
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    ASSERT_EQ(repair.m_pageRows.size(), decoded.size() * width);
+    for (std::size_t r = 0; r < decoded.size(); ++r)
+        for (std::size_t c = 0; c < width && c < decoded[r].size(); ++c)
+            EXPECT_EQ(repair.m_pageRows[r * width + c].m_value, decoded[r][c].text()) << "row " << r << " column " << c;
 }
 
 } // namespace innodbrows

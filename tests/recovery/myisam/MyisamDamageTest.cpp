@@ -218,8 +218,9 @@ TEST(MyisamDamage, WhatCanBeReadIsReadAndTheDamageLogged)
         EXPECT_EQ(rows.size(), c.rows);
         const QString log = scanned.report.log().join('\n');
         EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
-        if (c.absent)
+        if (c.absent) {
             EXPECT_FALSE(log.contains(QString::fromUtf8(c.absent))) << log.toStdString();
+        }
     }
 }
 

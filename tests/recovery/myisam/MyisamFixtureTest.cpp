@@ -25,6 +25,7 @@ const FixtureTable kTables[] = {
     {"fx_myisam", "fx_myisam", "dyn_rows", 28},
     {"fx_myisam", "fx_myisam", "empty_table", 0},
     {"fx_myisam", "fx_myisam", "fixed_rows", 36},
+    {"fx_myisam", "fx_myisam", "value_forms", 5},
     {"fx@0020names", "fx names", "slash/name", 1},
     {"fx@0020names", "fx names", "tab with space", 3},
     {"fx_objects", "fx_objects", "orders", 4},

@@ -40,6 +40,7 @@ const RepairCase kRepairCases[] = {
     {"fx_myisam", "fx_myisam", "all_types"}, {"fx_myisam", "fx_myisam", "fixed_rows"},
     {"fx_myisam", "fx_myisam", "dyn_rows"},  {"fx_myisam", "fx_myisam", "blobs"},
     {"fx_myisam", "fx_myisam", "defaults"},
+    {"fx_myisam", "fx_myisam", "value_forms"},
     {"fx@0020names", "fx names", "tab with space"}, {"fx@0020names", "fx names", "slash/name"},
     {"fx_objects", "fx_objects", "orders"},
 };
