@@ -738,7 +738,7 @@ void CMainFrame::OnHelpHelp()
 
 void CMainFrame::OnHelpAbout()
 {
-    CAboutDlg dialog(&CAboutDlg::RegistryProductValue, this);
+    CAboutDlg dialog([this](const QString& name) { return m_app.ProductValue(name); }, this);
     dialog.exec();
 }
 
@@ -846,7 +846,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_app.m_strMessageTitle.clear();
-    if (!AskYesNo(QStringLiteral("Exit-Grisolt?")) || !m_app.m_bIdle) {
+    if ((!m_bEndWithoutQuestion && !AskYesNo(QStringLiteral("Exit-Grisolt?"))) || !m_app.m_bIdle) {
         event->ignore();
         return;
     }
