@@ -710,7 +710,18 @@ void CMainFrame::OnClearLog()
 void CMainFrame::OnUpdate()
 {
     if (m_app.m_pUpdater)
-        updater::runUpdateCommand(*m_app.m_pUpdater, m_app, this);
+        updater::runUpdateCommand(*m_app.m_pUpdater, m_app, this, [this] { EndAfterUpdate(); });
+}
+
+void CMainFrame::EndAfterUpdate()
+{
+    // Finish was the user's word to end: no question, but the same close
+    // handling as Exit, so a service the scan stopped runs again.
+    m_bEndWithoutQuestion = true;
+    const bool closed = close();
+    m_bEndWithoutQuestion = false;
+    if (closed)
+        QCoreApplication::exit(0);
 }
 
 void CMainFrame::OpenProductUrl(const QString& valueName)
