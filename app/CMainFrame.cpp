@@ -711,7 +711,18 @@ void CMainFrame::OnClearLog()
 void CMainFrame::OnUpdate()
 {
     if (m_app.m_pUpdater)
-        updater::runUpdateCommand(*m_app.m_pUpdater, m_app, this);
+        updater::runUpdateCommand(*m_app.m_pUpdater, m_app, this, [this] { EndAfterUpdate(); });
+}
+
+void CMainFrame::EndAfterUpdate()
+{
+    // Finish was the user's word to end: no question, but the same close
+    // handling as Exit, so a service the scan stopped runs again.
+    m_bEndWithoutQuestion = true;
+    const bool closed = close();
+    m_bEndWithoutQuestion = false;
+    if (closed)
+        QCoreApplication::exit(0);
 }
 
 void CMainFrame::OpenProductUrl(const QString& valueName)
@@ -739,7 +750,7 @@ void CMainFrame::OnHelpHelp()
 
 void CMainFrame::OnHelpAbout()
 {
-    CAboutDlg dialog(&CAboutDlg::RegistryProductValue, this);
+    CAboutDlg dialog([this](const QString& name) { return m_app.ProductValue(name); }, this);
     dialog.exec();
 }
 
@@ -847,7 +858,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_app.m_strMessageTitle.clear();
-    if (!AskYesNo(QStringLiteral("Exit-Grisolt?")) || !m_app.m_bIdle) {
+    if ((!m_bEndWithoutQuestion && !AskYesNo(QStringLiteral("Exit-Grisolt?"))) || !m_app.m_bIdle) {
         event->ignore();
         return;
     }

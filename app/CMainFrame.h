@@ -110,6 +110,9 @@ public:
     void OnSaveLog();
     void OnClearLog();
     void OnUpdate();
+    // The end after the update wizard's Finish: the close procedure without
+    // its question, then the event loop ends. Nothing ends while a job runs.
+    void EndAfterUpdate();
     void OnHelpEnquiry();
     void OnHelpKnowledge();
     void OnHelpHelp();
@@ -254,6 +257,8 @@ private:
     FileDialogs* m_pFileDialogs = &m_qtFileDialogs;
     std::unique_ptr<CConDlg> m_pConDlg;
     bool m_bClosing = false;
+    // Set while the update wizard's Finish closes the window.
+    bool m_bEndWithoutQuestion = false;
 };
 
 } // namespace app

@@ -127,6 +127,9 @@ void CRecoveryThread::ScanJob()
     Log(kScanStarted + TimeStamp());
     Log(QString());
 
+    // A listing that does not run (no data folder found) finds nothing; the
+    // flag of an earlier scan must not open an empty selection.
+    m_repair.m_bDatabaseFound = false;
     if (m_app.m_bDefaultLocation) {
         if (m_repair.LocateServiceConfig()) {
             m_repair.StopMySqlServices();
@@ -136,6 +139,9 @@ void CRecoveryThread::ScanJob()
         m_repair.ListDatabaseFolders();
     }
     if (!m_repair.m_bDatabaseFound) {
+        // The selection dialog frees the list; without one the folder that
+        // held nothing would be offered again by the next scan's dialog.
+        m_app.FreeDataFolderRecords();
         m_repair.ShowUserMessage(kNoDatabase);
         Log(kNoDatabase);
         return;

@@ -171,31 +171,32 @@ bool CVeltraxMySqlRecoveryApp::FindMySqlServices()
     return engine::FindMySqlServices(*this);
 }
 
-void CVeltraxMySqlRecoveryApp::ReadProductRegistryValues()
+std::array<std::pair<const char*, QString CVeltraxMySqlRecoveryApp::*>, 21> CVeltraxMySqlRecoveryApp::ProductFields()
 {
-    const std::pair<const char*, QString*> values[] = {
-        {"Version", &m_strVersion},     {"HomePageText", &m_strHomePageText}, {"HomePage", &m_strHomePage},
-        {"SalesText", &m_strSalesText}, {"Sales", &m_strSales},               {"EmailSupText", &m_strEmailSupText},
-        {"EmailSup", &m_strEmailSup},   {"Tel1", &m_strTel1},                 {"Tel1Val", &m_strTel1Val},
-        {"Tel2", &m_strTel2},           {"Tel2Val", &m_strTel2Val},           {"Tel3", &m_strTel3},
-        {"Tel3Val", &m_strTel3Val},     {"Tel4", &m_strTel4},                 {"Tel4Val", &m_strTel4Val},
-        {"Tel5", &m_strTel5},           {"Tel5Val", &m_strTel5Val},           {"Messenger", &m_strMessenger},
-        {"MessengerVal", &m_strMessengerVal}, {"Tel6Val", &m_strTel6Val},     {"Tel6", &m_strTel6},
-    };
-    for (const auto& [name, field] : values)
-        *field = platform::Registry::value(kProductKey, QString::fromLatin1(name));
+    using App = CVeltraxMySqlRecoveryApp;
+    return {{
+        {"Version", &App::m_strVersion},       {"HomePageText", &App::m_strHomePageText}, {"HomePage", &App::m_strHomePage},
+        {"SalesText", &App::m_strSalesText},   {"Sales", &App::m_strSales},   {"EmailSupText", &App::m_strEmailSupText},
+        {"EmailSup", &App::m_strEmailSup},     {"Tel1", &App::m_strTel1},     {"Tel1Val", &App::m_strTel1Val},
+        {"Tel2", &App::m_strTel2},             {"Tel2Val", &App::m_strTel2Val}, {"Tel3", &App::m_strTel3},
+        {"Tel3Val", &App::m_strTel3Val},       {"Tel4", &App::m_strTel4},     {"Tel4Val", &App::m_strTel4Val},
+        {"Tel5", &App::m_strTel5},             {"Tel5Val", &App::m_strTel5Val}, {"Messenger", &App::m_strMessenger},
+        {"MessengerVal", &App::m_strMessengerVal}, {"Tel6Val", &App::m_strTel6Val}, {"Tel6", &App::m_strTel6},
+    }};
 }
 
-QString CVeltraxMySqlRecoveryApp::FormatByteSize(qint64 bytes)
+void CVeltraxMySqlRecoveryApp::ReadProductRegistryValues()
 {
-    const double value = static_cast<double>(bytes);
-    if (bytes / (qint64(1) << 30) != 0)
-        return QString::asprintf("%.2f GB", value / double(qint64(1) << 30));
-    if (bytes / (qint64(1) << 20) != 0)
-        return QString::asprintf("%.2f MB", value / double(qint64(1) << 20));
-    if (bytes / 1024 != 0)
-        return QString::asprintf("%.2f KB", value / 1024.0);
-    return QString::asprintf("%.2f bytes", value);
+    for (const auto& [name, field] : ProductFields())
+        this->*field = platform::Registry::value(kProductKey, QString::fromLatin1(name));
+}
+
+QString CVeltraxMySqlRecoveryApp::ProductValue(const QString& name) const
+{
+    for (const auto& [fieldName, field] : ProductFields())
+        if (name == QLatin1String(fieldName))
+            return this->*field;
+    return QString();
 }
 
 CVeltraxMySqlRecoveryApp& theApp()

@@ -6,8 +6,10 @@
 #include <QBrush>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace engine {
 class MySqlRepair;
@@ -65,7 +67,9 @@ public:
     // Registry: the installed MySQL services and the product's values.
     bool FindMySqlServices();
     void ReadProductRegistryValues();
-    static QString FormatByteSize(qint64 bytes);
+    // A product value read at start-up, by its registry name; empty text
+    // for a name that is not one of them.
+    QString ProductValue(const QString& name) const;
 
     // The first line of the notice dialog; GUI thread only.
     QString m_strMessageTitle;
@@ -104,6 +108,9 @@ public:
     std::unique_ptr<updater::CAutoUpdater> m_pUpdater;
 
 private:
+    // The product values: registry name and field.
+    static std::array<std::pair<const char*, QString CVeltraxMySqlRecoveryApp::*>, 21> ProductFields();
+
     std::unique_ptr<engine::MySqlRepair> m_pRepair;
     std::unique_ptr<SingleInstanceLock> m_instanceLock;
     std::unique_ptr<CMainFrame> m_pMainFrame;

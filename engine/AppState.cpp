@@ -6,67 +6,79 @@
 
 namespace engine {
 
+namespace {
+
+// A text of its own: the texts here cross threads, and a shared string's
+// last release on the other thread is an ordering the thread checker cannot
+// see inside Qt. Copies in and out keep each string on one side of the lock.
+QString detached(const QString& text)
+{
+    return QString(text.constData(), text.size());
+}
+
+} // namespace
+
 AppState::AppState() = default;
 AppState::~AppState() = default;
 
 QString AppState::message() const
 {
     std::lock_guard lock(m_textMutex);
-    return m_strMessage;
+    return detached(m_strMessage);
 }
 
 void AppState::setMessage(const QString& text)
 {
     std::lock_guard lock(m_textMutex);
-    m_strMessage = text;
+    m_strMessage = detached(text);
 }
 
 QString AppState::messageText() const
 {
     std::lock_guard lock(m_textMutex);
-    return m_strMessageText;
+    return detached(m_strMessageText);
 }
 
 void AppState::setMessageText(const QString& text)
 {
     std::lock_guard lock(m_textMutex);
-    m_strMessageText = text;
+    m_strMessageText = detached(text);
 }
 
 QString AppState::statusText() const
 {
     std::lock_guard lock(m_textMutex);
-    return m_strStatusText;
+    return detached(m_strStatusText);
 }
 
 void AppState::setStatusText(const QString& text)
 {
     std::lock_guard lock(m_textMutex);
-    m_strStatusText = text;
+    m_strStatusText = detached(text);
 }
 
 QString AppState::statusPane1() const
 {
     std::lock_guard lock(m_textMutex);
-    return m_strStatusPane1;
+    return detached(m_strStatusPane1);
 }
 
 void AppState::setStatusPane1(const QString& text)
 {
     std::lock_guard lock(m_textMutex);
-    m_strStatusPane1 = text;
+    m_strStatusPane1 = detached(text);
 }
 
 QString AppState::statusPane2() const
 {
     std::lock_guard lock(m_textMutex);
-    return m_strStatusPane2;
+    return detached(m_strStatusPane2);
 }
 
 void AppState::setStatusPane2(const QString& text)
 {
     std::lock_guard lock(m_textMutex);
-    m_strStatusPane2 = text;
+    m_strStatusPane2 = detached(text);
 }
 
 DataFolderRecord& AppState::AddDataFolderRecord()

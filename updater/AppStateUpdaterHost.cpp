@@ -33,7 +33,10 @@ void AppStateUpdaterHost::showMessage(QWidget* parent, const QString& text)
 
 void AppStateUpdaterHost::quitProgram()
 {
-    // exit, not quit: the main window's close questions are not asked.
+    if (m_endProgram) {
+        m_endProgram();
+        return;
+    }
     QCoreApplication::exit(0);
 }
 

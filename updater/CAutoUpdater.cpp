@@ -181,13 +181,21 @@ std::optional<std::array<int, kVersionParts>> parseVersion(const QString& versio
 }
 
 // A line's version is all of its text before the first blank (a carriage
-// return of a CR LF file included), however long.
+// return of a CR LF file included), however long. A version of the line's
+// seven characters or more may also be followed by another separator
+// ("3.0.0.2-beta"): it ends where its digits and dots do.
 QString versionOfLine(const QByteArray& line)
 {
     const QString text = QString::fromLatin1(line);
     qsizetype end = 0;
     while (end < text.size() && !text.at(end).isSpace())
         ++end;
+    qsizetype digits = 0;
+    while (digits < end && (text.at(digits).isDigit() || text.at(digits) == QLatin1Char('.')))
+        ++digits;
+    constexpr qsizetype kVersionWidth = 7;
+    if (digits < end && digits >= kVersionWidth)
+        end = digits;
     return text.left(end);
 }
 

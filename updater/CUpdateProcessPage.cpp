@@ -25,6 +25,11 @@ const char kAllUpdates[] = "Application has all latest updates. Click cancel to 
 const char kUpdated[] = "This application is updated.";
 const char kNoConnection[] = "Connection to server could not be established. Please try later.";
 const char kSessionFailed[] = "Internet Session failed.";
+// Outcomes the page had no text for: the check's end is always told.
+const char kInvalidVersion[] = "The version information could not be read. Please try later.";
+const char kNoInstalledVersion[] = "The installed version is not known, so no update can be chosen. "
+                                   "Please reinstall the application.";
+const char kCheckFailed[] = "The update check failed. Please try later.";
 const char kMajorNote[] = "A new major release is available.You need to pay to upgrade to new version.";
 
 } // namespace
@@ -108,8 +113,15 @@ void CUpdateProcessPage::showOutcome(int result)
         m_staticMessage->setText(QLatin1String(kUpdated));
         m_staticStatus->setText(QLatin1String(kUpdated));
         break;
+    case UPDATE_INVALID_VERSION:
+        m_staticMessage->setText(QLatin1String(kInvalidVersion));
+        break;
+    case UPDATE_NO_INSTALLED_VERSION:
+        m_staticMessage->setText(QLatin1String(kNoInstalledVersion));
+        break;
     default:
-        break; // an invalid version or none installed: the texts stay
+        m_staticMessage->setText(QLatin1String(kCheckFailed));
+        break;
     }
     m_staticMajorNote->setVisible(majorNote);
     m_staticLink->setVisible(majorNote);

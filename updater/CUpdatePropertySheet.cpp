@@ -1,6 +1,5 @@
 #include "updater/CUpdatePropertySheet.h"
 
-#include "app/controls/CColorButton.h"
 #include "updater/CUpdateFinalPage.h"
 #include "updater/CUpdateProcessPage.h"
 #include "updater/CUpdateStartPage.h"
@@ -40,10 +39,11 @@ CUpdatePropertySheet::CUpdatePropertySheet(CAutoUpdater& updater, UpdaterHost& h
     m_stack->addWidget(m_pageProcess);
     m_stack->addWidget(m_pageFinal);
 
-    m_btnBack = new app::CColorButton(QStringLiteral("< &Back"), this);
-    m_btnNext = new app::CColorButton(QStringLiteral("&Next >"), this);
-    m_btnFinish = new app::CColorButton(QStringLiteral("Finish"), this);
-    m_btnCancel = new app::CColorButton(QStringLiteral("Cancel"), this);
+    // The wizard's own buttons keep the standard look.
+    m_btnBack = new QPushButton(QStringLiteral("< &Back"), this);
+    m_btnNext = new QPushButton(QStringLiteral("&Next >"), this);
+    m_btnFinish = new QPushButton(QStringLiteral("Finish"), this);
+    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_btnNext->setDefault(true);
     m_btnFinish->hide();
     connect(m_btnBack, &QPushButton::clicked, this, &CUpdatePropertySheet::onBack);

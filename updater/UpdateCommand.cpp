@@ -39,9 +39,10 @@ bool runUpdateCommand(CAutoUpdater& updater, UpdaterHost& host, QWidget* parent)
     return true;
 }
 
-bool runUpdateCommand(CAutoUpdater& updater, const engine::AppState& state, QWidget* parent)
+bool runUpdateCommand(CAutoUpdater& updater, const engine::AppState& state, QWidget* parent,
+                      std::function<void()> endProgram)
 {
-    AppStateUpdaterHost host(state);
+    AppStateUpdaterHost host(state, std::move(endProgram));
     return runUpdateCommand(updater, host, parent);
 }
 

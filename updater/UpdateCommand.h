@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace engine {
@@ -17,7 +19,9 @@ class UpdaterHost;
 // then the program goes on and the message says to run the installer later.
 // Nothing is executed. Returns true when the program was asked to end.
 bool runUpdateCommand(CAutoUpdater& updater, UpdaterHost& host, QWidget* parent);
-// The same over the program's shared state (job flags, temporary folder).
-bool runUpdateCommand(CAutoUpdater& updater, const engine::AppState& state, QWidget* parent);
+// The same over the program's shared state (job flags, temporary folder);
+// endProgram ends the program (see AppStateUpdaterHost).
+bool runUpdateCommand(CAutoUpdater& updater, const engine::AppState& state, QWidget* parent,
+                      std::function<void()> endProgram = {});
 
 } // namespace updater

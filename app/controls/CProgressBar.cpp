@@ -54,16 +54,9 @@ bool CProgressBar::SetRange(std::int64_t lower, std::int64_t upper)
     m_lower = lower;
     m_upper = std::max(lower, upper);
     m_position = lower;
-    m_step = 1;
     m_bStepped = false;
     show();
     return true;
-}
-
-void CProgressBar::SetStep(std::int64_t step)
-{
-    if (m_bCreated)
-        m_step = step;
 }
 
 void CProgressBar::Advance(std::int64_t count)
@@ -72,7 +65,7 @@ void CProgressBar::Advance(std::int64_t count)
         return;
     m_bStepped = m_bStepped || count > 0;
     // Saturating: a count of steps past the end, however large, leaves the bar full.
-    const long double next = static_cast<long double>(m_position) + static_cast<long double>(count) * m_step;
+    const long double next = static_cast<long double>(m_position) + static_cast<long double>(count);
     if (next >= static_cast<long double>(m_upper))
         m_position = m_upper;
     else if (next <= static_cast<long double>(m_lower))

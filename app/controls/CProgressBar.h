@@ -23,14 +23,12 @@ public:
     ~CProgressBar() override;
 
     // Puts the label and the bar into the status bar's first pane, range 0
-    // to 100, step 1. False when there is no status bar.
+    // to 100. False when there is no status bar.
     bool Create(const QString& label);
-    // Range lower..upper, step 1, the position at lower. False before Create.
+    // Range lower..upper, the position at lower. False before Create.
     bool SetRange(std::int64_t lower, std::int64_t upper);
-    void SetStep(std::int64_t step);
-    // One step, or `count` steps at once. A step past the upper end leaves
-    // the bar full. Nothing happens before Create or after Clear.
-    void StepIt() { Advance(1); }
+    // `count` steps of one. A step past the upper end leaves the bar full.
+    // Nothing happens before Create or after Clear.
     void Advance(std::int64_t count);
     // Hides the bar and its label and gives the pane back its idle text "Ready".
     void Clear();
@@ -56,7 +54,6 @@ private:
     std::int64_t m_lower = 0;
     std::int64_t m_upper = 100;
     std::int64_t m_position = 0;
-    std::int64_t m_step = 1;
     bool m_bCreated = false;
     bool m_bStepped = false;
 };

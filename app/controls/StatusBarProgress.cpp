@@ -1,29 +1,10 @@
 #include "app/controls/StatusBarProgress.h"
 
-#include "engine/ReportWindow.h"
-
 namespace app {
 
 StatusBarProgress::~StatusBarProgress()
 {
     End();
-}
-
-void StatusBarProgress::OnStatusProgress(std::uintptr_t action, std::intptr_t count, const QString& label)
-{
-    switch (action) {
-    case engine::PROGRESS_BEGIN:
-        Begin(label, count);
-        break;
-    case engine::PROGRESS_STEP:
-        Step(1);
-        break;
-    case engine::PROGRESS_END:
-        End();
-        break;
-    default:
-        break;
-    }
 }
 
 void StatusBarProgress::Begin(const QString& label, std::int64_t total)

@@ -18,11 +18,6 @@ public:
     StatusBarProgress(const StatusBarProgress&) = delete;
     StatusBarProgress& operator=(const StatusBarProgress&) = delete;
 
-    // The report's action: PROGRESS_BEGIN (count = the number of steps,
-    // label = the job's status text), PROGRESS_STEP, PROGRESS_END; any other
-    // action does nothing.
-    void OnStatusProgress(std::uintptr_t action, std::intptr_t count, const QString& label);
-
     // A begin replaces a bar still shown. One step per unit of work; the bar
     // is full after `total` steps and stays full past them.
     void Begin(const QString& label, std::int64_t total);

@@ -3,13 +3,13 @@
 #include "app/controls/CColorButton.h"
 #include "app/dialogs/CEulaDlg.h"
 #include "app/dialogs/OwnDialogLook.h"
-#include "platform/Registry.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -20,7 +20,6 @@ namespace app {
 
 namespace {
 
-const QString kProductKey = QStringLiteral("SOFTWARE\\Veltrax\\Grisolt");
 const QColor kLinkColour(0, 0, 255);
 const QColor kVisitedColour(128, 0, 128);
 
@@ -41,11 +40,6 @@ QGroupBox* rowsBox(const QString& title, const QList<QPair<QString, QLabel*>>& r
 }
 
 } // namespace
-
-QString CAboutDlg::RegistryProductValue(const QString& name)
-{
-    return platform::Registry::value(kProductKey, name);
-}
 
 CAboutDlg::CAboutDlg(ProductValue value, QWidget* parent) : QDialog(parent), m_value(std::move(value))
 {
@@ -138,22 +132,41 @@ CAboutDlg::CAboutDlg(ProductValue value, QWidget* parent) : QDialog(parent), m_v
 
 QLabel* CAboutDlg::MakeLink(const QString& text, void (CAboutDlg::*handler)())
 {
-    auto* link = new QLabel(this);
-    link->setTextFormat(Qt::RichText);
-    link->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
-    link->setCursor(Qt::PointingHandCursor);
+    // A plain text drawn as a link: the click is taken on the label's whole
+    // area, so a link whose text is empty still reacts.
+    auto* link = new QLabel(text, this);
+    link->setTextFormat(Qt::PlainText);
+    QFont underlined = link->font();
+    underlined.setUnderline(true);
+    link->setFont(underlined);
     QPalette colours = link->palette();
-    colours.setColor(QPalette::Link, kLinkColour);
+    colours.setColor(QPalette::WindowText, kLinkColour);
     link->setPalette(colours);
-    link->setMinimumHeight(link->fontMetrics().height());
-    connect(link, &QLabel::linkActivated, this, [this, handler] { (this->*handler)(); });
+    link->setCursor(Qt::PointingHandCursor);
+    link->setMinimumSize(link->fontMetrics().averageCharWidth() * 20, link->fontMetrics().height());
+    link->installEventFilter(this);
+    m_links.insert(link, handler);
     return link;
+}
+
+bool CAboutDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* link = qobject_cast<QLabel*>(watched);
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (link && m_links.contains(link) && mouse->button() == Qt::LeftButton
+            && link->rect().contains(mouse->position().toPoint())) {
+            (this->*m_links.value(link))();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CAboutDlg::ShowVisited(QLabel* link)
 {
     QPalette colours = link->palette();
-    colours.setColor(QPalette::Link, kVisitedColour);
+    colours.setColor(QPalette::WindowText, kVisitedColour);
     link->setPalette(colours);
     link->update();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -11,17 +12,16 @@ class QPushButton;
 namespace app {
 
 // The About box: product name and version, three links, the contact lines
-// and a few facts of the system. Its texts come from the product's registry
-// values ("Version", "HomePageText", "HomePage", "Tel1", "Tel1Val", ...).
+// and a few facts of the system. Its texts are the product values the
+// program read at start-up ("Version", "HomePageText", "HomePage", "Tel1",
+// "Tel1Val", ...).
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    // A product value by its registry name; by default read from the
-    // product key of the registry.
+    // A product value by its registry name.
     using ProductValue = std::function<QString(const QString& name)>;
-    static QString RegistryProductValue(const QString& name);
 
-    explicit CAboutDlg(ProductValue value = &CAboutDlg::RegistryProductValue, QWidget* parent = nullptr);
+    explicit CAboutDlg(ProductValue value, QWidget* parent = nullptr);
 
     void OnHomePageLink();
     void OnSupportMailLink();
@@ -48,11 +48,15 @@ public:
     // The contact rows: label and value.
     QList<QPair<QLabel*, QLabel*>> m_contacts;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLabel* MakeLink(const QString& text, void (CAboutDlg::*handler)());
     static void ShowVisited(QLabel* link);
 
     ProductValue m_value;
+    QHash<QLabel*, void (CAboutDlg::*)()> m_links;
 };
 
 } // namespace app

@@ -19,7 +19,8 @@
 namespace app {
 
 namespace {
-const QString kHelpFileName = QStringLiteral("MySqlRecovery.chm");
+// HTML under a name that says so: desktops pick the viewer by the name.
+const QString kHelpFileName = QStringLiteral("MySqlRecovery.html");
 }
 
 CConDlg::CConDlg(QWidget* parent) : QDialog(parent)

@@ -2,10 +2,13 @@
 #include "app/CLeftView.h"
 #include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/controls/CMyListCtrl.h"
+#include "app/controls/CToolTipListCtrl.h"
+#include "app/dialogs/CDatabaseListDlg.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTest>
 
 using namespace engine;
@@ -145,6 +148,41 @@ TEST_F(WorkerTest, ScanOfAFolderWithoutDatabasesSaysSoInABoxAndTheLog)
     EXPECT_TRUE(m_boxes.m_onGuiThread);
     EXPECT_EQ(recorder.log().last(), "No database present in data folder.");
     EXPECT_TRUE(theApp().repair().m_databases.empty());
+}
+
+TEST_F(WorkerTest, AFolderWithoutDatabasesLeavesNothingForTheNextScansSelection)
+{
+    testsupport::TempDir empty;
+    theApp().m_bManualFolder = true;
+    theApp().m_strDataFolder = empty.mkdir("data") + '/';
+    runJob(theApp().NewWorker());
+    EXPECT_EQ(m_boxes.m_texts, QStringList{"No database present in data folder."});
+    EXPECT_TRUE(theApp().m_dataFolders.empty());
+
+    // The next scan's dialog, the real one, offers the fixture's databases at once.
+    QStringList listed;
+    bool okAfterSelectAll = false;
+    theApp().mainFrame()->m_databaseListDialog = [&] {
+        app::CDatabaseListDlg dialog(theApp(), theApp().repair(), theApp().mainFrame());
+        dialog.show();
+        for (int i = 0; i < dialog.m_lstDatabases->topLevelItemCount(); ++i)
+            listed << QDir(dialog.m_lstDatabases->topLevelItem(i)->text(0)).dirName();
+        dialog.m_btnSelectAll->click();
+        okAfterSelectAll = dialog.m_btnOK->isEnabled();
+        dialog.m_btnUnselectAll->click();
+        for (int i = 0; i < dialog.m_lstDatabases->topLevelItemCount(); ++i)
+            if (listed.value(i) == "fx_myisam")
+                dialog.m_lstDatabases->topLevelItem(i)->setCheckState(0, Qt::Checked);
+        dialog.m_btnOK->click();
+        return dialog.result() == QDialog::Accepted;
+    };
+    theApp().m_strDataFolder = shelltest::fixtureData();
+    theApp().m_strIbdataPath = shelltest::fixtureData() + "ibdata1";
+    runJob(theApp().NewWorker());
+    EXPECT_TRUE(listed.contains("fx_myisam")) << listed.join(' ').toStdString();
+    EXPECT_FALSE(listed.contains("mysql"));
+    EXPECT_TRUE(okAfterSelectAll);
+    EXPECT_NE(database("fx_myisam"), nullptr);
 }
 
 TEST_F(WorkerTest, CancelledDatabaseSelectionEndsTheScanQuietly)

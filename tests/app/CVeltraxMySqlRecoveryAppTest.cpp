@@ -1,31 +1,19 @@
 #include "tests/app/ShellTestSupport.h"
 
 #include "app/SingleInstanceLock.h"
+#include "app/dialogs/CAboutDlg.h"
 #include "platform/Registry.h"
 #include "tests/support/TempDir.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 
 using app::CVeltraxMySqlRecoveryApp;
 using app::theApp;
 
 namespace {
-
-TEST(ApplicationObject, FormatsByteSizes)
-{
-    const struct {
-        qint64 bytes;
-        const char* text;
-    } cases[] = {
-        {0, "0.00 bytes"},          {1023, "1023.00 bytes"},     {1024, "1.00 KB"},
-        {1536, "1.50 KB"},          {1048576, "1.00 MB"},        {1073741824, "1.00 GB"},
-        {5368709120LL, "5.00 GB"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CVeltraxMySqlRecoveryApp::FormatByteSize(c.bytes), c.text) << c.bytes;
-}
 
 TEST(ApplicationObject, ReadsTheProductValuesAndTheServices)
 {
@@ -47,6 +35,31 @@ TEST(ApplicationObject, ReadsTheProductValuesAndTheServices)
     EXPECT_TRUE(theApp().FindMySqlServices());
     ASSERT_EQ(theApp().m_services.size(), 1u);
     EXPECT_EQ(theApp().m_services[0].m_imagePath, "/usr/sbin/mariadbd --defaults-file=/x/my.ini");
+}
+
+TEST(ApplicationObject, TheAboutBoxShowsTheProductValuesReadAtStartUp)
+{
+    const QString product = "SOFTWARE\\Veltrax\\Grisolt";
+    platform::Registry::setValue(product, "Version", "2.5");
+    platform::Registry::setValue(product, "HomePageText", "Home");
+    theApp().ReadProductRegistryValues();
+    // Changed after start-up: the box does not read the registry again.
+    platform::Registry::setValue(product, "Version", "9.9");
+    platform::Registry::setValue(product, "HomePageText", "Elsewhere");
+
+    QString version, home;
+    QTimer::singleShot(0, qApp, [&] {
+        if (auto* about = qobject_cast<app::CAboutDlg*>(QApplication::activeModalWidget())) {
+            version = about->m_stcVersion->text();
+            home = about->m_lnkHomePage->text();
+            about->reject();
+        }
+    });
+    theApp().mainFrame()->OnHelpAbout();
+    EXPECT_EQ(version, "2.5");
+    EXPECT_EQ(home, "Home");
+    EXPECT_EQ(theApp().ProductValue("Version"), "2.5");
+    EXPECT_EQ(theApp().ProductValue("NoSuchValue"), QString());
 }
 
 TEST(ApplicationObject, StartsAsTheProgramDoes)

@@ -14,14 +14,19 @@
 #include "app/dialogs/CMyExitStopDialog.h"
 #include "app/dialogs/CVersionThreeMsg.h"
 #include "app/dialogs/StartUpDialog.h"
+#include "platform/Registry.h"
 #include "platform/ServiceControl.h"
 #include "tests/support/EnvironmentServer.h"
 #include "tests/support/ExpectedRows.h"
+#include "tests/updater/UpdateServer.h"
+#include "updater/CAutoUpdater.h"
+#include "updater/CUpdatePropertySheet.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -128,6 +133,21 @@ private:
         } else if (auto* notice = qobject_cast<app::CVersionThreeMsg*>(modal)) {
             m_seen << "version-three";
             notice->accept();
+        } else if (auto* wizard = qobject_cast<updater::CUpdatePropertySheet*>(modal)) {
+            // Next while it is offered, then Finish; asked again until one is.
+            m_last = nullptr;
+            if (wizard->finishButton()->isVisible() && wizard->finishButton()->isEnabled()) {
+                m_seen << "wizard:finish";
+                m_last = modal;
+                clickLater(wizard->finishButton());
+            } else if (wizard->nextButton()->isVisible() && wizard->nextButton()->isEnabled()) {
+                m_seen << "wizard:next";
+                m_last = modal;
+                clickLater(wizard->nextButton());
+            }
+        } else if (auto* message = qobject_cast<QMessageBox*>(modal)) {
+            m_seen << "message:" + message->text();
+            clickLater(message->button(QMessageBox::Ok));
         } else {
             m_last = nullptr;
         }
@@ -366,6 +386,53 @@ TEST_F(MainWindowEndToEnd, CloseAfterAScanStartsTheServiceAgainWhileTheWindowPai
     EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
     EXPECT_GT(ticks, 0);
     EXPECT_TRUE(theApp().repair().m_databases.empty());
+}
+
+TEST_F(MainWindowEndToEnd, FinishAfterAnUpdateEndsTheProgramAndTheServiceTheScanStoppedRunsAgain)
+{
+    OwnServer own;
+    ASSERT_TRUE(own.begin()) << own.server.log();
+    User user;
+    user.m_defaultLocation = true;
+    select(QString(), QString());
+    ASSERT_EQ(ServiceControl::query(own.server.name()), ServiceState::Stopped) << "the scan stopped it";
+
+    // A newer version on the local update server.
+    const QByteArray installer(300 * 1024, 'i');
+    own.machine.dir().write("www/upgrade/Grisolt/Grisolt.txt", "3.0.0.9 fixes\n");
+    own.machine.dir().write("www/upgrade/Grisolt/Grisolt.exe", installer);
+    testsupport::UpdateServer updates(own.machine.dir().file("www"));
+    ASSERT_NE(updates.port(), 0);
+    const QString product = QStringLiteral("SOFTWARE\\Veltrax\\Grisolt");
+    platform::Registry::setValue(product, "Version", "3.0.0.1");
+    platform::Registry::setValue(product, "ExeName", "Grisolt");
+    platform::Registry::setValue(product, "UPDATE_BASE_URL", updates.baseUrl());
+    platform::Registry::setValue(product, "UPDATE_DOWNLOAD_HOST", updates.hostAndPort());
+
+    // The program's own event loop runs until the program ends (or a deadline).
+    user.m_seen.clear();
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    deadline.start(120000);
+    QTimer::singleShot(0, &frame(), [] { frame().action(CMainFrame::ID_UPDATE)->trigger(); });
+    const int exitCode = QApplication::exec();
+    deadline.stop();
+
+    EXPECT_EQ(exitCode, 0) << user.m_seen.join('\n').toStdString();
+    EXPECT_TRUE(user.m_seen.contains("wizard:finish")) << user.m_seen.join('\n').toStdString();
+    EXPECT_FALSE(user.m_seen.contains("question:Exit-Grisolt?")) << "Finish asks nothing more";
+    EXPECT_FALSE(frame().isVisible());
+    EXPECT_EQ(ServiceControl::query(own.server.name()), ServiceState::Running);
+    EXPECT_TRUE(own.ownDataReadable()) << own.server.log();
+    EXPECT_TRUE(theApp().repair().m_databases.empty());
+    // The installer is there, whole, and was not run.
+    const QString setup = theApp().m_pUpdater->setupPath();
+    ASSERT_FALSE(setup.isEmpty());
+    EXPECT_EQ(testsupport::readAll(setup), installer);
+    EXPECT_TRUE(user.m_seen.contains("message:The new installer has been saved as:\n" + QDir::toNativeSeparators(setup)
+                                     + "\n\nGrisolt will now close. Run the installer to update it."))
+        << user.m_seen.join('\n').toStdString();
 }
 
 TEST_F(MainWindowEndToEnd, StopDuringALongRepairEndsItAndTheServerKeepsItsData)

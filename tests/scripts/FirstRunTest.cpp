@@ -91,7 +91,7 @@ TEST_F(FirstRunTest, SetsUpAWorkingMachineOnceAndReusesIt)
 
     const QString program = Registry::value(kProduct, QStringLiteral("Path"));
     EXPECT_EQ(program, base + QStringLiteral("/program"));
-    for (const char* name : {"sc", "veltrax", "eula.dat", "MySqlRecovery.chm"})
+    for (const char* name : {"sc", "veltrax", "eula.dat", "MySqlRecovery.html"})
         EXPECT_TRUE(QFileInfo::exists(program + QLatin1Char('/') + QLatin1String(name))) << name;
     for (const char* value : {"Version", "Update", "ExeName", "SupTick", "KB"})
         EXPECT_FALSE(Registry::value(kProduct, QLatin1String(value)).isEmpty()) << value;

@@ -5,7 +5,9 @@
 // Without NAMEs also the dialogs, the preview, the update wizard's pages and
 // the ribbon's categories.
 // Prints each file written. Exit status 0 when every screen was written, 1
-// when one could not be, 2 for bad usage or an unknown name.
+// when one could not be (the tool stops at a screen whose fixture data is
+// missing), 2 for bad usage or an unknown name. GRISOLT_SCREENS_DATA names
+// another data folder for the scanned main window.
 #include "app/CVeltraxMySqlRecoveryApp.h"
 #include "tests/tools/DialogScreens.h"
 #include "tests/tools/UpdaterScreens.h"
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 
 int main(int argc, char** argv)
 {
@@ -50,7 +53,13 @@ int main(int argc, char** argv)
     for (const screens::Screen& screen : table) {
         if (!wanted.isEmpty() && !wanted.contains(screen.name))
             continue;
-        std::unique_ptr<QWidget> widget = screen.build();
+        std::unique_ptr<QWidget> widget;
+        try {
+            widget = screen.build();
+        } catch (const std::runtime_error& error) {
+            std::fprintf(stderr, "grisolt-screens: %s: %s\n", qPrintable(screen.name), error.what());
+            return 1;
+        }
         widget->show();
         QApplication::processEvents();
         const QString path = outDir + QLatin1Char('/') + screen.name + QStringLiteral(".png");

@@ -77,6 +77,13 @@ TEST(CAutoUpdaterTest, VersionFileVerdicts)
         {"3.0.0.12 fixes\n", "3.0.0.9", UPDATE_AVAILABLE, "3.0.0.12"},
         {"10.0.0.1\n", "9.0.0.0", UPDATE_MAJOR_RELEASE_ONLY, "10.0.0.1"},
         {"10.0.0.1\n", "10.0.0.0", UPDATE_AVAILABLE, "10.0.0.1"},
+        // A separator other than a blank after the version's seven characters.
+        {"3.0.0.2-beta notes\n", "3.0.0.1", UPDATE_AVAILABLE, "3.0.0.2"},
+        {"3.0.0.2,fixes\n", "3.0.0.1", UPDATE_AVAILABLE, "3.0.0.2"},
+        {"3.5.0.1_x\n4.0.0.2|y\n", "4.0.0.0", UPDATE_AVAILABLE, "4.0.0.2"},
+        {"3.0.0.12-rc\n", "3.0.0.9", UPDATE_AVAILABLE, "3.0.0.12"},
+        // A shorter version has no room for one: the line's text is its version.
+        {"3.0.1-b\n", "3.0.0", UPDATE_INVALID_VERSION, "3.0.1-b"},
         // An older line 2 is never what is offered.
         {"3.5.0.1 x\n2.0.0.0 y\n", "3.0.0.0", UPDATE_AVAILABLE_AND_MAJOR_RELEASE, "3.5.0.1"},
         {"3.0.0.0\n", "3.0.0.5", UPDATE_UP_TO_DATE, "3.0.0.0"},

@@ -178,8 +178,13 @@ TEST_F(UpdateWizardTest, CheckOutcomes)
         {"error page", "3.0.0.1", "status500-app", "3.0.0.2\n", true, QStringLiteral("Internet Session failed."),
          checking, false, Button::Disabled},
         {"up to date", "3.0.0.2", "app", "3.0.0.2\n", true, updated, updated, false, Button::Disabled},
-        {"no installed version", "", "app", "3.0.0.2\n", true, searching, checking, false, Button::Disabled},
-        {"not a version", "3.0.0.1", "bad", "three\n", true, searching, checking, false, Button::Disabled},
+        {"no installed version", "", "app", "3.0.0.2\n", true,
+         QStringLiteral("The installed version is not known, so no update can be chosen. Please reinstall the "
+                        "application."),
+         checking, false, Button::Disabled},
+        {"not a version", "3.0.0.1", "bad", "three\n", true,
+         QStringLiteral("The version information could not be read. Please try later."), checking, false,
+         Button::Disabled},
     };
     for (const auto& c : cases) {
         m_bed.setValue(QStringLiteral("Version"), QLatin1String(c.installed));

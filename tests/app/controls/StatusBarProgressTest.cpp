@@ -1,6 +1,5 @@
 #include "app/controls/StatusBarProgress.h"
 
-#include "engine/ReportWindow.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -31,7 +30,7 @@ protected:
 
 TEST_F(StatusBarProgressTest, BeginStepsAndEnd)
 {
-    m_progress.OnStatusProgress(engine::PROGRESS_BEGIN, 10, "Scanning Database(s)...");
+    m_progress.Begin("Scanning Database(s)...", 10);
     CProgressBar* bar = m_progress.bar();
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
@@ -41,11 +40,11 @@ TEST_F(StatusBarProgressTest, BeginStepsAndEnd)
     EXPECT_TRUE(bar->labelWidget()->isVisible());
     EXPECT_EQ(shown(bar), 0.0);
     for (int step = 1; step <= 10; ++step) {
-        m_progress.OnStatusProgress(engine::PROGRESS_STEP, 0, QString());
+        m_progress.Step();
         EXPECT_DOUBLE_EQ(shown(bar), step / 10.0) << "step " << step;
         EXPECT_EQ(bar->isFull(), step == 10) << "step " << step;
     }
-    m_progress.OnStatusProgress(engine::PROGRESS_END, 0, QString());
+    m_progress.End();
     EXPECT_EQ(m_progress.bar(), nullptr);
     EXPECT_EQ(statusBar()->currentMessage(), "Ready");
 }
@@ -90,7 +89,7 @@ TEST_F(StatusBarProgressTest, ABeginReplacesTheBarShown)
 {
     m_progress.Begin("first", 4);
     m_progress.Step(3);
-    m_progress.OnStatusProgress(engine::PROGRESS_BEGIN, 8, "second");
+    m_progress.Begin("second", 8);
     ASSERT_NE(m_progress.bar(), nullptr);
     EXPECT_EQ(m_progress.bar()->label(), "second");
     EXPECT_EQ(m_progress.bar()->position(), 0);
@@ -98,15 +97,13 @@ TEST_F(StatusBarProgressTest, ABeginReplacesTheBarShown)
     EXPECT_EQ(statusBar()->findChildren<QLabel*>().size(), 1);
 }
 
-TEST_F(StatusBarProgressTest, ReportsWithoutABarOrOfNoKnownActionChangeNothing)
+TEST_F(StatusBarProgressTest, StepsAndEndsWithoutABarChangeNothing)
 {
-    m_progress.OnStatusProgress(engine::PROGRESS_STEP, 0, QString());
-    m_progress.OnStatusProgress(engine::PROGRESS_END, 0, QString());
+    m_progress.Step();
+    m_progress.End();
     EXPECT_EQ(m_progress.bar(), nullptr);
     m_progress.Begin("label", 10);
     m_progress.Step(4);
-    for (std::uintptr_t action : {0u, 4u, 99u})
-        m_progress.OnStatusProgress(action, 3, "other");
     EXPECT_EQ(m_progress.bar()->position(), 4);
     EXPECT_EQ(m_progress.bar()->label(), "label");
     m_progress.End();

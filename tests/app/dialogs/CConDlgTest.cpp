@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -84,19 +86,33 @@ TEST(CConDlgTest, HelpOpensTheHelpFileOrSaysWhyNot)
     const QString folder = registry.makeProgramFolder();
     EXPECT_FALSE(CConDlg::OnHelp(nullptr, told.sink()));
     ASSERT_EQ(told.m_texts.size(), 2);
-    EXPECT_TRUE(told.m_texts[1].contains(QStringLiteral("MySqlRecovery.chm is missing"))) << told.m_texts[1].toStdString();
+    const QString name = QFileInfo(CConDlg::HelpFilePath()).fileName();
+    EXPECT_TRUE(told.m_texts[1].contains(name + QStringLiteral(" is missing"))) << told.m_texts[1].toStdString();
     EXPECT_TRUE(desktop.m_opened.isEmpty());
 
-    // The file present: the desktop opens it, through the dialog's button too.
-    QFile help(folder + QStringLiteral("/MySqlRecovery.chm"));
-    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
-    help.close();
+    // The shipped file, put in the program folder as the first run does: the
+    // desktop opens it, through the dialog's button too.
+    const QString shipped = QStringLiteral(GRISOLT_SOURCE_DIR "/resources/") + name;
+    ASSERT_TRUE(QFile::copy(shipped, folder + QLatin1Char('/') + name)) << shipped.toStdString();
     CConDlg dialog;
     dialog.m_tell = told.sink();
     dialog.m_btnHelp->click();
     ASSERT_EQ(desktop.m_opened.size(), 1);
-    EXPECT_EQ(desktop.m_opened[0].toLocalFile(), folder + QStringLiteral("/MySqlRecovery.chm"));
+    const QString opened = desktop.m_opened[0].toLocalFile();
+    EXPECT_EQ(opened, folder + QLatin1Char('/') + name);
     EXPECT_EQ(told.m_texts.size(), 2);
+
+    // The desktop's type database reads it as HTML, by its name alone as
+    // well as by its content, so the desktop's HTML viewer gets it.
+    const QMimeDatabase types;
+    EXPECT_TRUE(types.mimeTypeForFile(opened, QMimeDatabase::MatchExtension).inherits(QStringLiteral("text/html")))
+        << types.mimeTypeForFile(opened, QMimeDatabase::MatchExtension).name().toStdString();
+    EXPECT_TRUE(types.mimeTypeForFile(opened, QMimeDatabase::MatchContent).inherits(QStringLiteral("text/html")))
+        << types.mimeTypeForFile(opened, QMimeDatabase::MatchContent).name().toStdString();
+    // And the first run installs it under that name in the program folder.
+    QFile firstRun(QStringLiteral(GRISOLT_SOURCE_DIR "/scripts/first-run"));
+    ASSERT_TRUE(firstRun.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(firstRun.readAll()).contains(QStringLiteral("\"$program/") + name + QLatin1Char('"')));
 }
 
 } // namespace

@@ -17,6 +17,8 @@ namespace screens {
 
 struct Screen {
     QString name;
+    // Throws std::runtime_error when the screen cannot be built (its
+    // fixture data is missing); the tool then stops with that error.
     std::function<std::unique_ptr<QWidget>()> build;
 };
 using ScreenTable = std::vector<Screen>;

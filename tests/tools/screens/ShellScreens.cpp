@@ -17,12 +17,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QTimer>
 #include <QLabel>
 #include <QLayout>
 #include <QStatusBar>
+
+#include <stdexcept>
 
 namespace screens {
 
@@ -50,8 +54,19 @@ QTreeWidgetItem* findItem(QTreeWidgetItem* under, const QString& text)
     return nullptr;
 }
 
+// The fixture folder the main window's screen scans; GRISOLT_SCREENS_DATA
+// names another.
+QString dataFolder()
+{
+    QString folder = qEnvironmentVariable("GRISOLT_SCREENS_DATA", QStringLiteral(GRISOLT_FIXTURES_DIR "/default/data"));
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
 // The main window after a scan of the fixture folder: the tree with a few
 // items cleared, one table previewed, the scan's log and a progress bar.
+// Throws std::runtime_error when the folder is missing or holds no database.
 std::unique_ptr<QWidget> scannedMainWindow()
 {
     app::CVeltraxMySqlRecoveryApp& a = theApp();
@@ -61,16 +76,22 @@ std::unique_ptr<QWidget> scannedMainWindow()
     engine::MySqlRepair& repair = a.repair();
     repair.m_hWndReport = frame.get();
     repair.m_hWndScanProgress = frame.get();
+    const QString data = dataFolder();
+    if (!QFileInfo(data).isDir())
+        throw std::runtime_error("the fixture data folder " + data.toStdString()
+                                 + " is missing (the fixtures are built by ctest -R fixtures.build)");
+    // A folder without databases would stop the scan at its message box.
+    if (QDir(data).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
+        throw std::runtime_error("the fixture data folder " + data.toStdString() + " holds no database");
     a.m_bManualFolder = true;
-    a.m_strDataFolder = QStringLiteral(GRISOLT_FIXTURES_DIR "/default/data/");
+    a.m_strDataFolder = data;
     a.m_strIbdataPath = a.m_strDataFolder + QStringLiteral("ibdata1");
-    a.setMessage(QStringLiteral("Scanning started on ") + app::CRecoveryThread::TimeStamp());
-    frame->OnAppendLog();
-    repair.ListDatabaseFolders();
-    for (const auto& record : a.m_dataFolders)
-        a.m_selectedDatabases << record.m_databaseFolders;
-    repair.ScanDataFolder();
-    frame->OnScanFinished();
+    // The program's own scan job, reporting to this window: its log lines,
+    // every listed database chosen.
+    if (!a.StartJob(std::make_unique<app::CRecoveryThread>(a, repair, *frame)) || !a.WaitForJob(120000))
+        throw std::runtime_error("the scan of " + data.toStdString() + " did not end");
+    if (!frame->leftView()->hasDatabases())
+        throw std::runtime_error("the scan of the fixture data folder " + data.toStdString() + " found no database");
 
     app::CLeftView& tree = *frame->leftView();
     // Every check state shows: one database cleared, one table of another.
