@@ -67,6 +67,8 @@ protected:
     {
         shelltest::resetShell();
         frame().leftView()->ResetTree();
+        // The commands follow the emptied tree, whatever an earlier test left.
+        frame().UpdateCommandUI();
         frame().show();
     }
     void TearDown() override
