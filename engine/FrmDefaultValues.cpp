@@ -49,7 +49,8 @@
 // from the row readers' ValueText, with their range checks. The texts differ
 // from a row's in a few places that the table creation relies on: a DATE's
 // year has no leading zeros ("0-00-00"), a TIMESTAMP has two blanks between
-// date and time and the zero TIMESTAMP is no value, a zero YEAR is "00".
+// date and time and the zero TIMESTAMP is no value, a zero YEAR is "0000"
+// whatever its width.
 // A string whose value is empty is the default '', told apart from "no
 // DEFAULT clause" by FrmDefault::emptyString.
 
@@ -335,7 +336,7 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
     case TYPE_YEAR: {
         const std::uint8_t b = value.u8();
         if (b == 0)
-            return QStringLiteral("00");
+            return QStringLiteral("0000"); // '00' would make the server's default 2000
         return ValueText::yearText(b).right(static_cast<int>(std::min<std::uint32_t>(column.length, 4)));
     }
     case TYPE_CHAR: return FrmText::columnText(value.bytes(column.length), column.charset);

@@ -194,21 +194,22 @@ TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
 }
 
 // Defaults that text would bend: binary bytes that are no character, blanks
-// of a VARCHAR, the empty string, decimals beyond a double. A row of
-// defaults alone reads the same from both tables (and a NOT NULL column
-// without its default would refuse the row).
+// of a VARCHAR, the empty string, decimals beyond a double, the zero YEAR
+// ('00' would read as 2000). A row of defaults alone reads the same from
+// both tables (and a NOT NULL column without its default would refuse the
+// row).
 TEST_F(TableStatementsRoundTrip, DefaultsComeBackByteForByte)
 {
     m_repair.RunStatement(QStringLiteral("CREATE TABLE %1.d ").arg(m_original) + QStringLiteral(
         "(j VARBINARY(4) DEFAULT x'00FF61', k BINARY(3) NOT NULL DEFAULT x'FE', "
         "l VARCHAR(5) DEFAULT '  ', m VARCHAR(5) NOT NULL DEFAULT '', "
         "n DECIMAL(30,10) DEFAULT -12345678901234567890.0000000001, o DECIMAL(5,2) UNSIGNED NOT NULL DEFAULT 0.5, "
-        "p CHAR(3) DEFAULT x'E9') ENGINE=MyISAM"));
+        "p CHAR(3) DEFAULT x'E9', q YEAR DEFAULT 0) ENGINE=MyISAM"));
     const QString sql = recreate(QStringLiteral("d"));
     const auto defaults = [&](const QString& db) {
         m_repair.RunStatement(QStringLiteral("INSERT INTO %1.d () VALUES ()").arg(db));
         const auto rows = m_repair.m_connection->query(
-            QStringLiteral("SELECT HEX(j), HEX(k), HEX(l), HEX(m), n, o, HEX(p) FROM %1.d").arg(db));
+            QStringLiteral("SELECT HEX(j), HEX(k), HEX(l), HEX(m), n, o, HEX(p), HEX(q) FROM %1.d").arg(db));
         QStringList values;
         for (const auto& row : rows)
             for (const auto& value : row)
@@ -216,7 +217,7 @@ TEST_F(TableStatementsRoundTrip, DefaultsComeBackByteForByte)
         return values.join(QLatin1Char(' ')).toStdString();
     };
     const std::string original = defaults(m_original);
-    EXPECT_EQ(original, "00FF61 FE0000 2020  -12345678901234567890.0000000001 0.50 E9");
+    EXPECT_EQ(original, "00FF61 FE0000 2020  -12345678901234567890.0000000001 0.50 E9 0");
     EXPECT_EQ(defaults(m_again), original) << sql.toStdString();
 }
 
