@@ -169,7 +169,7 @@ QString TableStatements::KeyClause(const TableInformation& table)
     qsizetype nameIndex = 0;
     for (std::size_t i = 0; i < parts.size();) {
         const KeysInformation& first = parts[i];
-        if (first.m_kind == QLatin1String("Foreign Key") || first.m_partCount == 0) {
+        if (first.m_partCount == 0) {
             ++i;
             continue;
         }
@@ -197,16 +197,19 @@ QString TableStatements::KeyClause(const TableInformation& table)
             continue;
         const bool single = count == 1;
         const QString list = QLatin1Char('(') + references.join(QLatin1Char(',')) + QLatin1Char(')');
+        // A name lost with a damaged definition is left to the server, which
+        // names the key after its first column; an empty name would cost the table.
+        const QString named = (name.isEmpty() ? QString() : RowWriter::QuoteName(name)) + list;
         const bool primary = first.m_kind == QLatin1String("Primary Key")
             || name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0;
         if (primary)
             pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
         else if (first.m_kind == QLatin1String("Unique Key"))
-            pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + RowWriter::QuoteName(name) + list;
+            pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + named;
         else if (first.m_kind == QLatin1String("FULLTEXT Key"))
-            pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + RowWriter::QuoteName(name) + list;
-        else
-            pieces[single ? 4 : 5] << QStringLiteral("Key ") + RowWriter::QuoteName(name) + list;
+            pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + named;
+        else // a plain key, or the index the server made for a foreign key
+            pieces[single ? 4 : 5] << QStringLiteral("Key ") + named;
     }
     QString clause;
     for (const QStringList& piece : pieces)

@@ -9,10 +9,12 @@
 #include "tests/support/RecordingReportWindow.h"
 #include "tests/support/ScannedEngine.h"
 #include "tests/support/ScratchServer.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -78,6 +80,69 @@ TEST(RepairDriver, TakenNamesAreSkippedAndARefusedTableIsCorrupted)
     for (const QString& name : names)
         repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(name));
     QDir().rmdir(strayFolder);
+}
+
+// A definition whose key-name block was cut short after two names: the
+// table is made with all its keys, the server naming those that lost their
+// names, and gets every row.
+TEST(RepairDriver, KeysWhoseNamesWereCutOffCostNoRow)
+{
+    const auto server = testsupport::ScratchServer::fromEnvironment();
+    ASSERT_TRUE(server.running());
+    const QString source = testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data/fx_myisam/";
+    testsupport::TempDir dir;
+    for (const char* extension : {".frm", ".MYD", ".MYI"}) {
+        QFile file(source + "all_types" + extension);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        QByteArray bytes = file.readAll();
+        if (QLatin1String(extension) == QLatin1String(".frm")) {
+            // The block is FF PRIMARY FF uk_i FF k_vc FF k_multi FF k_txt FF:
+            // its length (key area + 4) is made to end after uk_i.
+            const auto keyArea = static_cast<qsizetype>(static_cast<std::uint8_t>(bytes[6]) | static_cast<std::uint8_t>(bytes[7]) << 8);
+            ASSERT_EQ(static_cast<std::uint8_t>(bytes[keyArea]), 5u) << "five keys";
+            const qsizetype names = bytes.indexOf(QByteArray("\xffPRIMARY\xffuk_i\xffk_vc\xff"), keyArea);
+            ASSERT_GT(names, keyArea);
+            bytes[keyArea + 4] = 14;
+            bytes[keyArea + 5] = 0;
+        }
+        dir.write(QStringLiteral("data/fx_cut_names/all_types") + extension, bytes);
+    }
+    testsupport::ScannedEngine scanned(dir.path() + "/data", {QStringLiteral("fx_cut_names")});
+    engine::AppState& app = scanned.app;
+    engine::MySqlRepair& repair = scanned.repair;
+    const engine::TableInformation* table = scanned.table(QStringLiteral("fx_cut_names"), QStringLiteral("all_types"));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->m_keyNames, (QStringList{"PRIMARY", "uk_i"}));
+    EXPECT_TRUE(scanned.report.log().join('\n').contains(QStringLiteral("key names cut short")))
+        << scanned.report.log().join('\n').toStdString();
+
+    repair.m_login = {server.host, server.user, server.password};
+    app.m_service.m_port = server.port;
+    repair.m_strDataFolder = server.dataFolder;
+    repair.OpenConnection();
+    const QString target = QStringLiteral("recovered_fx_cut_names");
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
+    app.m_bManualFolder = false; // no restore: this server's files are not ours
+    app.m_bRepair = true;
+    repair.RepairDatabases();
+    app.m_bRepair = false;
+
+    ASSERT_EQ(repair.m_createdDatabases, QStringList{target});
+    repair.OpenConnection();
+    const auto count = repair.m_connection->query(QStringLiteral("SELECT COUNT(*) FROM %1.all_types").arg(target));
+    ASSERT_EQ(count.size(), 1u);
+    const auto expected = testsupport::ExpectedRows::load(QStringLiteral("default"), QStringLiteral("fx_myisam"),
+                                                          QStringLiteral("all_types"));
+    ASSERT_GT(expected.rows().size(), 0u);
+    EXPECT_EQ(count[0][0].value_or(QString()), QString::number(expected.rows().size()));
+    const auto keys = repair.m_connection->query(QStringLiteral(
+        "SELECT INDEX_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY SEQ_IN_INDEX) FROM information_schema.STATISTICS "
+        "WHERE TABLE_SCHEMA = '%1' AND TABLE_NAME = 'all_types' GROUP BY INDEX_NAME ORDER BY INDEX_NAME").arg(target));
+    QStringList shown;
+    for (const auto& key : keys)
+        shown << key[0].value_or(QString()) + QLatin1Char(' ') + key[1].value_or(QString());
+    EXPECT_EQ(shown.join(" | ").toStdString(), "PRIMARY id | si si,dt_datetime | txt txt | uk_i i | vc vc");
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
 }
 
 } // namespace

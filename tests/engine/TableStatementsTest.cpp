@@ -68,12 +68,61 @@ TEST(TableStatements, KeysComeInTheirFixedOrderAndBadPartsAreLeftOut)
     addColumn(table, "b", "text", engine::TYPE_TEXT, 10).m_charset = 8;
     table.m_keyParts = {{2, 1, QStringLiteral("Key"), 10},          {1, 2, QStringLiteral("Unique Key"), 0},
                         {2, 2, QStringLiteral("Unique Key"), 5},   {1, 1, QStringLiteral("Primary Key"), 0},
-                        {9, 1, QStringLiteral("Key"), 0},          {2, 1, QStringLiteral("Foreign Key"), 0}};
+                        {9, 1, QStringLiteral("Key"), 0},          {2, 1, QStringLiteral("Foreign Key"), 10}};
     table.m_keyNames = QStringList{QStringLiteral("k_b"), QStringLiteral("u_ab"), QStringLiteral("PRIMARY"),
-                                   QStringLiteral("k_bad")};
+                                   QStringLiteral("k_bad"), QStringLiteral("fk_b")};
     const QString sql = TableStatements::CreateTable(table);
-    EXPECT_TRUE(sql.endsWith(QStringLiteral(",Primary key(`a`),Unique key `u_ab`(`a`,`b`(5)),Key `k_b`(`b`(10)))engine=myisam;")))
+    EXPECT_TRUE(sql.endsWith(QStringLiteral(",Primary key(`a`),Unique key `u_ab`(`a`,`b`(5)),Key `k_b`(`b`(10)),"
+                                            "Key `fk_b`(`b`(10)))engine=myisam;")))
         << sql.toStdString();
+}
+
+// Every key of the definition takes its own name, the index the server made
+// for a foreign key included; a key whose name the definition lost is left
+// for the server to name.
+TEST(TableStatements, EveryKeyTakesItsOwnName)
+{
+    const struct {
+        const char* name;
+        std::vector<engine::KeysInformation> parts;
+        QStringList names;
+        const char* keys;
+    } cases[] = {
+        {"foreign key before a key",
+         {{1, 1, "Primary Key", 0}, {2, 1, "Foreign Key", 0}, {3, 1, "Key", 0}},
+         {"PRIMARY", "fk_c_p", "kx"},
+         ",Primary key(`id`),Key `fk_c_p`(`a`),Key `kx`(`b`)"},
+        {"foreign key between keys",
+         {{1, 1, "Primary Key", 0}, {2, 1, "Key", 0}, {3, 1, "Foreign Key", 0}, {2, 2, "Key", 0}, {3, 2, "Key", 0}},
+         {"PRIMARY", "ka", "b", "kab"},
+         ",Primary key(`id`),Key `ka`(`a`),Key `b`(`b`),Key `kab`(`a`,`b`)"},
+        {"foreign key of two columns, last",
+         {{1, 1, "Primary Key", 0}, {4, 1, "Key", 5}, {2, 2, "Foreign Key", 0}, {4, 2, "Foreign Key", 7}},
+         {"PRIMARY", "kt", "fk_at"},
+         ",Primary key(`id`),Key `kt`(`t`(5)),Key `fk_at`(`a`,`t`(7))"},
+        {"names cut short",
+         {{1, 1, "Primary Key", 0}, {2, 1, "Unique Key", 0}, {3, 1, "Key", 0}, {2, 2, "Foreign Key", 0},
+          {3, 2, "Foreign Key", 0}, {4, 1, "FULLTEXT Key", 0}},
+         {"PRIMARY", "u"},
+         ",Primary key(`id`),Unique key `u`(`a`),Key (`b`),Key (`a`,`b`),Fulltext Key (`t`)"},
+        {"no names at all",
+         {{1, 1, "Primary Key", 0}, {2, 1, "Key", 0}},
+         {},
+         ",Primary key(`id`),Key (`a`)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableInformation table;
+        table.m_name = QStringLiteral("t");
+        addColumn(table, "id", "int", engine::TYPE_INT, 11, "not null");
+        addColumn(table, "a", "int", engine::TYPE_INT, 11);
+        addColumn(table, "b", "int", engine::TYPE_INT, 11);
+        addColumn(table, "t", "text", engine::TYPE_TEXT, 10).m_charset = 8;
+        table.m_keyParts = c.parts;
+        table.m_keyNames = c.names;
+        const QString sql = TableStatements::CreateTable(table);
+        EXPECT_TRUE(sql.endsWith(QString::fromLatin1(c.keys) + QStringLiteral(")engine=myisam;"))) << sql.toStdString();
+    }
 }
 
 TEST(TableStatements, ExpressionsGoInAsTheServerPrintedThem)
@@ -191,6 +240,64 @@ TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
     const QString original = shown(m_original);
     EXPECT_TRUE(original.contains(QStringLiteral("CONSTRAINT `CONSTRAINT_1` CHECK"))) << original.toStdString();
     EXPECT_EQ(shown(m_again), original) << sql.toStdString();
+}
+
+// The key lines of SHOW CREATE TABLE, in their order; foreign-key
+// constraints are not among them.
+QStringList keyLines(const QString& createSql)
+{
+    static const QRegularExpression key(QStringLiteral("^  (PRIMARY|UNIQUE|FULLTEXT|SPATIAL)? ?KEY "));
+    QStringList keys;
+    for (QString line : createSql.split(QLatin1Char('\n'))) {
+        if (!key.match(line).hasMatch())
+            continue;
+        if (line.endsWith(QLatin1Char(',')))
+            line.chop(1);
+        keys << line.trimmed();
+    }
+    return keys;
+}
+
+// The server makes an index of its own for a foreign key that has none and
+// lists it among the keys of the definition, InnoDB and MyISAM alike: the
+// table comes back with that index and every key keeps its own name.
+TEST_F(TableStatementsRoundTrip, ServerMadeForeignKeyIndexesComeBackWithEveryName)
+{
+    const QStringList tables = {
+        QStringLiteral("c (id INT PRIMARY KEY, pid INT, x INT, "
+                       "CONSTRAINT fk_c_p FOREIGN KEY (pid) REFERENCES p(id), KEY kx(x))"),
+        QStringLiteral("c2 (id INT PRIMARY KEY, a INT, b INT, KEY ka(a), FOREIGN KEY (b) REFERENCES p(id), "
+                       "KEY kab(a,b))"),
+        QStringLiteral("c3 (id INT PRIMARY KEY, note TEXT, a INT, b INT, UNIQUE KEY un(note(10)), KEY kn(note(5), a), "
+                       "CONSTRAINT fk_ab FOREIGN KEY (a, b) REFERENCES p(x, y))"),
+    };
+    for (const char* engineName : {"InnoDB", "MyISAM"}) {
+        SCOPED_TRACE(engineName);
+        const QString engine = QStringLiteral(" ENGINE=") + QString::fromLatin1(engineName);
+        for (const QString& db : {m_original, m_again}) {
+            m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(db));
+            m_repair.RunStatement(QStringLiteral("CREATE DATABASE %1 CHARACTER SET latin1").arg(db));
+        }
+        m_repair.RunStatement(QStringLiteral("CREATE TABLE %1.p (id INT PRIMARY KEY, x INT, y INT, "
+                                             "UNIQUE KEY uxy (x, y))").arg(m_original) + engine);
+        m_repair.RunStatement(QStringLiteral("USE ") + m_original);
+        for (const QString& table : tables)
+            m_repair.RunStatement(QStringLiteral("CREATE TABLE ") + table + engine);
+        const auto shown = [&](const QString& db, const QString& table) {
+            const auto rows = m_repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.%2").arg(db, table));
+            return rows.size() == 1 ? rows[0][1].value_or(QString()) : QString();
+        };
+        const QStringList made = keyLines(shown(m_original, QStringLiteral("c")));
+        ASSERT_TRUE(made.contains(QStringLiteral("KEY `fk_c_p` (`pid`)"))) << made.join('\n').toStdString();
+        for (const char* table : {"c", "c2", "c3"}) {
+            SCOPED_TRACE(table);
+            const QString name = QString::fromLatin1(table);
+            const QString sql = recreate(name);
+            EXPECT_EQ(keyLines(shown(m_again, name)).join('\n').toStdString(),
+                      keyLines(shown(m_original, name)).join('\n').toStdString())
+                << sql.toStdString();
+        }
+    }
 }
 
 // Defaults that text would bend: binary bytes that are no character, blanks
