@@ -527,8 +527,10 @@ QString chosenFrom(const TestMachine& machine, const QString& from, const QStrin
 {
     const QString chosen = machine.dir().mkdir(QStringLiteral("chosen"));
     std::string command = "cp -a " + TestServer::quoted(from + QStringLiteral("/ibdata1"));
-    for (const QString& folder : folders)
-        command += " " + TestServer::quoted(from + QLatin1Char('/') + folder);
+    for (const QString& folder : folders) {
+        command += ' ';
+        command += TestServer::quoted(from + QLatin1Char('/') + folder);
+    }
     const auto copied = testsupport::runCommand(command + " " + TestServer::quoted(chosen));
     EXPECT_EQ(copied.status, 0) << copied.output;
     return chosen;
