@@ -123,7 +123,6 @@ constexpr std::uint64_t kFormScreensLength = 260;
 constexpr std::uint64_t kFormNamesLength = 268;
 constexpr std::uint64_t kFormIntervalCount = 270;
 constexpr std::uint64_t kFormIntervalLength = 274;
-constexpr std::uint64_t kFormNullFields = 282;
 constexpr std::uint64_t kFormCommentsLength = 284;
 constexpr std::uint64_t kFormExpressionsLength = 286;
 
@@ -221,7 +220,6 @@ struct Layout {
     std::uint16_t namesLength = 0;
     std::uint16_t intervalCount = 0;
     std::uint16_t intervalLength = 0;
-    std::uint16_t nullFields = 0;
     std::uint16_t commentsLength = 0;
     std::uint16_t expressionsLength = 0;
     std::uint8_t tableCommentLength = 0;
@@ -387,8 +385,9 @@ void Parser::readFormInfo()
     m_l.intervalCount = f.u16le();
     f.seek(kFormIntervalLength);
     m_l.intervalLength = f.u16le();
-    f.seek(kFormNullFields);
-    m_l.nullFields = f.u16le();
+    // The nullable field count is not needed: the null flags are placed from
+    // the columns' own nullability.
+    f.seek(kFormCommentsLength);
     m_l.commentsLength = f.u16le();
     m_l.expressionsLength = f.u16le();
 
@@ -907,7 +906,6 @@ Result<FrmContents> Parser::run(const QString& path)
         readFormInfo();
     if (m_l.hasForm) {
         table.m_columnCount = m_l.fieldCount;
-        table.m_nullableColumnCount = m_l.nullFields;
         readColumns(readColumnNames());
         readExpressions();
     }

@@ -205,7 +205,6 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
         if (app.m_bStop)
             break;
         tempColInfo column = columnInfo(*table.columns()[j]);
-        column.m_keyColumn = columns.size() < key.size();
         if (isNullable(column))
             column.m_nullFlagIndex = app.m_nNullableColumns++;
         columns.push_back(column);

@@ -160,8 +160,6 @@ void MyisamTableReader::Reset()
 
 void MyisamTableReader::DescribeColumns()
 {
-    AppState& app = m_repair.app();
-    std::int32_t packedIndex = 0;
     for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i) {
         const auto& l = m_layout.m_columns[i];
         if (l.m_virtual)
@@ -177,13 +175,6 @@ void MyisamTableReader::DescribeColumns()
         info.m_charset = c.m_charset;
         info.m_generated = c.m_generated != Generated::None;
         info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
-        info.m_nullFlagIndex = l.m_nullMask ? app.m_nNullableColumns++ : 0;
-        if (l.m_fieldDef >= 0) {
-            const auto type = m_layout.m_fieldDefs[static_cast<std::size_t>(l.m_fieldDef)].m_type;
-            info.m_packable = m_layout.m_dynamic && type != recovery::myisam::FIELD_NORMAL
-                && type != recovery::myisam::FIELD_VARCHAR;
-            info.m_packedFlagIndex = info.m_packable ? packedIndex++ : -1;
-        }
         m_repair.m_columns.push_back(info);
         m_layoutColumn.push_back(i);
     }
@@ -195,7 +186,6 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     m_repair.m_hDataFile.close();
     app.m_nRecordsLeft = app.m_nNextPageStart = 0;
     app.m_nTotalRecords = 0;
-    app.m_nNullableColumns = 0;
     m_repair.m_dataPages.clear();
     m_repair.m_columns.clear();
     m_repair.m_pageRows.clear();

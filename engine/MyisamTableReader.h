@@ -41,9 +41,6 @@ public:
     // other than the prepared one reads nothing.
     void RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start);
 
-    // Whether a table is prepared and its data file open.
-    bool IsPrepared() const { return m_prepared; }
-
 private:
     void Reset();
     // The columns the walk delivers into the engine's m_columns; a generated

@@ -19,7 +19,6 @@ QString StringTable::Load(unsigned id)
         {IDS_DATABASE_IN_PROCESS, "Database in process..."},
         {IDS_NO_TABLES_FOUND, "Either incorrect path or table(s) in database(s) not present..."},
         {IDS_UNABLE_TO_START_SERVER, "Unable to start mysql..."},
-        {IDS_UNABLE_TO_INITIALIZE, "Unable to initialize OLE..."},
     };
     const auto it = kTexts.find(id);
     return it == kTexts.end() ? QString() : QString::fromUtf8(it->second);

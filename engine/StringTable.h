@@ -25,7 +25,6 @@ enum StringId : unsigned {
     IDS_DATABASE_IN_PROCESS = 61458,
     IDS_NO_TABLES_FOUND = 61482,
     IDS_UNABLE_TO_START_SERVER = 61485,
-    IDS_UNABLE_TO_INITIALIZE = 61486,
 };
 
 } // namespace engine

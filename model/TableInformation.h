@@ -28,7 +28,6 @@ public:
     const std::vector<std::unique_ptr<ColumnInformation>>& columns() const { return m_columns; }
     ColumnInformation* firstColumn() const { return m_columns.empty() ? nullptr : m_columns.front().get(); }
     ColumnInformation* lastColumn() const { return m_columns.empty() ? nullptr : m_columns.back().get(); }
-    void clearColumns() { m_columns.clear(); }
 
     QString m_name;
     std::vector<KeysInformation> m_keyParts;
@@ -39,7 +38,6 @@ public:
     std::uint32_t m_frmVersion = 0;
     std::uint64_t m_rootPage = 0;  // clustered index root; 0 = not found
     std::uint16_t m_columnCount = 0;
-    std::uint16_t m_nullableColumnCount = 0;
     bool m_dynamicRows = false;
     bool m_created = false;        // its CREATE TABLE succeeded in the repair
 

@@ -22,10 +22,6 @@ struct tempColInfo {
     std::uint16_t m_scale = 0;
     // Ordinal among the table's nullable columns (0 when not nullable).
     std::int32_t m_nullFlagIndex = 0;
-    // Index into the packed-field flags; -1 = none.
-    std::int32_t m_packedFlagIndex = -1;
-    bool m_keyColumn = false;
-    bool m_packable = false;
     // A stored generated column: read and shown, but the server computes
     // it, so an INSERT leaves it out.
     bool m_generated = false;

@@ -16,8 +16,6 @@ public:
     // both zeros, infinities and NaN included. Cannot fail.
     void ToDouble(double& value) const;
 
-    std::uint32_t bits() const { return m_bits; }
-
 private:
     std::uint32_t m_bits = 0;
 };

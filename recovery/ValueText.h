@@ -168,7 +168,6 @@ public:
     // one character each (Windows-1252).
     static QString storedCharacterText(const QByteArray& bytes, std::uint16_t collation);
     static QString binaryText(const QByteArray& bytes, std::uint16_t unused);
-    static bool isBinaryCollation(std::uint16_t collation) { return collation == engine::kBinaryCollation; }
 };
 
 } // namespace recovery

@@ -78,7 +78,6 @@ constexpr std::uint16_t kRedundantExtraBytes = 6;
 constexpr std::uint8_t kRedundantInfimumEnd = 8;  // end offset of "infimum\0"
 
 constexpr std::uint8_t kInfoDeleted = 0x20;
-constexpr std::uint8_t kInfoMinRec = 0x10;
 
 constexpr std::uint8_t kShortEndNull = 0x80;
 constexpr std::uint8_t kShortEndMask = 0x7F;
@@ -256,7 +255,6 @@ std::optional<DecodeError> InnodbPage::readCompactHeader(std::uint16_t origin, I
 {
     const std::uint8_t info = m_bytes[origin - 5u];
     out.deleted = info & kInfoDeleted;
-    out.minRec = info & kInfoMinRec;
     out.heapNo = static_cast<std::uint16_t>(uintAt(origin - 4u, 2) >> 3);
     out.status = m_bytes[origin - 3u] & 0x07;
     next = static_cast<std::uint16_t>(uintAt(origin - 2u, 2));
@@ -268,7 +266,6 @@ std::optional<DecodeError> InnodbPage::readRedundantHeader(std::uint16_t origin,
 {
     const std::uint8_t info = m_bytes[origin - 6u];
     out.deleted = info & kInfoDeleted;
-    out.minRec = info & kInfoMinRec;
     out.heapNo = static_cast<std::uint16_t>(uintAt(origin - 5u, 2) >> 3);
     const std::uint64_t nFields = (uintAt(origin - 4u, 2) >> 1) & 0x3FF;
     const bool shortEnds = m_bytes[origin - 3u] & 0x01;

@@ -43,7 +43,6 @@ struct FieldEnd {
 struct InnodbRecord {
     std::uint16_t origin = 0;        // page offset of the record's origin
     bool deleted = false;            // delete mark (info bit 0x20)
-    bool minRec = false;             // leftmost node pointer of its level (info bit 0x10)
     std::uint16_t heapNo = 0;
     std::uint8_t status = 0;         // COMPACT only: 0 ordinary, 1 node pointer
     // REDUNDANT only: the end offset of each field, in field order.
