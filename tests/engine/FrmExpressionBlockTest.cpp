@@ -28,8 +28,10 @@ Bytes entry(std::uint8_t kind, std::uint16_t field, const QByteArray& name, cons
     Bytes e{kind, static_cast<std::uint8_t>(field), static_cast<std::uint8_t>(field >> 8),
             static_cast<std::uint8_t>(text.size()), static_cast<std::uint8_t>(text.size() >> 8),
             static_cast<std::uint8_t>(name.size())};
-    e.insert(e.end(), name.begin(), name.end());
-    e.insert(e.end(), text.begin(), text.end());
+    // Byte by byte: GCC 12 warns of a range insert into this small vector.
+    for (const QByteArray* part : {&name, &text})
+        for (const char c : *part)
+            e.push_back(static_cast<std::uint8_t>(c));
     return e;
 }
 
