@@ -1,12 +1,39 @@
 #include "app/controls/ProgramPicture.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <algorithm>
 
 namespace app {
+
+namespace {
+
+// Draws the picture when a size is asked for, not before: painting spreads
+// its fills over Qt's pool of threads, which has no business at start-up.
+class ProgramPictureEngine : public QIconEngine {
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QPixmap picture = ProgramPicture::Draw(size);
+        if (mode != QIcon::Disabled)
+            return picture;
+        const QStyleOption option;
+        return QApplication::style()->generatedIconPixmap(mode, picture, &option);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QIconEngine* clone() const override { return new ProgramPictureEngine; }
+};
+
+} // namespace
 
 QPixmap ProgramPicture::Draw(QSize size)
 {
@@ -47,10 +74,7 @@ QPixmap ProgramPicture::Draw(QSize size)
 
 QIcon ProgramPicture::Icon()
 {
-    QIcon icon;
-    for (const int side : {16, 24, 32, 48})
-        icon.addPixmap(Draw(QSize(side, side)));
-    return icon;
+    return QIcon(new ProgramPictureEngine);
 }
 
 } // namespace app

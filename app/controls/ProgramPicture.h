@@ -13,7 +13,7 @@ class ProgramPicture {
 public:
     // The picture, drawn to fill size (transparent around it).
     static QPixmap Draw(QSize size);
-    // The picture at the sizes a button or menu asks for.
+    // The picture as an icon, drawn at whatever size a button or menu asks.
     static QIcon Icon();
 };
 

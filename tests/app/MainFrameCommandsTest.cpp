@@ -166,6 +166,9 @@ TEST_F(MainFrameCommands, TheCommandsCarryTheirLabelsPromptsAndKeyTips)
 TEST_F(MainFrameCommands, ThePromptPaneShowsReadyOnceTheMouseHasLeftACommand)
 {
     QStatusBar* status = frame().statusBar();
+    // The bar of an earlier job is gone (the window applies its end at the
+    // step timer's pace).
+    EXPECT_TRUE(QTest::qWaitFor([] { return frame().statusProgress().bar() == nullptr; }, 5000));
     // Save log, large on the Tools category.
     frame().ribbonBar()->setCurrentCategory(1);
     QApplication::processEvents();
