@@ -14,8 +14,9 @@ namespace app {
 
 namespace {
 
-// Draws the picture when a size is asked for, not before: painting spreads
-// its fills over Qt's pool of threads, which has no business at start-up.
+// Draws the picture at the size asked for, when asked: sharp at any size,
+// and nothing is painted while the window is built (painting may start Qt's
+// pool of threads).
 class ProgramPictureEngine : public QIconEngine {
 public:
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
