@@ -3,12 +3,14 @@
 #include "app/CMainFrame.h"
 #include "app/CVeltraxMySqlRecoveryView.h"
 #include "app/PreviewPaging.h"
+#include "app/SystemTablespaceCheck.h"
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/StringTable.h"
 #include "model/TableInformation.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <exception>
@@ -23,6 +25,10 @@ const QString kPreviewing = QStringLiteral("Previewing Table...");
 const QString kNoDatabase = QStringLiteral("No database present in data folder.");
 const QString kScanStarted = QStringLiteral("Scanning process started on ");
 const QString kScanCompleted = QStringLiteral("Scanning completed on ");
+const QString kTablesMayBeMissing = QStringLiteral(" InnoDB tables may be missing or incomplete.");
+const QString kFilePutInPlace = QStringLiteral(
+    " A repair of only some of the tables puts this file in the server's place;"
+    " a server that refuses it gets its own ibdata1 back.");
 
 } // namespace
 
@@ -148,12 +154,30 @@ void CRecoveryThread::ScanJob()
     }
     if (!m_report.RunDatabaseListDialog())
         return;
+    LogTablespaceFinding();
     m_repair.ScanDataFolder();
     Log(QString());
     if (!m_app.m_bRepair)
         Send(WM_SCAN_FINISHED);
     Log(QString());
     Log(kScanCompleted + TimeStamp());
+}
+
+void CRecoveryThread::LogTablespaceFinding()
+{
+    // A missing or unreadable file is told by the dictionary's reader, once
+    // the first InnoDB table needs it.
+    const QString path = m_repair.SharedTablespacePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    const SystemTablespaceCheck check(path);
+    if (check.finding() != SystemTablespaceCheck::FirstPageDamaged
+        && check.finding() != SystemTablespaceCheck::NotSharedTablespace)
+        return;
+    QString line = check.problem() + kTablesMayBeMissing;
+    if (m_app.m_bManualFolder)
+        line += kFilePutInPlace;
+    Log(line);
 }
 
 void CRecoveryThread::RepairJob()

@@ -57,6 +57,9 @@ protected:
 private:
     void RunJob(RecoveryJob job);
     void ScanJob();
+    // One log line when the shared tablespace the scan reads is damaged or
+    // no shared tablespace at all: its InnoDB tables may be missing.
+    void LogTablespaceFinding();
     void RepairJob();
     void PreviewPageJob();
     void PreviewTableJob();

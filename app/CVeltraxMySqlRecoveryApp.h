@@ -3,7 +3,6 @@
 #include "engine/AppState.h"
 
 #include <QApplication>
-#include <QBrush>
 #include <QString>
 
 #include <array>
@@ -96,9 +95,6 @@ public:
     QString m_strMessengerVal;
     QString m_strTel6Val;
     QString m_strTel6;
-
-    // The background of the program's own dialogs.
-    QBrush m_brBackground{Qt::white};
 
     // The start-up dialog; true on OK. Until it is set nothing is scanned at
     // start and the main window stays empty.

@@ -247,10 +247,11 @@ void CVeltraxMySqlRecoveryView::paintEvent(QPaintEvent* event)
 
 void CVeltraxMySqlRecoveryView::contextMenuEvent(QContextMenuEvent* event)
 {
+    // The entries of the menu's one popup, shown as that popup itself; no
+    // command of the view handles them, so they are disabled.
     QMenu menu(this);
-    QMenu* edit = menu.addMenu(QStringLiteral("Edit"));
     for (const char* entry : {"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"})
-        edit->addAction(QString::fromLatin1(entry))->setEnabled(false);
+        menu.addAction(QString::fromLatin1(entry))->setEnabled(false);
     menu.exec(event->globalPos());
 }
 

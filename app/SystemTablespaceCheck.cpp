@@ -7,7 +7,6 @@
 #include <QFile>
 
 #include <cstdint>
-#include <vector>
 
 // Page 0 of a tablespace (the fields read here):
 //   offset  size  meaning
@@ -15,6 +14,8 @@
 //   34      4     FIL_PAGE_SPACE_ID: 0 for the system tablespace
 // The page size is not trusted from the page's own flags (they may be what
 // is damaged): each size a server can write is tried until one verifies.
+// A page 0 that fails every checksum but names space 0 is taken for a
+// damaged ibdata1; a space id other than 0 is another file altogether.
 
 namespace app {
 
@@ -23,42 +24,64 @@ namespace {
 constexpr std::uint64_t kFilPageType = 24;
 constexpr std::uint64_t kFilPageSpaceId = 34;
 constexpr std::uint16_t kPageTypeFspHeader = 8;
+constexpr std::uint64_t kSmallestPage = 4096;
 constexpr std::uint64_t kPageSizes[] = {16384, 4096, 8192, 32768, 65536};
+constexpr qint64 kLargestPage = 65536;
 
 } // namespace
 
-QString SystemTablespaceCheck::Problem(const QString& path)
+SystemTablespaceCheck::SystemTablespaceCheck(const QString& path)
 {
     const QString name = QDir::toNativeSeparators(path);
-    const auto refused = [&name](const QString& why) {
-        return QStringLiteral("%1 is not an InnoDB system tablespace (ibdata1): %2").arg(name, why);
+    const QString why = Examine(path);
+    if (m_finding == FirstPageDamaged)
+        m_problem = QStringLiteral("The first page of the InnoDB system tablespace %1 is damaged: %2").arg(name, why);
+    else if (m_finding == NotSharedTablespace)
+        m_problem = QStringLiteral("%1 is not an InnoDB system tablespace (ibdata1): %2").arg(name, why);
+    else if (m_finding == Unreadable)
+        m_problem = QStringLiteral("%1 cannot be read: %2").arg(name, why);
+}
+
+QString SystemTablespaceCheck::Examine(const QString& path)
+{
+    const auto found = [this](Finding finding, const QString& why) {
+        m_finding = finding;
+        return why;
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 cannot be read: %2").arg(name, file.errorString());
-    const QByteArray head = file.read(static_cast<qint64>(kPageSizes[4]));
+        return found(Unreadable, file.errorString());
+    const QByteArray head = file.read(kLargestPage);
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(head.constData()),
                                               static_cast<std::size_t>(head.size()));
-    if (bytes.size() < kPageSizes[1])
-        return refused(QStringLiteral("the file is shorter than one page."));
+    if (bytes.size() < kSmallestPage)
+        return found(NotSharedTablespace, QStringLiteral("the file is shorter than one page."));
 
     platform::ByteReader reader(bytes);
     reader.seek(kFilPageType);
     const std::uint16_t type = reader.u16be();
     reader.seek(kFilPageSpaceId);
     const std::uint32_t spaceId = reader.u32be();
-    if (!reader || type != kPageTypeFspHeader)
-        return refused(QStringLiteral("its first page is not a tablespace header."));
-    if (spaceId != 0)
-        return refused(QStringLiteral("it is the tablespace of one table (space %1), not the shared one.").arg(spaceId));
+    if (spaceId != 0) {
+        if (type == kPageTypeFspHeader)
+            return found(NotSharedTablespace,
+                         QStringLiteral("it is the tablespace of one table (space %1), not the shared one.").arg(spaceId));
+        return found(NotSharedTablespace, QStringLiteral("its first page is not a tablespace header."));
+    }
+    bool empty = false;
     for (const std::uint64_t size : kPageSizes) {
         if (size > bytes.size())
             continue;
         const auto check = recovery::innodb::verifyPage(bytes.first(size));
-        if (check.integrity == recovery::innodb::PageIntegrity::Valid)
-            return QString();
+        if (check.integrity == recovery::innodb::PageIntegrity::Valid) {
+            if (type != kPageTypeFspHeader)
+                return found(NotSharedTablespace, QStringLiteral("its first page is not a tablespace header."));
+            return found(Intact, QString());
+        }
+        empty = empty || check.integrity == recovery::innodb::PageIntegrity::Empty;
     }
-    return refused(QStringLiteral("its first page is damaged (its checksum does not match)."));
+    return found(FirstPageDamaged, empty ? QStringLiteral("it holds only zeros.")
+                                  : QStringLiteral("its checksum does not match."));
 }
 
 } // namespace app

@@ -17,7 +17,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->backgroundBrush = index.row() % 2 == 0 ? CMyListCtrl::EvenRowColour() : QColor(Qt::white);
+        option->backgroundBrush = CMyListCtrl::RowColour(index.row());
     }
 };
 

@@ -4,12 +4,7 @@
 
 namespace app {
 
-CSymbolEdit::CSymbolEdit(QWidget* parent) : QLineEdit(parent)
-{
-    QPalette colours = palette();
-    colours.setColor(QPalette::PlaceholderText, QColor(0x7F, 0x7F, 0x7F));
-    setPalette(colours);
-}
+CSymbolEdit::CSymbolEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void CSymbolEdit::SetSymbolIcon()
 {
@@ -17,11 +12,6 @@ void CSymbolEdit::SetSymbolIcon()
     const QMargins margins = textMargins();
     setTextMargins(margins.left(), margins.top(), kSymbolSize + 6, margins.bottom());
     update();
-}
-
-void CSymbolEdit::SetPrompt(const QString& prompt)
-{
-    setPlaceholderText(prompt);
 }
 
 void CSymbolEdit::paintEvent(QPaintEvent* event)

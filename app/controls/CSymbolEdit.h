@@ -4,8 +4,7 @@
 
 namespace app {
 
-// An edit box with a small symbol (a magnifying glass) at its right edge,
-// and an optional grey prompt while it is empty and without focus.
+// An edit box with a small symbol (a magnifying glass) at its right edge.
 class CSymbolEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -16,7 +15,6 @@ public:
     // Gives the box its symbol and makes room for it on the right.
     void SetSymbolIcon();
     bool hasSymbol() const { return m_bSymbolLoaded; }
-    void SetPrompt(const QString& prompt);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,8 +9,6 @@ void CUxThemeLoader::Init()
     m_bThemeWanted = IsNonStandardScheme();
     m_bLoaded = false;
     m_bThemed = false;
-    if (m_bThemeWanted)
-        m_strError = QStringLiteral("no visual-styles library on this platform");
 }
 
 bool CUxThemeLoader::IsNonStandardScheme()

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QString>
-
 namespace app {
 
 // Looks for the platform's visual-styles library for a button. There is
 // none on this platform, so it never loads; the buttons draw themselves the
-// same way either way, and the loader says why it did not load.
+// same way either way.
 class CUxThemeLoader {
 public:
     // Whether a theme is wanted (a non-standard colour scheme) and, if so,
@@ -18,7 +16,6 @@ public:
     bool m_bThemeWanted = false;
     bool m_bThemed = false;
     bool m_bLoaded = false;
-    QString m_strError;
 };
 
 } // namespace app

@@ -1,11 +1,13 @@
 #include "app/controls/MainRibbonLayout.h"
 
+#include "app/controls/ProgramPicture.h"
 #include "app/controls/RibbonBar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QStyle>
+#include <QToolButton>
 
 namespace app {
 
@@ -51,6 +53,7 @@ void BuildMainRibbon(RibbonBar& ribbon, const MainRibbonActions& a)
     giveIcon(a.helpHelp, QStyle::SP_DialogHelpButton);
     giveIcon(a.helpAbout, QStyle::SP_MessageBoxInformation);
 
+    ribbon.applicationButton()->setIcon(ProgramPicture::Icon());
     for (QAction* action : {a.open, a.startRepair})
         if (action)
             ribbon.addQuickAccessAction(action);

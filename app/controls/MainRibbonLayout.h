@@ -23,7 +23,8 @@ struct MainRibbonActions {
     QAction* helpAbout = nullptr;         // "&About"
 };
 
-// Lays the main window's ribbon out: the quick-access bar (Select, Repair),
+// Lays the main window's ribbon out: the application button with the
+// program's picture, the quick-access bar (Select, Repair),
 // the application menu (Select, Repair..., then Exit at its foot), and the
 // categories "File" (panels "Database", "View"), "Tools" ("Log", "Update")
 // and "Help" ("Support", "Help Manuals", "About"), with the key tips F, T

@@ -58,7 +58,6 @@ RibbonBar::RibbonBar(QWidget* parent)
     tabRow->setContentsMargins(0, 0, 0, 0);
     m_appButton->setObjectName(QStringLiteral("RibbonApplicationButton"));
     // The caller gives it the application's image.
-    m_appButton->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     m_appButton->setIconSize(QSize(kSmallIconSize, kSmallIconSize));
     m_appButton->setMenu(m_appMenu);
     m_appButton->setPopupMode(QToolButton::InstantPopup);

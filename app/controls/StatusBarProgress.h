@@ -9,11 +9,13 @@
 
 namespace app {
 
-// The one progress bar of the main window's status bar, driven by the
-// progress reports: begin with a step count, steps, end.
+// The first pane of the main window's status bar: its one progress bar,
+// driven by the progress reports (begin with a step count, steps, end), and
+// its idle text "Ready" whenever it shows neither a bar nor a command's
+// prompt.
 class StatusBarProgress {
 public:
-    explicit StatusBarProgress(QStatusBar* statusBar) : m_statusBar(statusBar) {}
+    explicit StatusBarProgress(QStatusBar* statusBar);
     ~StatusBarProgress();
     StatusBarProgress(const StatusBarProgress&) = delete;
     StatusBarProgress& operator=(const StatusBarProgress&) = delete;
@@ -29,8 +31,16 @@ public:
     CProgressBar* bar() const { return m_pProgressBar; }
 
 private:
+    // A prompt taken away (the mouse has left its command) leaves the pane
+    // empty: it gets its idle text back unless a bar is in it.
+    void OnMessageChanged(const QString& message);
+
     QPointer<QStatusBar> m_statusBar;
     QPointer<CProgressBar> m_pProgressBar;
+    // From the start of a begin, when the bar clears the pane for itself,
+    // to its end.
+    bool m_bBarShown = false;
+    QMetaObject::Connection m_messageConnection;
 };
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/dialogs/CConDlg.h"
 
 #include "app/controls/CColorButton.h"
+#include "app/controls/ProgramPicture.h"
 #include "app/dialogs/OwnDialogLook.h"
 #include "engine/MySqlRepair.h"
 
@@ -39,13 +40,20 @@ CConDlg::CConDlg(QWidget* parent) : QDialog(parent)
     m_edtPassword = new QLineEdit(group);
     m_edtPassword->setEchoMode(QLineEdit::Password);
     auto* hostLabel = new QLabel(QStringLiteral("Host Name\\\nServer IP"), group);
-    grid->addWidget(new QLabel(QStringLiteral("User Name"), group), 0, 0);
-    grid->addWidget(m_edtUser, 0, 1);
-    grid->addWidget(hostLabel, 1, 0);
-    grid->addWidget(m_edtHost, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Password"), group), 2, 0);
-    grid->addWidget(m_edtPassword, 2, 1);
-    grid->setColumnMinimumWidth(1, 180);
+    // The program's picture, left of the fields.
+    m_picture = new QLabel(group);
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_picture->setFixedSize(kPictureWidth, kPictureHeight);
+    m_picture->setPixmap(ProgramPicture::Draw(QSize(kPictureWidth, kPictureHeight)));
+    grid->addWidget(m_picture, 0, 0, 3, 1, Qt::AlignCenter);
+    grid->setColumnMinimumWidth(0, kPictureWidth + 24);
+    grid->addWidget(new QLabel(QStringLiteral("User Name"), group), 0, 1);
+    grid->addWidget(m_edtUser, 0, 2);
+    grid->addWidget(hostLabel, 1, 1);
+    grid->addWidget(m_edtHost, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Password"), group), 2, 1);
+    grid->addWidget(m_edtPassword, 2, 2);
+    grid->setColumnMinimumWidth(2, 180);
 
     m_btnOK = new CColorButton(QStringLiteral("OK"), this);
     m_btnHelp = new CColorButton(QStringLiteral("Help"), this);

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -34,6 +35,9 @@ public:
     QPushButton* m_btnOK = nullptr;
     QPushButton* m_btnCancel = nullptr;
     QPushButton* m_btnHelp = nullptr;
+    QLabel* m_picture = nullptr;
+    static constexpr int kPictureWidth = 77;
+    static constexpr int kPictureHeight = 113;
     // Where the Help button tells a missing help file.
     MessageSink m_tell = defaultMessageSink();
 

@@ -56,11 +56,11 @@ void CDlgIbdataFilePath::OnBrowse()
     const QString file = m_files.openFileName(this, QStringLiteral("Select the ibdata1 file"));
     if (file.isEmpty())
         return;
-    // The file will stand in for the server's own tablespace: a wrong one
-    // would keep the server from starting.
-    const QString problem = SystemTablespaceCheck::Problem(file);
-    if (!problem.isEmpty()) {
-        m_tell(this, problem);
+    // A file that is plainly no shared tablespace is a slip: it holds none
+    // of the folder's InnoDB rows. A damaged one is taken; the scan says so.
+    const SystemTablespaceCheck check(file);
+    if (check.refusedByPicker()) {
+        m_tell(this, check.problem());
         return;
     }
     m_edtPath->setText(QDir::toNativeSeparators(file));

@@ -16,8 +16,10 @@ namespace app {
 
 class FileDialogs;
 
-// Asks for the ibdata1 of a chosen folder that holds none. Only a file that
-// is an InnoDB system tablespace is taken; OK leaves it in m_strIbdataPath.
+// Asks for the ibdata1 of a chosen folder that holds none. A file that is
+// plainly no InnoDB system tablespace (too short, one table's tablespace) is
+// refused with its reason; one whose first page is damaged is taken. OK
+// leaves it in m_strIbdataPath.
 class CDlgIbdataFilePath : public QDialog {
     Q_OBJECT
 public:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QPixmap>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -30,8 +29,6 @@ public:
     QLabel* picture(int x, int y, int w, int h) const;
 
     QRect toPixels(int x, int y, int w, int h) const;
-    // The picture, drawn to fill a square of side pixels.
-    static QPixmap pictureOfSide(int side);
 
 private:
     QDialog& m_dialog;

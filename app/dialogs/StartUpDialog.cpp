@@ -2,7 +2,6 @@
 
 #include "app/controls/CColorButton.h"
 #include "app/FileDialogs.h"
-#include "app/SystemTablespaceCheck.h"
 #include "app/dialogs/CConDlg.h"
 #include "app/dialogs/CDlgIbdataFilePath.h"
 #include "app/dialogs/OwnDialogLook.h"
@@ -10,7 +9,6 @@
 #include "engine/MySqlRepair.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -167,13 +165,11 @@ void StartUpDialog::OnBrowse()
 
 bool StartUpDialog::ChooseIbdataFile()
 {
+    // The folder's own file is taken whatever its state: a damaged one still
+    // holds most InnoDB rows, and the scan's log says what is wrong with it.
     const QString own = m_app.m_strIbdataPath;
-    if (QFileInfo(own).isFile()) {
-        const QString problem = SystemTablespaceCheck::Problem(own);
-        if (problem.isEmpty())
-            return true;
-        m_tell(this, problem);
-    }
+    if (m_diskObject.FileExists(own))
+        return true;
     CDlgIbdataFilePath ask(m_app, m_files, this);
     ask.m_tell = m_tell;
     if (ask.exec() == QDialog::Accepted)

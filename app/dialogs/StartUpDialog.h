@@ -2,6 +2,7 @@
 
 #include "app/dialogs/CDragDialog.h"
 #include "app/dialogs/MessageSink.h"
+#include "engine/CDiskObject.h"
 
 class QLineEdit;
 class QPushButton;
@@ -45,13 +46,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The folder's ibdata1 when it is a system tablespace, else the file the
+    // The folder's ibdata1 when it exists and can be read, else the file the
     // user picks instead; false when none was given.
     bool ChooseIbdataFile();
 
     engine::AppState& m_app;
     engine::MySqlRepair* m_repair;
     FileDialogs& m_files;
+    engine::CDiskObject m_diskObject;
 };
 
 } // namespace app

@@ -39,13 +39,14 @@ protected:
         EXPECT_FALSE(theApp().m_bStop);
     }
 
-    // Scans the named databases of the fixture folder.
-    void scan(const QStringList& databases)
+    // Scans the named databases of the fixture folder, with its own ibdata1
+    // unless another is named.
+    void scan(const QStringList& databases, const QString& ibdata = QString())
     {
         ASSERT_TRUE(QFileInfo::exists(shelltest::fixtureData() + "fx_myisam")) << "fixtures missing";
         theApp().m_bManualFolder = true;
         theApp().m_strDataFolder = shelltest::fixtureData();
-        theApp().m_strIbdataPath = shelltest::fixtureData() + "ibdata1";
+        theApp().m_strIbdataPath = ibdata.isEmpty() ? shelltest::fixtureData() + "ibdata1" : ibdata;
         theApp().mainFrame()->m_databaseListDialog = [databases] {
             for (const auto& record : theApp().m_dataFolders)
                 for (const QString& folder : record.m_databaseFolders)
@@ -127,6 +128,49 @@ TEST_F(WorkerTest, ScanReportsInOrderAndBuildsTheModel)
     EXPECT_EQ(progress.last(), "E");
     EXPECT_FALSE(theApp().mainFrame()->progress().shown);
     EXPECT_TRUE(recorder.allOnGuiThread());
+}
+
+TEST_F(WorkerTest, TheScanSaysOnceWhatIsWrongWithItsIbdata1)
+{
+    testsupport::TempDir dir;
+    QFile intact(shelltest::fixtureData() + "ibdata1");
+    ASSERT_TRUE(intact.open(QIODevice::ReadOnly));
+    QByteArray damaged = intact.readAll();
+    damaged[1000] = static_cast<char>(damaged[1000] ^ 0x40);
+    const struct {
+        const char* name;
+        QString ibdata;
+        QString line; // what the one line says; none when empty
+        bool innodbFound;
+    } cases[] = {
+        {"an intact ibdata1", QString(), "", true},
+        {"a damaged first page", dir.write("damaged/ibdata1", damaged),
+         "The first page of the InnoDB system tablespace " + dir.file("damaged/ibdata1")
+             + " is damaged: its checksum does not match. InnoDB tables may be missing or incomplete."
+               " A repair of only some of the tables puts this file in the server's place;"
+               " a server that refuses it gets its own ibdata1 back.",
+         true},
+        {"one table's tablespace", shelltest::fixtureData() + "fx_innodb_ibd/composite_pk.ibd",
+         "is not an InnoDB system tablespace (ibdata1): it is the tablespace of one table", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shelltest::resetShell();
+        ReportRecorder recorder(*theApp().mainFrame());
+        scan({"fx_myisam", "fx_innodb_ibd"}, c.ibdata);
+        const QStringList said = recorder.log().filter("InnoDB system tablespace");
+        if (c.line.isEmpty()) {
+            EXPECT_TRUE(said.isEmpty()) << said.join('\n').toStdString();
+        } else {
+            ASSERT_EQ(said.size(), 1) << said.join('\n').toStdString();
+            EXPECT_TRUE(said[0].contains(c.line)) << said[0].toStdString();
+        }
+        // The tables are listed all the same; the InnoDB ones are found
+        // through the dictionary, which a damaged first page leaves whole.
+        ASSERT_NE(table("fx_myisam", "fixed_rows"), nullptr);
+        ASSERT_NE(table("fx_innodb_ibd", "composite_pk"), nullptr);
+        EXPECT_EQ(table("fx_innodb_ibd", "composite_pk")->m_rootPage != 0, c.innodbFound);
+    }
 }
 
 TEST_F(WorkerTest, ScanWithARepairPendingBuildsNoTree)

@@ -23,14 +23,17 @@ namespace {
 
 // The title of the menu a context-menu request on target opens, or "" when
 // none opens. The menu is closed at once.
-QString menuOpenedBy(QWidget* target, QContextMenuEvent::Reason reason)
+// The entries of the menu that opens, each followed by '>' when it opens a
+// further menu; empty when none opens.
+QStringList menuOpenedBy(QWidget* target, QContextMenuEvent::Reason reason)
 {
-    QString title;
+    QStringList entries;
     QTimer closer;
     closer.setInterval(5);
-    QObject::connect(&closer, &QTimer::timeout, [&title] {
+    QObject::connect(&closer, &QTimer::timeout, [&entries] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            title = menu->actions().value(0) ? menu->actions().value(0)->text() : QStringLiteral("?");
+            for (const QAction* action : menu->actions())
+                entries << action->text() + (action->menu() ? QStringLiteral(">") : QString());
             menu->close();
         }
     });
@@ -39,7 +42,7 @@ QString menuOpenedBy(QWidget* target, QContextMenuEvent::Reason reason)
     QContextMenuEvent event(reason, point, target->mapToGlobal(point));
     QApplication::sendEvent(target, &event);
     QApplication::processEvents();
-    return title;
+    return entries;
 }
 
 class PreviewViewTest : public ::testing::Test {
@@ -232,26 +235,34 @@ TEST_F(PreviewViewTest, ObjectTextsShowLineByLineAndWhole)
 
 TEST_F(PreviewViewTest, TheTextBoxHasNoContextMenuAndKeepsTheViewsOwnAway)
 {
+    const QStringList editEntries{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"};
+    enum Target { TextBox, View, DataList };
     const struct {
         const char* name;
         int mode;
-        bool onTextBox;
+        Target target;
         QContextMenuEvent::Reason reason;
-        const char* menu;
+        QStringList menu;
     } cases[] = {
-        {"right-click on the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, true, QContextMenuEvent::Mouse, ""},
-        {"menu key in the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, true, QContextMenuEvent::Keyboard, ""},
-        {"right-click on the empty view", CVeltraxMySqlRecoveryView::VIEW_MODE_EMPTY, false, QContextMenuEvent::Mouse,
-         "Edit"},
+        {"right-click on the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, TextBox, QContextMenuEvent::Mouse, {}},
+        {"menu key in the text box", CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT, TextBox, QContextMenuEvent::Keyboard, {}},
+        // The popup's entries themselves, not a menu that opens them.
+        {"right-click on the empty view", CVeltraxMySqlRecoveryView::VIEW_MODE_EMPTY, View, QContextMenuEvent::Mouse,
+         editEntries},
+        {"right-click on the rows", CVeltraxMySqlRecoveryView::VIEW_MODE_TABLE, DataList, QContextMenuEvent::Mouse,
+         editEntries},
     };
     for (const auto& c : cases) {
         m_view.SetViewMode(c.mode);
         if (c.mode == CVeltraxMySqlRecoveryView::VIEW_MODE_TEXT)
             m_view.OnShowObjectText(QStringLiteral("select 1"));
-        QWidget* target = c.onTextBox ? m_view.m_edtText->viewport() : static_cast<QWidget*>(&m_view);
-        if (c.reason == QContextMenuEvent::Keyboard)
-            target = m_view.m_edtText;
-        EXPECT_EQ(menuOpenedBy(target, c.reason), QString::fromLatin1(c.menu)) << c.name;
+        QWidget* target = &m_view;
+        if (c.target == TextBox)
+            target = c.reason == QContextMenuEvent::Keyboard ? static_cast<QWidget*>(m_view.m_edtText)
+                                                             : m_view.m_edtText->viewport();
+        else if (c.target == DataList)
+            target = m_view.m_pDataList->viewport();
+        EXPECT_EQ(menuOpenedBy(target, c.reason), c.menu) << c.name;
     }
 }
 

@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QTest>
 
 using app::CMainFrame;
@@ -159,6 +161,50 @@ TEST_F(MainFrameCommands, TheCommandsCarryTheirLabelsPromptsAndKeyTips)
         EXPECT_EQ(action->statusTip(), c.prompt);
         EXPECT_EQ(action->toolTip(), c.tip);
     }
+}
+
+TEST_F(MainFrameCommands, ThePromptPaneShowsReadyOnceTheMouseHasLeftACommand)
+{
+    QStatusBar* status = frame().statusBar();
+    // The bar of an earlier job is gone (the window applies its end at the
+    // step timer's pace).
+    EXPECT_TRUE(QTest::qWaitFor([] { return frame().statusProgress().bar() == nullptr; }, 5000));
+    // Save log, large on the Tools category.
+    frame().ribbonBar()->setCurrentCategory(1);
+    QApplication::processEvents();
+    QToolButton* saveLog = nullptr;
+    for (QToolButton* button : frame().ribbonBar()->findChildren<QToolButton*>())
+        if (button->defaultAction() == frame().action(CMainFrame::ID_SAVELOG) && button->isVisible())
+            saveLog = button;
+    ASSERT_NE(saveLog, nullptr);
+    QWidget* away = frame().leftView();
+    const auto passOver = [&] {
+        QTest::mouseMove(saveLog, saveLog->rect().center());
+        QApplication::processEvents();
+        const QString prompt = status->currentMessage();
+        QTest::mouseMove(away, away->rect().center());
+        QApplication::processEvents();
+        return prompt;
+    };
+
+    EXPECT_EQ(passOver(), "Save Log(CTRL+S)");
+    EXPECT_EQ(status->currentMessage(), "Ready");
+    EXPECT_EQ(passOver(), "Save Log(CTRL+S)") << "a second time alike";
+    EXPECT_EQ(status->currentMessage(), "Ready");
+
+    // While a progress bar is shown, a prompt hides it only for as long as
+    // the mouse is over the command.
+    frame().SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_BEGIN, 4);
+    QTest::qWait(3 * CMainFrame::kStepIntervalMs);
+    ASSERT_NE(frame().statusProgress().bar(), nullptr);
+    EXPECT_EQ(passOver(), "Save Log(CTRL+S)");
+    EXPECT_EQ(status->currentMessage(), QString());
+    EXPECT_TRUE(frame().statusProgress().bar()->isVisible());
+    frame().SendMessage(engine::WM_STATUS_PROGRESS, engine::PROGRESS_END);
+    QTest::qWait(3 * CMainFrame::kStepIntervalMs);
+    EXPECT_EQ(frame().statusProgress().bar(), nullptr);
+    EXPECT_EQ(status->currentMessage(), "Ready");
+    frame().ribbonBar()->setCurrentCategory(0);
 }
 
 TEST_F(MainFrameCommands, ShortcutsRunOnlyInTheirStateAndLeaveTextBoxesTheirKeys)

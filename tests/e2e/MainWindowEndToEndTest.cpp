@@ -53,9 +53,11 @@ class AnsweredFileDialogs : public app::FileDialogs {
 public:
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString existingDirectory(QWidget*, const QString&) override { return m_folder; }
-    QString openFileName(QWidget*, const QString&) override { return m_file; }
+    QString openFileName(QWidget*, const QString&) override { return m_before.isEmpty() ? m_file : m_before.takeFirst(); }
     QString m_folder;
     QString m_file;
+    // Files offered before m_file, one per showing of the file dialog.
+    QStringList m_before;
 };
 
 void clickLater(QAbstractButton* button)
@@ -175,6 +177,21 @@ QTreeWidgetItem* tableItem(const QString& database, const QString& table)
     return db ? findItem(db, table) : nullptr;
 }
 
+// Clicks a table in the tree and waits for its preview: the rows shown.
+int shownRows(QTreeWidgetItem* table)
+{
+    app::CLeftView& tree = *frame().leftView();
+    tree.scrollToItem(table);
+    const QPoint at = tree.labelRect(table).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, tree.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &press);
+    if (!theApp().WaitForJob(60000))
+        return -1;
+    const app::CMyListCtrl* rows = frame().previewView()->m_pDataList;
+    return rows ? rows->rowCount() : -1;
+}
+
 // The rows the server returned when the fixture was made, as the client prints them.
 QStringList expectedRows(const QString& database, const QString& table)
 {
@@ -245,6 +262,8 @@ protected:
         m_files.m_folder = folder;
         m_files.m_file = ibdata;
         ASSERT_TRUE(theApp().FindMySqlServices());
+        // The enabling follows the last job at once, not at idle pace.
+        frame().UpdateCommandUI();
         ASSERT_TRUE(frame().action(CMainFrame::ID_OPEN)->isEnabled());
         frame().action(CMainFrame::ID_OPEN)->trigger();
         ASSERT_TRUE(theApp().WaitForJob(180000));
@@ -360,6 +379,70 @@ TEST_F(MainWindowEndToEnd, TheWholeRoadFromAChosenFolderToTheRecoveredRows)
     EXPECT_TRUE(QFileInfo(own.server.dataDir() + "/" + recovered.front() + "/recovered_fx_myisam/fixed_rows.MYD").isFile());
     // The user's own files are as they were.
     EXPECT_TRUE(testsupport::readAll(spare + "/ibdata1") == testsupport::readAll(data + "/ibdata1"));
+}
+
+TEST_F(MainWindowEndToEnd, AFolderWhoseIbdata1HasADamagedFirstPageIsChosenScannedAndShown)
+{
+    // A service is installed (so the start-up dialog offers both choices);
+    // a scan of a chosen folder does not need it running.
+    OwnServer own;
+    ASSERT_TRUE(own.server.installed()) << own.server.log();
+    const QString data = testsupport::ExpectedRows::setFolder("default") + "/data";
+    const QString chosen = own.machine.dir().mkdir("chosen");
+    const QString without = own.machine.dir().mkdir("without");
+    const auto copied = testsupport::runCommand(
+        "cp -a " + TestServer::quoted(data + "/fx_myisam") + " " + TestServer::quoted(data + "/fx_innodb_ibd") + " "
+        + TestServer::quoted(chosen) + " && cp -a " + TestServer::quoted(data + "/fx_myisam") + " "
+        + TestServer::quoted(data + "/fx_innodb_ibd") + " " + TestServer::quoted(without));
+    ASSERT_EQ(copied.status, 0) << copied.output;
+    // One byte of the first page changed: its checksum fails.
+    QByteArray ibdata1 = testsupport::readAll(data + "/ibdata1");
+    ASSERT_GT(ibdata1.size(), 16384);
+    ibdata1[1000] = static_cast<char>(ibdata1[1000] ^ 0x40);
+    const QString damaged = own.machine.dir().write("chosen/ibdata1", ibdata1);
+    const auto linesNaming = [](const QStringList& log, const QString& file) {
+        return log.filter(file).filter("is damaged").size();
+    };
+    const auto expectScannedAndShown = [&] {
+        QTreeWidgetItem* myisam = tableItem("fx_myisam", "fixed_rows");
+        QTreeWidgetItem* innodb = tableItem("fx_innodb_ibd", "composite_pk");
+        ASSERT_TRUE(myisam && innodb);
+        EXPECT_EQ(shownRows(myisam), expectedRows("fx_myisam", "fixed_rows").size());
+        EXPECT_EQ(shownRows(innodb), expectedRows("fx_innodb_ibd", "composite_pk").size());
+    };
+
+    // The folder's own ibdata1, damaged, is taken as it is: no picker.
+    {
+        User user;
+        const qsizetype before = frame().logLines().size();
+        select(chosen, QString());
+        EXPECT_EQ(user.m_seen.mid(0, 2), (QStringList{"start-up", "databases"}));
+        EXPECT_EQ(theApp().m_strIbdataPath, damaged);
+        expectScannedAndShown();
+        EXPECT_EQ(linesNaming(frame().logLines().mid(before), damaged), 1) << frame().logLines().join('\n').toStdString();
+    }
+
+    // A folder without one: the picker refuses a table's own .ibd with its
+    // reason, then takes the damaged ibdata1.
+    {
+        User user;
+        const qsizetype before = frame().logLines().size();
+        m_files.m_before = {without + "/fx_innodb_ibd/composite_pk.ibd"};
+        select(without, damaged);
+        EXPECT_EQ(user.m_seen.mid(0, 2), (QStringList{"start-up", "ibdata1"}));
+        const QStringList boxes = user.m_seen.filter("box:");
+        ASSERT_EQ(boxes.size(), 1) << user.m_seen.join('\n').toStdString();
+        EXPECT_TRUE(boxes[0].contains("composite_pk.ibd is not an InnoDB system tablespace (ibdata1): it is the "
+                                      "tablespace of one table"))
+            << boxes[0].toStdString();
+        EXPECT_TRUE(user.m_seen.contains("databases"));
+        EXPECT_EQ(theApp().m_strDataFolder, without + "/");
+        EXPECT_EQ(theApp().m_strIbdataPath, damaged);
+        expectScannedAndShown();
+        EXPECT_EQ(linesNaming(frame().logLines().mid(before), damaged), 1) << frame().logLines().join('\n').toStdString();
+    }
+    // The user's files are only read.
+    EXPECT_EQ(testsupport::readAll(damaged), ibdata1);
 }
 
 TEST_F(MainWindowEndToEnd, CloseAfterAScanStartsTheServiceAgainWhileTheWindowPaints)

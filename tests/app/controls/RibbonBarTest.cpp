@@ -1,6 +1,7 @@
 #include "app/controls/RibbonBar.h"
 
 #include "app/controls/MainRibbonLayout.h"
+#include "app/controls/ProgramPicture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -137,6 +138,14 @@ TEST_F(RibbonBarTest, TheApplicationMenuRunsSelectRepairAndExit)
     EXPECT_EQ(repair.count(), 1);
     m_actions.startRepair->setEnabled(false);
     EXPECT_FALSE(entries[1]->isEnabled());
+}
+
+TEST_F(RibbonBarTest, TheApplicationButtonCarriesTheProgramsPicture)
+{
+    const QIcon icon = m_ribbon.applicationButton()->icon();
+    ASSERT_FALSE(icon.isNull());
+    const QSize size = m_ribbon.applicationButton()->iconSize();
+    EXPECT_EQ(icon.pixmap(size).toImage(), app::ProgramPicture::Draw(size).toImage());
 }
 
 TEST_F(RibbonBarTest, TheFindBarAndTheLogoSitOnTheRibbonsFoot)

@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QMimeDatabase>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,6 +75,28 @@ TEST(CConDlgTest, ThePasswordIsMaskedScrollsAndKeepsEveryCharacter)
     EXPECT_EQ(dialog.m_edtPassword->displayText().contains(QLatin1Char('a')), false);
     dialog.m_btnOK->click();
     EXPECT_EQ(dialog.m_strPassword, password);
+}
+
+TEST(CConDlgTest, TheProgramsPictureStandsLeftOfTheFields)
+{
+    CConDlg dialog;
+    dialog.show();
+    auto* picture = dialog.findChild<QLabel*>(QStringLiteral("picture"));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_TRUE(picture->isVisible());
+    EXPECT_EQ(picture->size(), QSize(77, 113));
+    const QImage image = picture->pixmap().toImage();
+    ASSERT_EQ(image.size(), QSize(77, 113));
+    // Something is drawn: the middle of the picture is not left transparent.
+    EXPECT_GT(qAlpha(image.pixel(38, 56)), 0);
+    const QRect shown(picture->mapTo(&dialog, QPoint(0, 0)), picture->size());
+    for (QWidget* field : {static_cast<QWidget*>(dialog.m_edtUser), static_cast<QWidget*>(dialog.m_edtHost),
+                           static_cast<QWidget*>(dialog.m_edtPassword)}) {
+        const QRect box(field->mapTo(&dialog, QPoint(0, 0)), field->size());
+        EXPECT_LT(shown.right(), box.left());
+        EXPECT_LT(shown.top(), box.bottom());
+        EXPECT_GT(shown.bottom(), box.top());
+    }
 }
 
 TEST(CConDlgTest, HelpOpensTheHelpFileOrSaysWhyNot)

@@ -27,6 +27,16 @@ QString fixtureIbdata()
     return testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + QStringLiteral("/data/ibdata1");
 }
 
+// The fixture's ibdata1 with one byte of its first page changed.
+QByteArray damagedIbdata()
+{
+    QFile file(fixtureIbdata());
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (bytes.size() > 1000)
+        bytes[1000] = static_cast<char>(bytes[1000] ^ 0x40);
+    return bytes;
+}
+
 class StartUpDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -123,15 +133,44 @@ TEST_F(StartUpDialogTest, AFolderWithItsIbdata1)
     EXPECT_EQ(m_app.m_strDataFolder, folder + QLatin1Char('/'));
 }
 
-TEST_F(StartUpDialogTest, TheIbdataPickerTakesOnlyASystemTablespace)
+TEST_F(StartUpDialogTest, TheFoldersOwnIbdata1IsTakenWhateverItsState)
+{
+    const struct {
+        const char* name;
+        QByteArray ibdata1;
+    } cases[] = {
+        {"a damaged first page", damagedIbdata()},
+        {"no tablespace at all", QByteArray(20000, 'x')},
+    };
+    m_app.m_bServiceFound = false;
+    int pickerShown = 0;
+    widgettest::answerModal<CDlgIbdataFilePath>([&](CDlgIbdataFilePath& picker) {
+        ++pickerShown;
+        picker.m_btnCancel->click();
+    });
+    for (const auto& c : cases) {
+        const QString folder = m_dir.mkdir(QString::fromLatin1(c.name));
+        m_dir.write(QString::fromLatin1(c.name) + QStringLiteral("/ibdata1"), c.ibdata1);
+        m_dialog.show();
+        m_files.m_answers = {folder};
+        m_dialog.m_btnBrowse->click();
+        expectControls({false, false, true, true, true, true, qPrintable(folder)}, c.name);
+        EXPECT_EQ(m_app.m_strIbdataPath, folder + QStringLiteral("/ibdata1")) << c.name;
+    }
+    // The answer waits for a picker that never came: let it go here.
+    QApplication::processEvents();
+    EXPECT_EQ(pickerShown, 0);
+    EXPECT_TRUE(m_told.m_texts.isEmpty()) << m_told.m_texts.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(StartUpDialogTest, ThePickerRefusesWhatIsPlainlyNoSharedTablespace)
 {
     const QString notATablespace = m_dir.write(QStringLiteral("notes/ibdata1"), QByteArray(20000, 'x'));
     const QString oneTable = testsupport::ExpectedRows::setFolder(QStringLiteral("default"))
         + QStringLiteral("/data/fx_innodb_ibd/pk_not_first.ibd");
-    const QString other = m_dir.mkdir(QStringLiteral("elsewhere"));
-    QFile::link(fixtureIbdata(), other + QStringLiteral("/shared.space"));
-    // The folder's own ibdata1 is no tablespace: said, and asked for another.
-    const QString folder = folderWith(QStringLiteral("broken"), notATablespace);
+    const QString damagedElsewhere = m_dir.write(QStringLiteral("elsewhere/shared.space"), damagedIbdata());
+    // The folder holds no ibdata1: the picker asks for one.
+    const QString folder = folderWith(QStringLiteral("without"), QString());
     m_app.m_bServiceFound = true;
     m_dialog.show();
     m_dialog.m_radManual->click();
@@ -145,19 +184,20 @@ TEST_F(StartUpDialogTest, TheIbdataPickerTakesOnlyASystemTablespace)
         picker.m_btnBrowse->click();
         EXPECT_FALSE(picker.m_btnOK->isEnabled());
         EXPECT_TRUE(picker.m_edtPath->text().isEmpty());
+        // A shared tablespace with a damaged first page is taken.
         picker.m_btnBrowse->click();
         EXPECT_TRUE(picker.m_btnOK->isEnabled());
         picker.m_btnOK->click();
     });
-    m_files.m_answers = {folder, notATablespace, oneTable, other + QStringLiteral("/shared.space")};
+    m_files.m_answers = {folder, notATablespace, oneTable, damagedElsewhere};
     m_dialog.m_btnBrowse->click();
     EXPECT_EQ(pickerShown, 1);
-    ASSERT_EQ(m_told.m_texts.size(), 3) << m_told.m_texts.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(m_told.m_texts[0].contains(QStringLiteral("not an InnoDB system tablespace")));
-    EXPECT_TRUE(m_told.m_texts[2].contains(QStringLiteral("tablespace of one table")));
+    ASSERT_EQ(m_told.m_texts.size(), 2) << m_told.m_texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(m_told.m_texts[0].contains(QStringLiteral("not a tablespace header")));
+    EXPECT_TRUE(m_told.m_texts[1].contains(QStringLiteral("tablespace of one table")));
     expectControls({false, true, true, true, true, true, qPrintable(folder)}, "picked by hand");
     EXPECT_EQ(m_app.m_strDataFolder, folder + QLatin1Char('/'));
-    EXPECT_EQ(m_app.m_strIbdataPath, other + QStringLiteral("/shared.space"));
+    EXPECT_EQ(m_app.m_strIbdataPath, damagedElsewhere);
 
     // Back to the default location: the box empties, the choice stays until OK.
     m_dialog.m_radDefault->click();
