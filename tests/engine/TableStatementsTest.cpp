@@ -188,6 +188,12 @@ protected:
         for (const QString& db : {m_original, m_again})
             m_repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(db));
     }
+    // The server's SHOW CREATE TABLE of db.table; empty when it has none.
+    QString showCreate(const QString& db, const QString& table)
+    {
+        const auto rows = m_repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.%2").arg(db, table));
+        return rows.size() == 1 ? rows[0][1].value_or(QString()) : QString();
+    }
     // The statement that made m_again.<table> from m_original's definition.
     QString recreate(const QString& table)
     {
@@ -233,13 +239,9 @@ TEST_F(TableStatementsRoundTrip, ServerMadeExpressionsComeBackTheSame)
 
     const QString sql = recreate(QStringLiteral("t"));
 
-    const auto shown = [&](const QString& db) {
-        const auto rows = repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.t").arg(db));
-        return rows.size() == 1 ? rows[0][1].value_or(QString()) : QString();
-    };
-    const QString original = shown(m_original);
+    const QString original = showCreate(m_original, QStringLiteral("t"));
     EXPECT_TRUE(original.contains(QStringLiteral("CONSTRAINT `CONSTRAINT_1` CHECK"))) << original.toStdString();
-    EXPECT_EQ(shown(m_again), original) << sql.toStdString();
+    EXPECT_EQ(showCreate(m_again, QStringLiteral("t")), original) << sql.toStdString();
 }
 
 // The key lines of SHOW CREATE TABLE, in their order; foreign-key
@@ -283,18 +285,14 @@ TEST_F(TableStatementsRoundTrip, ServerMadeForeignKeyIndexesComeBackWithEveryNam
         m_repair.RunStatement(QStringLiteral("USE ") + m_original);
         for (const QString& table : tables)
             m_repair.RunStatement(QStringLiteral("CREATE TABLE ") + table + engine);
-        const auto shown = [&](const QString& db, const QString& table) {
-            const auto rows = m_repair.m_connection->query(QStringLiteral("SHOW CREATE TABLE %1.%2").arg(db, table));
-            return rows.size() == 1 ? rows[0][1].value_or(QString()) : QString();
-        };
-        const QStringList made = keyLines(shown(m_original, QStringLiteral("c")));
+        const QStringList made = keyLines(showCreate(m_original, QStringLiteral("c")));
         ASSERT_TRUE(made.contains(QStringLiteral("KEY `fk_c_p` (`pid`)"))) << made.join('\n').toStdString();
         for (const char* table : {"c", "c2", "c3"}) {
             SCOPED_TRACE(table);
             const QString name = QString::fromLatin1(table);
             const QString sql = recreate(name);
-            EXPECT_EQ(keyLines(shown(m_again, name)).join('\n').toStdString(),
-                      keyLines(shown(m_original, name)).join('\n').toStdString())
+            EXPECT_EQ(keyLines(showCreate(m_again, name)).join('\n').toStdString(),
+                      keyLines(showCreate(m_original, name)).join('\n').toStdString())
                 << sql.toStdString();
         }
     }
