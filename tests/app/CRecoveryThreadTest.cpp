@@ -31,8 +31,9 @@ protected:
     void runJob(std::unique_ptr<CRecoveryThread> worker)
     {
         ASSERT_TRUE(theApp().m_bIdle);
+        // Not checked for busy here: a job with nothing to do may already
+        // have ended (StartingWhileAJobRunsIsRefused covers the busy state).
         ASSERT_TRUE(theApp().StartJob(std::move(worker)));
-        EXPECT_FALSE(theApp().m_bIdle);
         ASSERT_TRUE(theApp().WaitForJob(120000));
         // Every job ends the same way, whatever happened in it.
         EXPECT_TRUE(theApp().m_bIdle);
