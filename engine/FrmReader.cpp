@@ -3,6 +3,7 @@
 #include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
 #include "engine/FrmExpressionBlock.h"
+#include "engine/FrmExtra2Block.h"
 #include "model/FrmText.h"
 #include "platform/ByteReader.h"
 #include "recovery/ColumnStorage.h"
@@ -30,7 +31,7 @@
 // | 47     | 4    | key area length K (V > 7)                                        |
 // | 51     | 4    | server version that wrote the file                               |
 // | 55     | 4    | length X of the extra segment after the default record           |
-// | 64     | E    | MariaDB 10.x: extra2 block (type, length, value entries)         |
+// | 64     | E    | MariaDB 10.x: extra2 block (see FrmExtra2Block.cpp)              |
 // | 64 + E | 4    | position P of the form information (67 in the older files);      |
 // |        |      | 0 = L rounded down to a multiple of 4096                          |
 //
@@ -214,6 +215,8 @@ struct Layout {
     std::uint32_t serverVersion = 0;
     std::uint64_t extraSize = 0;
     std::uint64_t formPos = 0;
+    // MariaDB's entries behind the header; empty in older files.
+    FrmExtra2 extra2;
     bool hasForm = false;
     std::uint16_t fieldCount = 0;
     std::uint16_t screensLength = 0;
@@ -354,8 +357,13 @@ std::optional<DecodeError> Parser::readHeader()
     // it; older files have "//" and a zero byte there, so the same rule gives 67.
     std::uint64_t formPosPos = kOldFormPosPos;
     ByteReader e2 = m_file.sub(kExtra2LengthPos, 2);
-    if (!m_l.oldLayout && m_file.canRead(kHeaderSize, 1) && m_file.sub(kHeaderSize, 1).u8() != '/')
-        formPosPos = kHeaderSize + e2.u16le();
+    if (!m_l.oldLayout && m_file.canRead(kHeaderSize, 1) && m_file.sub(kHeaderSize, 1).u8() != '/') {
+        const std::uint16_t extra2Length = e2.u16le();
+        formPosPos = kHeaderSize + extra2Length;
+        m_l.extra2 = FrmExtra2Block::read(m_file.sub(kHeaderSize, extra2Length));
+        if (m_l.extra2.damage)
+            damage(*m_l.extra2.damage);
+    }
     ByteReader fp = m_file.sub(formPosPos, 4);
     m_l.formPos = fp.u32le();
     if (!fp) {
