@@ -2,6 +2,7 @@
 
 #include "model/FrmText.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/CompressedValue.h"
 #include "recovery/ValueText.h"
 
 #include <QLocale>
@@ -40,6 +41,7 @@
 // | year                      | 1            | year - 1900, 0 = 0000                       |
 // | char, binary              | length       | padded text (binary: padded with zeros)     |
 // | varchar, varbinary (15)   | 1-2 + length | length prefix (2 bytes when length > 255)   |
+// |   declared COMPRESSED     |              | then a header byte (CompressedValue)        |
 // | enum, set                 | 1..8         | member number / member bit mask             |
 // | blobs, geometry           | 9..12        | length + pointer, never a default here      |
 // | decimal (246)             | per digits   | the server's binary DECIMAL                 |
@@ -257,7 +259,19 @@ FrmDefault FrmDefaultValues::decodeString(const DefaultColInfo& column, ByteRead
             n = column.length;
         }
     }
-    const auto bytes = value.bytes(n);
+    auto bytes = value.bytes(n);
+    QByteArray expanded;
+    if (column.compressed && prefixed) {
+        // The definition's length counts the header byte.
+        auto plain = recovery::CompressedValue::expand(bytes, column.length > 0 ? column.length - 1 : 0, value.base());
+        if (!plain) {
+            noteError(plain.error());
+            return {};
+        }
+        expanded = std::move(*plain);
+        bytes = std::span(reinterpret_cast<const std::uint8_t*>(expanded.constData()),
+                          static_cast<std::size_t>(expanded.size()));
+    }
     FrmDefault result;
     if (binary) {
         // Every byte counts, zero bytes too; only a fixed length's padding goes.

@@ -77,7 +77,8 @@
 // | +8  | 1 (+6)  | pack flags low byte (V = 7: also the type byte)          |
 // | +9  | 1 (+7)  | pack flags high: 0x80 nullable, 0x40 no default, decimals|
 // | +10 | 1 (+8)  | unireg check; 15 = auto_increment; TIMESTAMP, DATETIME:  |
-// |     |         | 21 DEFAULT now, 22 ON UPDATE now, 23 both                |
+// |     |         | 21 DEFAULT now, 22 ON UPDATE now, 23 both;               |
+// |     |         | VARCHAR, VARBINARY, BLOB, TEXT: 24 COMPRESSED            |
 // | +11 | 1       | high byte of the collation number                        |
 // | +12 | 1 (+10) | interval number (enum, set), from 1                      |
 // | +13 | 1       | type byte                                                |
@@ -100,6 +101,12 @@ void clearLiteralDefault(ColumnInformation& column)
 {
     column.m_defaultText.clear();
     column.m_defaultIsEmptyString = false;
+}
+
+// The types the server stores compressed when a column is declared so.
+bool canBeCompressed(ColumnTypeCode code)
+{
+    return code == TYPE_VARCHAR || code == TYPE_VARBINARY || (isTextOrBlobCode(code) && !isSpatialCode(code));
 }
 
 constexpr std::uint64_t kHeaderSize = 64;
@@ -142,6 +149,7 @@ constexpr std::uint8_t kAutoIncrementCheck = 15;
 constexpr std::uint8_t kDefaultNowCheck = 21;
 constexpr std::uint8_t kUpdateNowCheck = 22;
 constexpr std::uint8_t kDefaultAndUpdateNowCheck = 23;
+constexpr std::uint8_t kCompressedCheck = 24;
 constexpr std::uint8_t kNameSeparator = 0xFF;
 constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
 constexpr std::uint16_t kPackRecordOption = 0x0001;
@@ -564,8 +572,12 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     column.m_signText = ColumnTypeNames::SignAttributeName(code, f.packLow);
     column.m_packFlags = f.packHigh;
     column.m_autoIncrement = f.uniregCheck == kAutoIncrementCheck;
+    column.m_compressed = !m_l.oldLayout && f.uniregCheck == kCompressedCheck && canBeCompressed(code);
     column.m_nullText = f.packHigh >= kPackFlagNullable ? QStringLiteral("null") : QStringLiteral("not null");
     column.m_length = f.length;
+    // The definition counts a compressed VARCHAR's header byte in its length.
+    if (column.m_compressed && !isTextOrBlobCode(code) && column.m_length > 0)
+        --column.m_length;
 
     const std::uint8_t h = f.packHigh;
     // Below the nullable or the no-default bit the high byte keeps the scale.
@@ -623,6 +635,7 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
     info.sign = column.m_signText;
     info.recordOffset = f.recordPos > 0 ? f.recordPos - 1 : 0;
     info.charset = f.collation;
+    info.compressed = column.m_compressed;
     const FrmDefault value = defaults.ReadFrmDefaultValue(info);
     const QString& t = value.text;
 

@@ -23,6 +23,12 @@ unsigned bytesPerCharacter(const ColumnInformation& column)
     return maxBytes == 0 ? 1 : maxBytes;
 }
 
+// The attribute follows the type and its length.
+QString compressedAttribute(const ColumnInformation& column)
+{
+    return column.m_compressed ? QStringLiteral("compressed ") : QString();
+}
+
 bool quotedDefault(ColumnTypeCode code)
 {
     switch (code) {
@@ -90,7 +96,7 @@ QString TableStatements::TypeText(const ColumnInformation& column)
         return decimals ? type + QStringLiteral("(%1) ").arg(decimals) : type + QLatin1Char(' ');
     }
     if (isTextOrBlobCode(code) || type == QLatin1String("date"))
-        return type + QLatin1Char(' ');
+        return type + QLatin1Char(' ') + compressedAttribute(column);
     if (type == QLatin1String("double") || type == QLatin1String("float")) {
         const std::uint8_t flags = column.m_packFlags;
         if (flags == 0x1F || flags == 0x5F || flags == 0x9F)
@@ -99,7 +105,8 @@ QString TableStatements::TypeText(const ColumnInformation& column)
     }
     if (type == QLatin1String("decimal"))
         return type + QStringLiteral("(%1,%2) ").arg(std::min<std::uint32_t>(column.m_length, 65)).arg(column.m_scale);
-    return type + QStringLiteral("(%1) ").arg(column.m_length / bytesPerCharacter(column));
+    return type + QStringLiteral("(%1) ").arg(column.m_length / bytesPerCharacter(column))
+        + compressedAttribute(column);
 }
 
 QString TableStatements::DefaultClause(const ColumnInformation& column)

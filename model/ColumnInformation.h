@@ -51,6 +51,9 @@ struct ColumnInformation {
     std::uint8_t m_packFlags = 0;
     bool m_autoIncrement = false;
     Generated m_generated = Generated::None;
+    // Declared COMPRESSED: each value is kept behind a header byte, deflated
+    // or as it is. m_length is the declared length, without that byte.
+    bool m_compressed = false;
 };
 
 } // namespace engine

@@ -90,7 +90,8 @@ Expected expectedOf(const ColumnInformation& c)
         return with({kDataInt, kDataFixBinary}, width);
     case TYPE_CHAR: case TYPE_BINARY: return with({kDataChar, kDataMysql, kDataFixBinary}, c.m_length);
     case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_VARBINARY:
-        return with({kDataVarchar, kDataVarMysql, kDataBinary}, c.m_length);
+        return with({kDataVarchar, kDataVarMysql, kDataBinary},
+                    ColumnStorage::varcharStoredBytes(c.m_length, c.m_compressed));
     default:
         break;
     }

@@ -4,6 +4,7 @@
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/CompressedValue.h"
 #include "recovery/DoubleFromBits.h"
 #include "recovery/ValueText.h"
 #include "recovery/myisam/MyisamRecord.h"
@@ -30,6 +31,8 @@
 // | VARCHAR, VARBINARY           | 1-2 + max        | LE length, then the bytes                 |
 // | BLOB, TEXT, GEOMETRY         | 1-4 + 8          | LE length, then (dynamic rows) the value  |
 // |                              |                  | in the packed record                      |
+// | VARCHAR, BLOB, TEXT declared | as above         | the value behind a header byte, as it is  |
+// | COMPRESSED                   |                  | or deflated (CompressedValue)             |
 // | ENUM, SET                    | 1-2, 1-8         | LE member number, bit mask                |
 // | BIT(n)                       | n / 8            | big-endian; the n mod 8 high bits sit     |
 // |                              |                  | among the null flags                      |
@@ -102,16 +105,29 @@ bool isLargeValueCode(engine::ColumnTypeCode code)
         || code == engine::TYPE_LONGTEXT;
 }
 
-RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes, MyisamColumnDecoder::Use use)
+// The bytes of a string value, expanded when its column is declared COMPRESSED.
+platform::Result<QByteArray> stringBytes(const ColumnInformation& c, std::span<const std::uint8_t> bytes,
+                                         std::uint64_t at)
+{
+    if (!c.m_compressed)
+        return toBytes(bytes);
+    return CompressedValue::expand(bytes, CompressedValue::maxLength(c.m_typeCode, c.m_length), at);
+}
+
+platform::Result<RowValue> blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes,
+                                     std::uint64_t at, MyisamColumnDecoder::Use use)
 {
     if (engine::isSpatialCode(c.m_typeCode))
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Spatial type Data"));
     if (use == MyisamColumnDecoder::Use::Preview && isLargeValueCode(c.m_typeCode)
         && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
         return RowValue::Text(QStringLiteral("Large data of longblob"));
+    auto value = stringBytes(c, bytes, at);
+    if (!value)
+        return value.error();
     if (engine::isBinaryStringCode(c.m_typeCode))
-        return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
-    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
+        return RowValue::Stored(*value, &ValueText::binaryText);
+    return RowValue::Stored(*value, &ValueText::storedCharacterText, c.m_charset);
 }
 
 platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
@@ -170,10 +186,12 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         const std::uint32_t n = static_cast<std::uint32_t>(r.uintLe(prefix));
         if (n > l.m_length - prefix)
             return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
-        const auto bytes = r.bytes(n);
+        auto value = stringBytes(c, r.bytes(n), at);
+        if (!value)
+            return value.error();
         if (c.m_typeCode == engine::TYPE_VARBINARY)
-            return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
-        return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
+            return RowValue::Stored(*value, &ValueText::binaryText);
+        return RowValue::Stored(*value, &ValueText::storedCharacterText, c.m_charset);
     }
     default: break;
     }
@@ -182,7 +200,7 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         const auto bytes = record.blob(l.m_fieldDef);
         if (bytes.size() != n)
             return corrupt(at, "blob length " + std::to_string(n) + " without its " + std::to_string(n) + " bytes");
-        return blobValue(c, bytes, use);
+        return blobValue(c, bytes, at, use);
     }
     return corrupt(at, "column type " + std::to_string(c.m_typeCode) + " has no MyISAM form");
 }

@@ -190,6 +190,7 @@ void compareColumns(const FixtureTable& ft, const TableInformation& t)
             EXPECT_EQ(c.m_signText, "unsigned") << where;
         }
         EXPECT_EQ(c.m_autoIncrement, row[11].contains(QLatin1String("auto_increment"))) << where;
+        EXPECT_EQ(c.m_compressed, columnType.contains(QLatin1String("COMPRESSED"))) << where;
 
         const QString& dataType = row[2];
         if (dataType == QLatin1String("enum") || dataType == QLatin1String("set")) {

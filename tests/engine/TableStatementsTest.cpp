@@ -390,7 +390,7 @@ TEST_P(TableStatementsOnServer, FixtureTablesComeBackWithTheirColumns)
     app.m_bManualFolder = true;
     app.m_strDataFolder = data;
     app.m_strIbdataPath = data + QStringLiteral("ibdata1");
-    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names"})
+    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names", "fx_mariadb"})
         app.m_selectedDatabases << data + QString::fromLatin1(db) + QLatin1Char('/');
     repair.ScanDataFolder();
 
