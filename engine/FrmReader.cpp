@@ -149,7 +149,7 @@ constexpr std::uint16_t kUsesParserFlag = 0x4000;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
 
 // Key flags (unique bit inverted) and the kind of key they make.
-enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Unknown };
+enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Spatial, Unknown };
 struct KeyFlags {
     std::uint16_t flags;
     KeyGroup group;
@@ -186,7 +186,9 @@ KeyGroup keyGroup(std::uint16_t flags, bool oldLayout)
         return KeyGroup::Fulltext;
     if (flags & kGeneratedKeyBit)
         return KeyGroup::Foreign;
-    if (flags & (kNotUniqueBit | kSpatialBit))
+    if (flags & kSpatialBit)
+        return KeyGroup::Spatial;
+    if (flags & kNotUniqueBit)
         return KeyGroup::Plain;
     return KeyGroup::PrimaryOrUnique;
 }
@@ -198,6 +200,7 @@ QString kindText(KeyGroup group, bool primary)
     case KeyGroup::PrimaryOrUnique: return primary ? QStringLiteral("Primary Key") : QStringLiteral("Unique Key");
     case KeyGroup::Plain: return QStringLiteral("Key");
     case KeyGroup::Fulltext: return QStringLiteral("FULLTEXT Key");
+    case KeyGroup::Spatial: return QStringLiteral("SPATIAL Key");
     case KeyGroup::Unknown: break;
     }
     return {};

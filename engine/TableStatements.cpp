@@ -23,6 +23,22 @@ unsigned bytesPerCharacter(const ColumnInformation& column)
     return maxBytes == 0 ? 1 : maxBytes;
 }
 
+// The characters (bytes of a binary string) a key part takes of its column;
+// 0 when it takes the whole column. A text or blob column always names its
+// prefix; a string column only when the part is shorter than the column.
+unsigned keyPrefix(const ColumnInformation& column, std::uint16_t partBytes)
+{
+    const unsigned prefix = partBytes / bytesPerCharacter(column);
+    if (isTextOrBlobCode(column.m_typeCode))
+        return prefix;
+    switch (column.m_typeCode) {
+    case TYPE_CHAR: case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_BINARY: case TYPE_VARBINARY:
+        return partBytes < column.m_length ? prefix : 0;
+    default:
+        return 0;
+    }
+}
+
 bool quotedDefault(ColumnTypeCode code)
 {
     switch (code) {
@@ -162,7 +178,8 @@ QString TableStatements::KeyClause(const TableInformation& table)
 {
     // The keys in the order the statement lists them: single-column primary,
     // single-column unique, multi-column unique, multi-column primary,
-    // single-column key, multi-column key, single- and multi-column full-text.
+    // single-column key (spatial keys among them), multi-column key, single-
+    // and multi-column full-text.
     std::array<QStringList, 8> pieces;
     const auto& columns = table.columns();
     const auto& parts = table.m_keyParts;
@@ -175,6 +192,8 @@ QString TableStatements::KeyClause(const TableInformation& table)
         }
         const std::size_t count = std::min<std::size_t>(first.m_partCount, parts.size() - i);
         const QString name = table.m_keyNames.value(nameIndex++);
+        const bool fulltext = first.m_kind == QLatin1String("FULLTEXT Key");
+        const bool spatial = first.m_kind == QLatin1String("SPATIAL Key");
         QStringList references;
         bool valid = true;
         for (std::size_t k = i; k < i + count; ++k) {
@@ -185,10 +204,9 @@ QString TableStatements::KeyClause(const TableInformation& table)
             }
             const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
             QString reference = RowWriter::QuoteName(column.m_name);
-            // Full-text keys take whole columns; other keys on text and blob
-            // columns need the prefix, counted in characters.
-            const unsigned prefix = parts[k].m_prefixLength / bytesPerCharacter(column);
-            if (isTextOrBlobCode(column.m_typeCode) && prefix > 0 && first.m_kind != QLatin1String("FULLTEXT Key"))
+            // Full-text and spatial keys take whole columns.
+            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
+            if (prefix > 0 && !fulltext && !spatial)
                 reference += QStringLiteral("(%1)").arg(prefix);
             references << reference;
         }
@@ -206,8 +224,10 @@ QString TableStatements::KeyClause(const TableInformation& table)
             pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
         else if (first.m_kind == QLatin1String("Unique Key"))
             pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + named;
-        else if (first.m_kind == QLatin1String("FULLTEXT Key"))
+        else if (fulltext)
             pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + named;
+        else if (spatial) // always of one column
+            pieces[4] << QStringLiteral("Spatial Key ") + named;
         else // a plain key, or the index the server made for a foreign key
             pieces[single ? 4 : 5] << QStringLiteral("Key ") + named;
     }
