@@ -2,6 +2,7 @@
 
 #include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
+#include "engine/FrmDataTypeNames.h"
 #include "engine/FrmExpressionBlock.h"
 #include "engine/FrmExtra2Block.h"
 #include "model/FrmText.h"
@@ -308,6 +309,8 @@ private:
     FieldRecord readFieldRecord(std::uint64_t pos);
     void readColumns(const QStringList& names);
     void fillColumn(ColumnInformation& column, const FieldRecord& f);
+    FrmDataTypes readDataTypes();
+    void applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const;
     void applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                 const std::vector<QList<QByteArray>>& intervals);
     static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
@@ -597,6 +600,32 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     }
 }
 
+FrmDataTypes Parser::readDataTypes()
+{
+    const std::vector<std::uint8_t>* entry = m_l.extra2.find(FrmExtra2Kind::FieldDataTypeInfo);
+    if (!entry)
+        return {};
+    FrmDataTypes types = FrmDataTypeNames::read(ByteReader(*entry, kHeaderSize));
+    if (types.damage)
+        damage(*types.damage);
+    return types;
+}
+
+// The definition stores a plugin's type as CHAR of its text's length; the
+// extra2 block names the type.
+void Parser::applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const
+{
+    const auto it = types.names.find(field);
+    if (it == types.names.end())
+        return;
+    ColumnTypeCode code = column.m_typeCode;
+    const QString name = ColumnTypeNames::PluginTypeName(it->second, m_l.serverVersion, code);
+    if (name.isEmpty())
+        return;
+    column.m_typeName = name;
+    column.m_typeCode = code;
+}
+
 void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                     const std::vector<QList<QByteArray>>& intervals)
 {
@@ -733,6 +762,7 @@ void Parser::readColumns(const QStringList& names)
         damage(record);
     const bool packed = !m_l.oldLayout && (m_l.options & kPackRecordOption);
     FrmDefaultValues defaults(record, packed, m_l.version);
+    const FrmDataTypes dataTypes = readDataTypes();
 
     for (qsizetype i = 0; i < names.size() && !stopped(); ++i) {
         const std::uint64_t pos = m_l.fieldsPos + static_cast<std::uint64_t>(i) * m_l.fieldRecordSize;
@@ -744,6 +774,7 @@ void Parser::readColumns(const QStringList& names)
         ColumnInformation& column = table.AddColumn();
         column.m_name = names[i];
         fillColumn(column, f);
+        applyDataType(column, static_cast<std::uint32_t>(i), dataTypes);
         applyMembersAndDefault(column, f, defaults, intervals);
         applyTimestampFunctions(column, f);
     }

@@ -46,6 +46,8 @@ bool quotedDefault(ColumnTypeCode code)
     case TYPE_TIMESTAMP: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
     case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_DATE: case TYPE_NEWDATE:
         return true;
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
+        return true;
     default:
         return false;
     }
@@ -105,7 +107,7 @@ QString TableStatements::TypeText(const ColumnInformation& column)
         const unsigned decimals = temporalDecimals(code, column.m_length);
         return decimals ? type + QStringLiteral("(%1) ").arg(decimals) : type + QLatin1Char(' ');
     }
-    if (isTextOrBlobCode(code) || type == QLatin1String("date"))
+    if (isTextOrBlobCode(code) || isPluginTypeCode(code) || type == QLatin1String("date"))
         return type + QLatin1Char(' ');
     if (type == QLatin1String("double") || type == QLatin1String("float")) {
         const std::uint8_t flags = column.m_packFlags;

@@ -4,6 +4,7 @@
 #include "recovery/CSinglePrecision.h"
 #include "recovery/ColumnStorage.h"
 #include "recovery/DoubleFromBits.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 
 #include <QByteArray>
@@ -28,6 +29,7 @@
 // |                               |                | for variable-width character sets          |
 // | BINARY                        | length         | padded with zero bytes                     |
 // | VARCHAR, BLOB, TEXT, geometry | from header    | the bytes                                  |
+// | UUID, INET6, INET4            | 16, 16, 4      | as in MyISAM (PluginTypeText)              |
 
 namespace recovery::innodb {
 
@@ -187,6 +189,8 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
             return sizeError(offset, c, n);
         return RowValue::Text(ValueText::setText(r.uintBe(n), members));
     case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::oldDecimalText(bytes));
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
+        return asciiValue(PluginTypeText::ascii(c.m_typeCode, bytes, offset));
     default:
         if (shapeOf(c, RecordFormat::Compact))
             return characterValue(c, bytes);
