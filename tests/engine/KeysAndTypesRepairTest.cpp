@@ -176,6 +176,55 @@ TEST_P(KeysAndTypesRepair, PreviewShowsTheServersValues)
     }
 }
 
+// Servers before 10.11.5 (and their like) stored every UUID turned around and
+// say so by the version in the definition: the server given the fixture's
+// files with that version reads every value turned, and so do we.
+TEST_P(KeysAndTypesRepair, UuidsOfOlderServersReadAsTheServerReadsThem)
+{
+    engine::AppState app;
+    engine::MySqlRepair server(app);
+    app.m_service.m_port = m_server.port;
+    server.m_login = {m_server.host, m_server.user, m_server.password};
+    server.OpenConnection();
+    const QString database = QStringLiteral("uuid_old_") + m_set;
+    server.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + database);
+    server.RunStatement(QStringLiteral("CREATE DATABASE ") + database);
+    const QString from = FixtureSet::dataFolder(m_set) + QStringLiteral("/fx_mariadb/net_types_myisam.");
+    const QString to = m_server.dataFolder + database + QStringLiteral("/t.");
+    for (const char* ext : {"frm", "MYD", "MYI"}) {
+        QFile file(from + QLatin1String(ext));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        if (QLatin1String(ext) == QLatin1String("frm")) {
+            constexpr qsizetype kServerVersionPos = 51;
+            const std::uint32_t version = 101104;
+            for (int i = 0; i < 4; ++i)
+                bytes[kServerVersionPos + i] = static_cast<char>(version >> (8 * i));
+        }
+        QFile copy(to + QLatin1String(ext));
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+        ASSERT_EQ(copy.write(bytes), bytes.size());
+    }
+    server.RunStatement(QStringLiteral("FLUSH TABLES"));
+    const auto theirs = server.m_connection->query(QStringLiteral("SELECT u, un FROM %1.t ORDER BY id").arg(database));
+    ASSERT_EQ(theirs.size(), 14u);
+    EXPECT_EQ(theirs[4][0].value_or(QString()), QStringLiteral("099a8057-b302-bcce-774b-01890a5dac96"));
+
+    testsupport::ScannedEngine scanned(m_server.dataFolder, {database});
+    engine::TableInformation* table = scanned.table(database, QStringLiteral("t"));
+    ASSERT_NE(table, nullptr);
+    std::vector<ExpectedRows::Row> ours;
+    scanned.repair.m_rowObserver = [&](const std::vector<engine::tempColInfo>&, const std::vector<engine::RowValue>& values) {
+        ExpectedRows::Row row;
+        for (std::size_t c : {1u, 4u})
+            row.push_back(values[c].m_isNull ? std::nullopt : std::optional<QString>(values[c].text()));
+        ours.push_back(row);
+    };
+    scanned.repair.RecoverMyIsamTable(*table);
+    EXPECT_EQ(ours, theirs);
+    server.RunStatement(QStringLiteral("DROP DATABASE ") + database);
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, KeysAndTypesRepair, ::testing::Values("legacy", "default"));
 
 } // namespace
