@@ -3,6 +3,7 @@
 #include "model/FrmText.h"
 #include "recovery/ColumnStorage.h"
 #include "recovery/CompressedValue.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 
 #include <QLocale>
@@ -168,7 +169,7 @@ FrmDefaultValues::NullTest FrmDefaultValues::nullTestOf(ColumnTypeCode code)
     case TYPE_TIME: case TYPE_DATETIME: case TYPE_YEAR: case TYPE_NEWDATE: case TYPE_VARCHAR:
     case TYPE_BIT: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2: case TYPE_DECIMAL:
     case TYPE_ENUM: case TYPE_SET: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_BINARY:
-    case TYPE_VARBINARY:
+    case TYPE_VARBINARY: case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
         return NullTest::Standard;
     default:
         return NullTest::None; // TYPE_NULL and codes we do not know: nothing to read
@@ -364,6 +365,13 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
         if (!(column.packFlagHigh & kPackFlagBitsAsBytes) && (column.length & 7) && wholeBytes < 8)
             v |= oddBits(bitOffset, column.length & 7) << (8 * wholeBytes);
         return QString::number(v);
+    }
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4: {
+        const auto text = recovery::PluginTypeText::ascii(column.typeCode, value.bytes(value.size()), value.base());
+        if (text)
+            return text->toString();
+        noteError(text.error());
+        return {};
     }
     default: return {};
     }

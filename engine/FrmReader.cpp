@@ -2,6 +2,7 @@
 
 #include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
+#include "engine/FrmDataTypeNames.h"
 #include "engine/FrmExpressionBlock.h"
 #include "engine/FrmExtra2Block.h"
 #include "model/FrmText.h"
@@ -157,7 +158,7 @@ constexpr std::uint16_t kUsesParserFlag = 0x4000;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
 
 // Key flags (unique bit inverted) and the kind of key they make.
-enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Unknown };
+enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Spatial, Unknown };
 struct KeyFlags {
     std::uint16_t flags;
     KeyGroup group;
@@ -194,7 +195,9 @@ KeyGroup keyGroup(std::uint16_t flags, bool oldLayout)
         return KeyGroup::Fulltext;
     if (flags & kGeneratedKeyBit)
         return KeyGroup::Foreign;
-    if (flags & (kNotUniqueBit | kSpatialBit))
+    if (flags & kSpatialBit)
+        return KeyGroup::Spatial;
+    if (flags & kNotUniqueBit)
         return KeyGroup::Plain;
     return KeyGroup::PrimaryOrUnique;
 }
@@ -206,6 +209,7 @@ QString kindText(KeyGroup group, bool primary)
     case KeyGroup::PrimaryOrUnique: return primary ? QStringLiteral("Primary Key") : QStringLiteral("Unique Key");
     case KeyGroup::Plain: return QStringLiteral("Key");
     case KeyGroup::Fulltext: return QStringLiteral("FULLTEXT Key");
+    case KeyGroup::Spatial: return QStringLiteral("SPATIAL Key");
     case KeyGroup::Unknown: break;
     }
     return {};
@@ -313,6 +317,8 @@ private:
     FieldRecord readFieldRecord(std::uint64_t pos);
     void readColumns(const QStringList& names);
     void fillColumn(ColumnInformation& column, const FieldRecord& f);
+    FrmDataTypes readDataTypes();
+    void applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const;
     void applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                 const std::vector<QList<QByteArray>>& intervals);
     static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
@@ -606,6 +612,32 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     }
 }
 
+FrmDataTypes Parser::readDataTypes()
+{
+    const std::vector<std::uint8_t>* entry = m_l.extra2.find(FrmExtra2Kind::FieldDataTypeInfo);
+    if (!entry)
+        return {};
+    FrmDataTypes types = FrmDataTypeNames::read(ByteReader(*entry, kHeaderSize));
+    if (types.damage)
+        damage(*types.damage);
+    return types;
+}
+
+// The definition stores a plugin's type as CHAR of its text's length; the
+// extra2 block names the type.
+void Parser::applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const
+{
+    const auto it = types.names.find(field);
+    if (it == types.names.end())
+        return;
+    ColumnTypeCode code = column.m_typeCode;
+    const QString name = ColumnTypeNames::PluginTypeName(it->second, m_l.serverVersion, code);
+    if (name.isEmpty())
+        return;
+    column.m_typeName = name;
+    column.m_typeCode = code;
+}
+
 void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                     const std::vector<QList<QByteArray>>& intervals)
 {
@@ -743,6 +775,7 @@ void Parser::readColumns(const QStringList& names)
         damage(record);
     const bool packed = !m_l.oldLayout && (m_l.options & kPackRecordOption);
     FrmDefaultValues defaults(record, packed, m_l.version);
+    const FrmDataTypes dataTypes = readDataTypes();
 
     for (qsizetype i = 0; i < names.size() && !stopped(); ++i) {
         const std::uint64_t pos = m_l.fieldsPos + static_cast<std::uint64_t>(i) * m_l.fieldRecordSize;
@@ -754,6 +787,7 @@ void Parser::readColumns(const QStringList& names)
         ColumnInformation& column = table.AddColumn();
         column.m_name = names[i];
         fillColumn(column, f);
+        applyDataType(column, static_cast<std::uint32_t>(i), dataTypes);
         applyMembersAndDefault(column, f, defaults, intervals);
         applyTimestampFunctions(column, f);
     }

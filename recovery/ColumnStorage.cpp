@@ -25,6 +25,8 @@
 // |   declared COMPRESSED         | 1-2 length bytes + L + 1 | from the record header    |
 // | TINY/-/MEDIUM/LONG BLOB, TEXT | 1/2/3/4 length bytes + 8 | from the record header    |
 // | geometry                      | 4 length bytes + 8       | from the record header    |
+// | UUID, INET6                   | 16                       | 16                        |
+// | INET4                         | 4                        | 4                         |
 
 namespace recovery {
 
@@ -95,6 +97,8 @@ std::uint32_t ColumnStorage::storedWidth(const ColumnShape& c, StoredIn record)
     case TYPE_BIT: return c.bitsAsBytes ? (c.length + 7) / 8 : c.length / 8;
     case TYPE_OLD_DECIMAL: case TYPE_CHAR: case TYPE_BINARY: case TYPE_VAR_STRING:
         return server ? c.length : 0;
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: return 16;
+    case TYPE_INET4: return 4;
     case TYPE_VARCHAR: case TYPE_VARBINARY: {
         if (!server)
             return 0;

@@ -5,6 +5,7 @@
 #include "recovery/ColumnStorage.h"
 #include "recovery/CompressedValue.h"
 #include "recovery/DoubleFromBits.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 
 #include <QByteArray>
@@ -31,6 +32,7 @@
 // | VARCHAR, BLOB, TEXT, geometry | from header    | the bytes                                  |
 // | the same declared COMPRESSED  | from header    | a header byte, then the bytes as they are  |
 // |                               |                | or deflated (CompressedValue)              |
+// | UUID, INET6, INET4            | 16, 16, 4      | as in MyISAM (PluginTypeText)              |
 
 namespace recovery::innodb {
 
@@ -199,6 +201,8 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
             return sizeError(offset, c, n);
         return RowValue::Text(ValueText::setText(r.uintBe(n), members));
     case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::oldDecimalText(bytes));
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
+        return asciiValue(PluginTypeText::ascii(c.m_typeCode, bytes, offset));
     default:
         if (shapeOf(c, RecordFormat::Compact))
             return characterValue(c, bytes);

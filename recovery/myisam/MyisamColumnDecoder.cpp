@@ -6,6 +6,7 @@
 #include "recovery/ColumnStorage.h"
 #include "recovery/CompressedValue.h"
 #include "recovery/DoubleFromBits.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 #include "recovery/myisam/MyisamRecord.h"
 #include "recovery/myisam/MyisamRowLayout.h"
@@ -36,6 +37,7 @@
 // | ENUM, SET                    | 1-2, 1-8         | LE member number, bit mask                |
 // | BIT(n)                       | n / 8            | big-endian; the n mod 8 high bits sit     |
 // |                              |                  | among the null flags                      |
+// | UUID, INET6, INET4           | 16, 16, 4        | see PluginTypeText.cpp                    |
 
 namespace recovery::myisam {
 
@@ -179,6 +181,8 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_ENUM: return RowValue::Text(ValueText::enumText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_SET: return RowValue::Text(ValueText::setText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_BIT: return bitValue(l, record, r);
+    case engine::TYPE_UUID: case engine::TYPE_UUID_ALWAYS_TURNED: case engine::TYPE_INET6: case engine::TYPE_INET4:
+        return asciiValue(PluginTypeText::ascii(c.m_typeCode, r.bytes(l.m_length), at));
     case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
         return characterValue(c, r.bytes(l.m_length));
     case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: {

@@ -245,6 +245,8 @@ void compareKeys(const FixtureTable& ft, const TableInformation& t)
             kind = QStringLiteral("Primary Key");
         else if (row[6] == QLatin1String("FULLTEXT"))
             kind = QStringLiteral("FULLTEXT Key");
+        else if (row[6] == QLatin1String("SPATIAL"))
+            kind = QStringLiteral("SPATIAL Key");
         else if (row[4] == QLatin1String("0"))
             kind = QStringLiteral("Unique Key");
         EXPECT_EQ(part.m_kind, kind) << where;
