@@ -8,6 +8,9 @@
 
 #include <QFile>
 
+#include <initializer_list>
+#include <string>
+
 using app::SystemTablespaceCheck;
 
 namespace {
@@ -21,6 +24,27 @@ QByteArray read(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.read(65536) : QByteArray();
+}
+
+struct Case {
+    const char* name;
+    QString path;
+    SystemTablespaceCheck::Finding finding;
+    const char* problem; // a part of the problem's sentence
+};
+
+void expectFindings(std::initializer_list<Case> cases)
+{
+    for (const Case& c : cases) {
+        const SystemTablespaceCheck check(c.path);
+        const std::string problem = check.problem().toStdString();
+        EXPECT_EQ(check.finding(), c.finding) << c.name << ": " << problem;
+        EXPECT_TRUE(check.problem().contains(QString::fromLatin1(c.problem))) << c.name << ": " << problem;
+        EXPECT_EQ(check.problem().isEmpty(), c.finding == SystemTablespaceCheck::Intact) << c.name;
+        EXPECT_EQ(check.refusedByPicker(), c.finding == SystemTablespaceCheck::NotSharedTablespace
+                                               || c.finding == SystemTablespaceCheck::Unreadable)
+            << c.name;
+    }
 }
 
 TEST(SystemTablespaceCheckTest, AnIntactSystemTablespacePasses)
@@ -60,12 +84,7 @@ TEST(SystemTablespaceCheckTest, DamageIsToldApartFromAnotherFile)
         otherBytes += static_cast<char>(i * 7 + 3);
 
     using C = SystemTablespaceCheck;
-    const struct {
-        const char* name;
-        QString path;
-        C::Finding finding;
-        const char* problem;
-    } cases[] = {
+    expectFindings({
         {"page 0 whole", fixture(QStringLiteral("default"), QStringLiteral("ibdata1")), C::Intact, ""},
         {"page 0 with its space id changed in one place", dir.write(QStringLiteral("spaceid"), changed(36, 0x01)),
          C::FirstPageDamaged, "checksum does not match"},
@@ -88,14 +107,7 @@ TEST(SystemTablespaceCheckTest, DamageIsToldApartFromAnotherFile)
         {"a file of 100 bytes", dir.write(QStringLiteral("short"), page0.left(100)), C::NotSharedTablespace,
          "shorter than one page"},
         {"a missing file", dir.file(QStringLiteral("missing")), C::Unreadable, "cannot be read"},
-    };
-    for (const auto& c : cases) {
-        const SystemTablespaceCheck check(c.path);
-        EXPECT_EQ(check.finding(), c.finding) << c.name << ": " << check.problem().toStdString();
-        EXPECT_TRUE(check.problem().contains(QString::fromLatin1(c.problem))) << c.name << ": " << check.problem().toStdString();
-        EXPECT_EQ(check.problem().isEmpty(), c.finding == C::Intact) << c.name;
-        EXPECT_EQ(check.refusedByPicker(), c.finding == C::NotSharedTablespace || c.finding == C::Unreadable) << c.name;
-    }
+    });
 }
 
 // The classic checksums leave the first copy of the space id out: a verified
@@ -110,21 +122,11 @@ TEST(SystemTablespaceCheckTest, AClassicPageNamesAnotherSpaceOnlyByBothCopies)
     firstCopyZeroed.replace(34, 4, QByteArray(4, '\0'));
 
     using C = SystemTablespaceCheck;
-    const struct {
-        const char* name;
-        QString path;
-        C::Finding finding;
-        const char* problem;
-    } cases[] = {
+    expectFindings({
         {"a table's .ibd", ibd, C::NotSharedTablespace, "tablespace of one table (space 6)"},
         {"its first copy of the space id zeroed", dir.write(QStringLiteral("zeroed"), firstCopyZeroed),
          C::FirstPageDamaged, "two copies of the space id differ (0 and 6)"},
-    };
-    for (const auto& c : cases) {
-        const SystemTablespaceCheck check(c.path);
-        EXPECT_EQ(check.finding(), c.finding) << c.name << ": " << check.problem().toStdString();
-        EXPECT_TRUE(check.problem().contains(QString::fromLatin1(c.problem))) << c.name << ": " << check.problem().toStdString();
-    }
+    });
 }
 
 } // namespace
