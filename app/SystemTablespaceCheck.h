@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <span>
+
 namespace app {
 
 // What the first page of a file says about it as an InnoDB system tablespace
@@ -11,8 +14,10 @@ class SystemTablespaceCheck {
 public:
     enum Finding {
         Intact,              // a file-space header page of space 0 whose checksum verifies
-        FirstPageDamaged,    // space 0, but the page fails its checksum (or is all zeros)
-        NotSharedTablespace, // shorter than a page, one table's tablespace, or no header at all
+        FirstPageDamaged,    // the page fails its checksum (or is all zeros), whatever it holds, or
+                             // its two copies of the space id disagree
+        NotSharedTablespace, // shorter than a page, or a page 0 that verifies and is one table's
+                             // tablespace or no header at all
         Unreadable,          // cannot be opened or read
     };
 
@@ -29,6 +34,9 @@ public:
 private:
     // Sets the finding; returns why, for the problem's sentence.
     QString Examine(const QString& path);
+    // The same for a page 0 whose checksum verifies.
+    QString ExamineVerified(std::span<const std::uint8_t> page);
+    QString Found(Finding finding, const QString& why);
 
     Finding m_finding = Intact;
     QString m_problem;

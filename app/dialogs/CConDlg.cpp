@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -82,12 +83,15 @@ CConDlg::CConDlg(QWidget* parent) : QDialog(parent)
 
 void CConDlg::showEvent(QShowEvent* event)
 {
-    // Every showing asks anew, whatever was typed the last time.
-    m_edtUser->clear();
-    m_edtHost->clear();
-    m_edtPassword->clear();
-    m_btnOK->setEnabled(false);
-    m_edtUser->setFocus();
+    // Every opening asks anew, whatever was typed the last time. The window
+    // system showing it again (restored after a minimise) keeps what is typed.
+    if (!event->spontaneous()) {
+        m_edtUser->clear();
+        m_edtHost->clear();
+        m_edtPassword->clear();
+        m_btnOK->setEnabled(false);
+        m_edtUser->setFocus();
+    }
     QDialog::showEvent(event);
 }
 

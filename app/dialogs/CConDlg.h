@@ -12,7 +12,7 @@ class QPushButton;
 namespace app {
 
 // The login dialog of a repair: user name, host and password of the server.
-// Every showing starts with empty boxes; the members keep the values of the
+// Every opening starts with empty boxes; the members keep the values of the
 // last accepted showing.
 class CConDlg : public QDialog {
     Q_OBJECT

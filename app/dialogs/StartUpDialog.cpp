@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace app {
@@ -97,7 +98,15 @@ StartUpDialog::StartUpDialog(engine::AppState& app, engine::MySqlRepair* repair,
 
 void StartUpDialog::showEvent(QShowEvent* event)
 {
-    // Every showing starts afresh: the folder box empty and read-only.
+    // Every opening starts afresh, the folder box empty; the window system
+    // showing it again (restored after a minimise) keeps the user's choice.
+    if (!event->spontaneous())
+        SetUpControls();
+    CDragDialog::showEvent(event);
+}
+
+void StartUpDialog::SetUpControls()
+{
     m_edtFolder->clear();
     m_edtFolder->setEnabled(false);
     if (m_app.m_bServiceFound) {
@@ -112,7 +121,6 @@ void StartUpDialog::showEvent(QShowEvent* event)
         m_btnOK->setEnabled(false);
         m_edtFolder->setEnabled(true);
     }
-    CDragDialog::showEvent(event);
 }
 
 void StartUpDialog::OnDefaultLocation()

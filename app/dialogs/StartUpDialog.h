@@ -46,6 +46,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void SetUpControls();
     // The folder's ibdata1 when it exists and can be read, else the file the
     // user picks instead; false when none was given.
     bool ChooseIbdataFile();

@@ -6,16 +6,21 @@
 #include "app/CLogWindow.h"
 #include "app/controls/RibbonBar.h"
 #include "app/dialogs/CAboutDlg.h"
+#include "app/dialogs/CConDlg.h"
 #include "app/dialogs/CFindTreeItem.h"
 #include "app/dialogs/CMessageDialog.h"
 #include "app/dialogs/CMyExitStopDialog.h"
+#include "app/dialogs/StartUpDialog.h"
 #include "app/controls/CSymbolEdit.h"
+#include "tests/app/WidgetTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolButton>
@@ -370,6 +375,101 @@ TEST_F(MainFrameCommands, CloseInTheChosenFolderModeRemovesTheBackupFolderOnlyWh
         frame().show();
     }
     theApp().repair().m_strIbdataBackup.clear();
+}
+
+// The window system hiding a dialog and showing it again (a minimise and a
+// restore) keeps what the user typed; each opening by the program, as the
+// repair opens the login dialog, starts empty.
+TEST_F(MainFrameCommands, TheLoginDialogKeepsWhatWasTypedOverAMinimise)
+{
+    frame().UseStandardDialogs();
+    struct Boxes {
+        QString user, host, password;
+        bool ok = false;
+    };
+    const auto boxes = [](const app::CConDlg& dialog) {
+        return Boxes{dialog.m_edtUser->text(), dialog.m_edtHost->text(), dialog.m_edtPassword->text(),
+                     dialog.m_btnOK->isEnabled()};
+    };
+    Boxes restored;
+    int restoreShows = 0;
+    widgettest::answerModal<app::CConDlg>([&](app::CConDlg& dialog) {
+        QTest::keyClicks(dialog.m_edtUser, "admin");
+        QTest::keyClicks(dialog.m_edtHost, "db.example");
+        QTest::keyClicks(dialog.m_edtPassword, "secret");
+        restoreShows = widgettest::minimiseAndRestore(dialog);
+        restored = boxes(dialog);
+        dialog.m_btnOK->click();
+        if (dialog.isVisible())
+            dialog.m_btnCancel->click();
+    });
+    QString host, user, password;
+    EXPECT_TRUE(frame().RunLoginDialog(host, user, password));
+    EXPECT_GE(restoreShows, 1) << "the restore did not reach the dialog as the window system's show";
+    EXPECT_EQ(restored.user, "admin");
+    EXPECT_EQ(restored.host, "db.example");
+    EXPECT_EQ(restored.password, "secret");
+    EXPECT_TRUE(restored.ok);
+    EXPECT_EQ(user + '@' + host + ':' + password, "admin@db.example:secret");
+
+    // Opened again by the next repair: empty boxes, OK disabled.
+    Boxes reopened{"unread", "unread", "unread", true};
+    widgettest::answerModal<app::CConDlg>([&](app::CConDlg& dialog) {
+        reopened = boxes(dialog);
+        dialog.m_btnCancel->click();
+    });
+    EXPECT_FALSE(frame().RunLoginDialog(host, user, password));
+    EXPECT_EQ(reopened.user + reopened.host + reopened.password, "");
+    EXPECT_FALSE(reopened.ok);
+}
+
+TEST_F(MainFrameCommands, TheStartUpDialogKeepsTheChosenFolderOverAMinimise)
+{
+    widgettest::FakeFileDialogs files;
+    frame().setFileDialogs(&files);
+    const std::function<bool()> earlier = theApp().m_startUpDialog;
+    theApp().UseStandardDialogs();
+    const bool serviceFound = theApp().m_bServiceFound;
+    theApp().m_bServiceFound = true;
+    struct Controls {
+        bool manual = false, ok = false;
+        QString folder;
+    };
+    const auto controls = [](const app::StartUpDialog& dialog) {
+        return Controls{dialog.m_radManual->isChecked(), dialog.m_btnOK->isEnabled(), dialog.m_edtFolder->text()};
+    };
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(shelltest::fixtureData()));
+    files.m_answers = {folder};
+    Controls restored;
+    int restoreShows = 0;
+    widgettest::answerModal<app::StartUpDialog>([&](app::StartUpDialog& dialog) {
+        dialog.m_radManual->click();
+        dialog.m_btnBrowse->click();
+        restoreShows = widgettest::minimiseAndRestore(dialog);
+        restored = controls(dialog);
+        dialog.m_btnCancel->click();
+    });
+    frame().action(CMainFrame::ID_OPEN)->trigger();
+    EXPECT_GE(restoreShows, 1) << "the restore did not reach the dialog as the window system's show";
+    EXPECT_TRUE(restored.manual);
+    EXPECT_TRUE(restored.ok);
+    EXPECT_EQ(restored.folder, folder);
+
+    // Opened again by Select: the default location, an empty folder box.
+    Controls reopened{true, false, "unread"};
+    widgettest::answerModal<app::StartUpDialog>([&](app::StartUpDialog& dialog) {
+        reopened = controls(dialog);
+        dialog.m_btnCancel->click();
+    });
+    frame().action(CMainFrame::ID_OPEN)->trigger();
+    EXPECT_FALSE(reopened.manual);
+    EXPECT_TRUE(reopened.ok);
+    EXPECT_EQ(reopened.folder, "");
+    EXPECT_TRUE(theApp().m_bIdle) << "a cancelled dialog starts no scan";
+
+    theApp().m_bServiceFound = serviceFound;
+    theApp().m_startUpDialog = earlier;
+    frame().setFileDialogs(nullptr);
 }
 
 } // namespace

@@ -56,6 +56,29 @@ void answerModal(std::function<void(T&)> answer)
     });
 }
 
+// Minimises `window` and restores it, as the user does through the window
+// system; returns how many show events the window system sent it meanwhile
+// (a spontaneous show event on the restore).
+inline int minimiseAndRestore(QWidget& window)
+{
+    struct ShowCounter : QObject {
+        int m_spontaneous = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show && event->spontaneous())
+                ++m_spontaneous;
+            return false;
+        }
+    } counter;
+    window.installEventFilter(&counter);
+    window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    window.removeEventFilter(&counter);
+    return counter.m_spontaneous;
+}
+
 // Catches the URLs the desktop would open, per scheme, while it exists.
 class UrlCatcher : public QObject {
     Q_OBJECT
