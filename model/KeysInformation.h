@@ -16,6 +16,9 @@ struct KeysInformation {
     QString m_kind;
     // Prefix length of the part, used for text and blob columns.
     std::uint16_t m_prefixLength = 0;
+    // A UNIQUE key the server checks through a hash of its values, kept in
+    // a hidden column (a key on whole TEXT or BLOB columns): USING HASH.
+    bool m_longHash = false;
 };
 
 } // namespace engine

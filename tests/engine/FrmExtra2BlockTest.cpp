@@ -54,8 +54,9 @@ TEST(FrmExtra2Block, EntriesAreReadUntilTheBlockEndsOrBreaks)
         const auto got = FrmExtra2Block::read(ByteReader(c.block, kBase));
         EXPECT_EQ(got.entries.size(), c.entries);
         ASSERT_EQ(got.damage.has_value(), c.damaged);
-        if (c.damaged)
+        if (c.damaged) {
             EXPECT_EQ(got.damage->offset, c.damageOffset);
+        }
     }
 }
 
