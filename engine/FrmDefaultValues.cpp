@@ -2,6 +2,8 @@
 
 #include "model/FrmText.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/CompressedValue.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 
 #include <QLocale>
@@ -40,6 +42,7 @@
 // | year                      | 1            | year - 1900, 0 = 0000                       |
 // | char, binary              | length       | padded text (binary: padded with zeros)     |
 // | varchar, varbinary (15)   | 1-2 + length | length prefix (2 bytes when length > 255)   |
+// |   declared COMPRESSED     |              | then a header byte (CompressedValue)        |
 // | enum, set                 | 1..8         | member number / member bit mask             |
 // | blobs, geometry           | 9..12        | length + pointer, never a default here      |
 // | decimal (246)             | per digits   | the server's binary DECIMAL                 |
@@ -166,7 +169,7 @@ FrmDefaultValues::NullTest FrmDefaultValues::nullTestOf(ColumnTypeCode code)
     case TYPE_TIME: case TYPE_DATETIME: case TYPE_YEAR: case TYPE_NEWDATE: case TYPE_VARCHAR:
     case TYPE_BIT: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2: case TYPE_DECIMAL:
     case TYPE_ENUM: case TYPE_SET: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_BINARY:
-    case TYPE_VARBINARY:
+    case TYPE_VARBINARY: case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
         return NullTest::Standard;
     default:
         return NullTest::None; // TYPE_NULL and codes we do not know: nothing to read
@@ -257,7 +260,19 @@ FrmDefault FrmDefaultValues::decodeString(const DefaultColInfo& column, ByteRead
             n = column.length;
         }
     }
-    const auto bytes = value.bytes(n);
+    auto bytes = value.bytes(n);
+    QByteArray expanded;
+    if (column.compressed && prefixed) {
+        // The definition's length counts the header byte.
+        auto plain = recovery::CompressedValue::expand(bytes, column.length > 0 ? column.length - 1 : 0, value.base());
+        if (!plain) {
+            noteError(plain.error());
+            return {};
+        }
+        expanded = std::move(*plain);
+        bytes = std::span(reinterpret_cast<const std::uint8_t*>(expanded.constData()),
+                          static_cast<std::size_t>(expanded.size()));
+    }
     FrmDefault result;
     if (binary) {
         // Every byte counts, zero bytes too; only a fixed length's padding goes.
@@ -350,6 +365,13 @@ QString FrmDefaultValues::decode(const DefaultColInfo& column, ByteReader value,
         if (!(column.packFlagHigh & kPackFlagBitsAsBytes) && (column.length & 7) && wholeBytes < 8)
             v |= oddBits(bitOffset, column.length & 7) << (8 * wholeBytes);
         return QString::number(v);
+    }
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4: {
+        const auto text = recovery::PluginTypeText::ascii(column.typeCode, value.bytes(value.size()), value.base());
+        if (text)
+            return text->toString();
+        noteError(text.error());
+        return {};
     }
     default: return {};
     }

@@ -25,6 +25,7 @@ struct DefaultColInfo {
     QString sign;                    // "signed", "unsigned", "unsigned zerofill" or empty
     std::uint32_t recordOffset = 0;  // where the value starts in the default record
     std::uint16_t charset = 0;       // collation number, for the text of string values
+    bool compressed = false;         // declared COMPRESSED: the value sits behind a header byte
 };
 
 // One column's default. text: "NULL" for a NULL default, empty for no

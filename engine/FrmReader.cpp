@@ -3,6 +3,7 @@
 #include "model/Collations.h"
 #include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
+#include "engine/FrmDataTypeNames.h"
 #include "engine/FrmExpressionBlock.h"
 #include "engine/FrmExtra2Block.h"
 #include "model/FrmText.h"
@@ -81,7 +82,8 @@
 // | +8  | 1 (+6)  | pack flags low byte (V = 7: also the type byte)          |
 // | +9  | 1 (+7)  | pack flags high: 0x80 nullable, 0x40 no default, decimals|
 // | +10 | 1 (+8)  | unireg check; 15 = auto_increment; TIMESTAMP, DATETIME:  |
-// |     |         | 21 DEFAULT now, 22 ON UPDATE now, 23 both                |
+// |     |         | 21 DEFAULT now, 22 ON UPDATE now, 23 both;               |
+// |     |         | VARCHAR, VARBINARY, BLOB, TEXT: 24 COMPRESSED            |
 // | +11 | 1       | high byte of the collation number                        |
 // | +12 | 1 (+10) | interval number (enum, set), from 1                      |
 // | +13 | 1       | type byte                                                |
@@ -108,6 +110,12 @@ void clearLiteralDefault(ColumnInformation& column)
 {
     column.m_defaultText.clear();
     column.m_defaultIsEmptyString = false;
+}
+
+// The types the server stores compressed when a column is declared so.
+bool canBeCompressed(ColumnTypeCode code)
+{
+    return code == TYPE_VARCHAR || code == TYPE_VARBINARY || (isTextOrBlobCode(code) && !isSpatialCode(code));
 }
 
 constexpr std::uint64_t kHeaderSize = 64;
@@ -152,6 +160,7 @@ constexpr std::uint8_t kAutoIncrementCheck = 15;
 constexpr std::uint8_t kDefaultNowCheck = 21;
 constexpr std::uint8_t kUpdateNowCheck = 22;
 constexpr std::uint8_t kDefaultAndUpdateNowCheck = 23;
+constexpr std::uint8_t kCompressedCheck = 24;
 constexpr std::uint8_t kNameSeparator = 0xFF;
 constexpr std::uint8_t kLongHashAlgorithm = 5;
 constexpr std::uint8_t kVisibilityMask = 0x03;
@@ -163,7 +172,7 @@ constexpr std::uint16_t kUsesParserFlag = 0x4000;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
 
 // Key flags (unique bit inverted) and the kind of key they make.
-enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Unknown };
+enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Spatial, Unknown };
 struct KeyFlags {
     std::uint16_t flags;
     KeyGroup group;
@@ -200,7 +209,9 @@ KeyGroup keyGroup(std::uint16_t flags, bool oldLayout)
         return KeyGroup::Fulltext;
     if (flags & kGeneratedKeyBit)
         return KeyGroup::Foreign;
-    if (flags & (kNotUniqueBit | kSpatialBit))
+    if (flags & kSpatialBit)
+        return KeyGroup::Spatial;
+    if (flags & kNotUniqueBit)
         return KeyGroup::Plain;
     return KeyGroup::PrimaryOrUnique;
 }
@@ -212,6 +223,7 @@ QString kindText(KeyGroup group, bool primary)
     case KeyGroup::PrimaryOrUnique: return primary ? QStringLiteral("Primary Key") : QStringLiteral("Unique Key");
     case KeyGroup::Plain: return QStringLiteral("Key");
     case KeyGroup::Fulltext: return QStringLiteral("FULLTEXT Key");
+    case KeyGroup::Spatial: return QStringLiteral("SPATIAL Key");
     case KeyGroup::Unknown: break;
     }
     return {};
@@ -320,6 +332,8 @@ private:
     FieldRecord readFieldRecord(std::uint64_t pos);
     void readColumns(const QStringList& names);
     void fillColumn(ColumnInformation& column, const FieldRecord& f);
+    FrmDataTypes readDataTypes();
+    void applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const;
     void applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
                                 const std::vector<QList<QByteArray>>& intervals);
     static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
@@ -586,8 +600,12 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     column.m_signText = ColumnTypeNames::SignAttributeName(code, f.packLow);
     column.m_packFlags = f.packHigh;
     column.m_autoIncrement = f.uniregCheck == kAutoIncrementCheck;
+    column.m_compressed = !m_l.oldLayout && f.uniregCheck == kCompressedCheck && canBeCompressed(code);
     column.m_nullText = f.packHigh >= kPackFlagNullable ? QStringLiteral("null") : QStringLiteral("not null");
     column.m_length = f.length;
+    // The definition counts a compressed VARCHAR's header byte in its length.
+    if (column.m_compressed && !isTextOrBlobCode(code) && column.m_length > 0)
+        --column.m_length;
 
     const std::uint8_t h = f.packHigh;
     // Below the nullable or the no-default bit the high byte keeps the scale.
@@ -614,6 +632,32 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     } else if (column.m_typeName == QLatin1String("float") || column.m_typeName == QLatin1String("double")) {
         column.m_scale = (h == 0x1F || h == 0x5F || h == 0x9F) ? 0 : scaleFromFlags;
     }
+}
+
+FrmDataTypes Parser::readDataTypes()
+{
+    const std::vector<std::uint8_t>* entry = m_l.extra2.find(FrmExtra2Kind::FieldDataTypeInfo);
+    if (!entry)
+        return {};
+    FrmDataTypes types = FrmDataTypeNames::read(ByteReader(*entry, kHeaderSize));
+    if (types.damage)
+        damage(*types.damage);
+    return types;
+}
+
+// The definition stores a plugin's type as CHAR of its text's length; the
+// extra2 block names the type.
+void Parser::applyDataType(ColumnInformation& column, std::uint32_t field, const FrmDataTypes& types) const
+{
+    const auto it = types.names.find(field);
+    if (it == types.names.end())
+        return;
+    ColumnTypeCode code = column.m_typeCode;
+    const QString name = ColumnTypeNames::PluginTypeName(it->second, m_l.serverVersion, code);
+    if (name.isEmpty())
+        return;
+    column.m_typeName = name;
+    column.m_typeCode = code;
 }
 
 void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord& f, FrmDefaultValues& defaults,
@@ -645,6 +689,7 @@ void Parser::applyMembersAndDefault(ColumnInformation& column, const FieldRecord
     info.sign = column.m_signText;
     info.recordOffset = f.recordPos > 0 ? f.recordPos - 1 : 0;
     info.charset = f.collation;
+    info.compressed = column.m_compressed;
     const FrmDefault value = defaults.ReadFrmDefaultValue(info);
     const QString& t = value.text;
 
@@ -752,6 +797,7 @@ void Parser::readColumns(const QStringList& names)
         damage(record);
     const bool packed = !m_l.oldLayout && (m_l.options & kPackRecordOption);
     FrmDefaultValues defaults(record, packed, m_l.version);
+    const FrmDataTypes dataTypes = readDataTypes();
 
     for (qsizetype i = 0; i < names.size() && !stopped(); ++i) {
         const std::uint64_t pos = m_l.fieldsPos + static_cast<std::uint64_t>(i) * m_l.fieldRecordSize;
@@ -763,6 +809,7 @@ void Parser::readColumns(const QStringList& names)
         ColumnInformation& column = table.AddColumn();
         column.m_name = names[i];
         fillColumn(column, f);
+        applyDataType(column, static_cast<std::uint32_t>(i), dataTypes);
         applyMembersAndDefault(column, f, defaults, intervals);
         applyTimestampFunctions(column, f);
     }

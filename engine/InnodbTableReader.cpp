@@ -53,6 +53,7 @@ tempColInfo columnInfo(const ColumnInformation& c)
     t.m_length = c.m_length;
     t.m_scale = c.m_scale;
     t.m_generated = c.m_generated != Generated::None;
+    t.m_compressed = c.m_compressed;
     return t;
 }
 
@@ -120,6 +121,16 @@ QString pageProblem(const QString& table, std::uint64_t page, const platform::De
         .arg(QString::fromStdString(error.what));
 }
 
+QString valueProblem(const QString& table, std::uint64_t page, const platform::DecodeError& error)
+{
+    return QStringLiteral("Table %1: a value on page %2 is damaged at offset %3 (%4); its row is recovered without "
+                          "it.")
+        .arg(table)
+        .arg(page)
+        .arg(error.offset)
+        .arg(QString::fromStdString(error.what));
+}
+
 } // namespace
 
 void InnodbTableReader::Reset(const TableInformation& table)
@@ -145,10 +156,12 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_slices.clear();
     m_row.clear();
     m_columnError.reset();
+    m_valueDamaged = false;
     m_pagesCounted.clear();
     m_damagedPages.clear();
     m_rowsRecovered = 0;
     m_rowsFromDamagedPages = 0;
+    m_rowsWithDamagedValues = 0;
     m_summaryLogged = false;
     m_repair.m_rowDamaged = false;
 }
@@ -421,6 +434,8 @@ void InnodbTableReader::LogSummary(std::size_t dataPages)
     QString summary = QStringLiteral("Table %1: %2 rows recovered").arg(m_table).arg(m_rowsRecovered);
     if (!m_damagedPages.empty())
         summary += QStringLiteral(", of them %1 from damaged pages").arg(m_rowsFromDamagedPages);
+    if (m_rowsWithDamagedValues > 0)
+        summary += QStringLiteral(", of them %1 with a value that could not be read").arg(m_rowsWithDamagedValues);
     m_repair.AppendLog(summary + QLatin1Char('.'));
 }
 
@@ -475,7 +490,12 @@ bool InnodbTableReader::ReadColumn(std::size_t column)
     auto value = m_decoder->value(*m_page, m_slices.at(column), column);
     if (!value) {
         m_columnError = value.error();
-        return false;
+        if (value.error().code != platform::DecodeErrorCode::DamagedValue)
+            return false;
+        // The rest of the record is sound: the row comes without this value.
+        m_valueDamaged = true;
+        m_row.push_back(RowValue::Null());
+        return true;
     }
     m_row.push_back(std::move(*value));
     return true;
@@ -531,6 +551,7 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                 m_slices = std::move(*slices);
                 m_row.clear();
                 m_columnError.reset();
+                m_valueDamaged = false;
                 bool ok = true;
                 for (std::size_t j = 0; ok && j < columnCount; ++j)
                     ok = ReadColumn(j);
@@ -539,12 +560,14 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                     problem = problem ? problem : m_columnError;
                     continue;
                 }
-                m_repair.m_rowDamaged = damaged;
+                m_repair.m_rowDamaged = damaged || m_valueDamaged;
                 m_writer->Write(m_row);
                 m_repair.m_rowDamaged = false;
                 if (firstReading) {
                     ++m_rowsRecovered;
                     m_rowsFromDamagedPages += damaged ? 1 : 0;
+                    if (m_valueDamaged && ++m_rowsWithDamagedValues <= kLoggedDamagedPages)
+                        m_repair.AppendLog(valueProblem(table.m_name, p, *m_columnError));
                 }
             }
             m_repair.ReportProgress(3);

@@ -67,7 +67,8 @@ private:
     // empties the list.
     void CollectChildPages(std::uint16_t parentLevel);
     // Decodes column `column` of the current record into m_row; false when
-    // its bytes are damaged.
+    // its bytes are damaged. A damaged value whose record is sound is NULL
+    // in m_row and sets m_valueDamaged.
     bool ReadColumn(std::size_t column);
 
     MySqlRepair& m_repair;
@@ -86,12 +87,14 @@ private:
     std::vector<recovery::innodb::FieldSlice> m_slices;
     std::vector<RowValue> m_row;
     std::optional<platform::DecodeError> m_columnError;
+    bool m_valueDamaged = false;
     // What the pages read so far gave: rows sent, and of them those from
     // pages whose checksums failed.
     std::unordered_set<std::uint64_t> m_pagesCounted;
     std::unordered_set<std::uint64_t> m_damagedPages;
     std::uint64_t m_rowsRecovered = 0;
     std::uint64_t m_rowsFromDamagedPages = 0;
+    std::uint64_t m_rowsWithDamagedValues = 0;
     bool m_summaryLogged = false;
 };
 

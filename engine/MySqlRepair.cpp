@@ -151,6 +151,11 @@ bool MySqlRepair::StopMySqlServices()
     return m_environment.StopMySqlServices();
 }
 
+QStringList MySqlRepair::ServerErrorLogs() const
+{
+    return m_environment.ServerErrorLogs();
+}
+
 bool MySqlRepair::StartMySqlService()
 {
     return m_environment.StartMySqlService();

@@ -152,6 +152,7 @@ public:
     static QString MyIniPathFromCommandLine(const QString& imagePath);
     bool StopMySqlServices();
     bool StartMySqlService();
+    QStringList ServerErrorLogs() const;
     // The ibdata1 exchange, handed to m_exchange (see TablespaceExchange).
     bool BackupIbdata();
     void RestoreOriginalIbdata();

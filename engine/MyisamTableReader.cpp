@@ -174,6 +174,7 @@ void MyisamTableReader::DescribeColumns()
         info.m_scale = c.m_scale;
         info.m_charset = c.m_charset;
         info.m_generated = c.m_generated != Generated::None;
+        info.m_compressed = c.m_compressed;
         info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
         m_repair.m_columns.push_back(info);
         m_layoutColumn.push_back(i);

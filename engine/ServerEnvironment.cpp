@@ -45,9 +45,11 @@ struct ServerOptions {
     QString port;
     QString dataDir;
     QString innodbHomeDir;
+    QString logError;
     bool hasPort = false;
     bool hasDataDir = false;
     bool hasInnodbHomeDir = false;
+    bool hasLogError = false;
 
     void apply(QString key, const QString& value)
     {
@@ -63,6 +65,9 @@ struct ServerOptions {
         } else if (key == QLatin1String("innodb-data-home-dir")) {
             innodbHomeDir = value;
             hasInnodbHomeDir = true;
+        } else if (key == QLatin1String("log-error")) {
+            logError = value;
+            hasLogError = true;
         }
     }
 };
@@ -317,6 +322,31 @@ void ServerEnvironment::ReadMyIni()
         return;
     }
     takeOptions(m_repair, options);
+}
+
+QStringList ServerEnvironment::ServerErrorLogs() const
+{
+    // Without log-error the server writes to its standard error, which the
+    // service's log file takes.
+    QStringList logs = {ServiceControl::logFile(app().m_service.m_displayName)};
+    ServerOptions options;
+    QSet<QString> seen;
+    readOptionFile(MyIniPathFromCommandLine(app().m_service.m_imagePath), options, seen, 0);
+    applyCommandLine(app().m_service.m_imagePath, options);
+    if (options.hasLogError && !options.logError.isEmpty()) {
+        // As the server takes it: ".err" added to a name without a suffix,
+        // a relative name in the data folder.
+        QString path = options.logError;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".err");
+        if (QDir::isRelativePath(path)) {
+            const QString dataFolder = options.hasDataDir ? options.dataDir : m_repair.m_strDataFolder;
+            path = dataFolder.isEmpty() ? QString() : withSlash(dataFolder) + path;
+        }
+        if (!path.isEmpty())
+            logs << path;
+    }
+    return logs;
 }
 
 bool ServerEnvironment::LocateServiceConfig()

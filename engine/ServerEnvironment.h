@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace engine {
 
@@ -35,6 +36,9 @@ public:
     // Starts the current service through a "start_" script when the last stop
     // succeeded, and waits until it accepts connections.
     bool StartMySqlService();
+    // The files the current service's server writes its errors to: the
+    // service's log file and the log-error file its options name, if any.
+    QStringList ServerErrorLogs() const;
 
     // The option file that a service's command line names with
     // --defaults-file; empty when it names none.

@@ -23,12 +23,36 @@ unsigned bytesPerCharacter(const ColumnInformation& column)
     return maxBytes == 0 ? 1 : maxBytes;
 }
 
+// The attribute follows the type and its length.
+QString compressedAttribute(const ColumnInformation& column)
+{
+    return column.m_compressed ? QStringLiteral("compressed ") : QString();
+}
+
+// The characters (bytes of a binary string) a key part takes of its column;
+// 0 when it takes the whole column. A text or blob column always names its
+// prefix; a string column only when the part is shorter than the column.
+unsigned keyPrefix(const ColumnInformation& column, std::uint16_t partBytes)
+{
+    const unsigned prefix = partBytes / bytesPerCharacter(column);
+    if (isTextOrBlobCode(column.m_typeCode))
+        return prefix;
+    switch (column.m_typeCode) {
+    case TYPE_CHAR: case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_BINARY: case TYPE_VARBINARY:
+        return partBytes < column.m_length ? prefix : 0;
+    default:
+        return 0;
+    }
+}
+
 bool quotedDefault(ColumnTypeCode code)
 {
     switch (code) {
     case TYPE_SET: case TYPE_ENUM: case TYPE_YEAR: case TYPE_DATETIME:
     case TYPE_TIMESTAMP: case TYPE_TIME: case TYPE_TIMESTAMP2: case TYPE_DATETIME2: case TYPE_TIME2:
     case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_CHAR: case TYPE_DATE: case TYPE_NEWDATE:
+        return true;
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
         return true;
     default:
         return false;
@@ -89,8 +113,8 @@ QString TableStatements::TypeText(const ColumnInformation& column)
         const unsigned decimals = temporalDecimals(code, column.m_length);
         return decimals ? type + QStringLiteral("(%1) ").arg(decimals) : type + QLatin1Char(' ');
     }
-    if (isTextOrBlobCode(code) || type == QLatin1String("date"))
-        return type + QLatin1Char(' ');
+    if (isTextOrBlobCode(code) || isPluginTypeCode(code) || type == QLatin1String("date"))
+        return type + QLatin1Char(' ') + compressedAttribute(column);
     if (type == QLatin1String("double") || type == QLatin1String("float")) {
         const std::uint8_t flags = column.m_packFlags;
         if (flags == 0x1F || flags == 0x5F || flags == 0x9F)
@@ -99,7 +123,8 @@ QString TableStatements::TypeText(const ColumnInformation& column)
     }
     if (type == QLatin1String("decimal"))
         return type + QStringLiteral("(%1,%2) ").arg(std::min<std::uint32_t>(column.m_length, 65)).arg(column.m_scale);
-    return type + QStringLiteral("(%1) ").arg(column.m_length / bytesPerCharacter(column));
+    return type + QStringLiteral("(%1) ").arg(column.m_length / bytesPerCharacter(column))
+        + compressedAttribute(column);
 }
 
 QString TableStatements::DefaultClause(const ColumnInformation& column)
@@ -164,7 +189,8 @@ QString TableStatements::KeyClause(const TableInformation& table)
 {
     // The keys in the order the statement lists them: single-column primary,
     // single-column unique, multi-column unique, multi-column primary,
-    // single-column key, multi-column key, single- and multi-column full-text.
+    // single-column key (spatial keys among them), multi-column key, single-
+    // and multi-column full-text.
     std::array<QStringList, 8> pieces;
     const auto& columns = table.columns();
     const auto& parts = table.m_keyParts;
@@ -177,6 +203,8 @@ QString TableStatements::KeyClause(const TableInformation& table)
         }
         const std::size_t count = std::min<std::size_t>(first.m_partCount, parts.size() - i);
         const QString name = table.m_keyNames.value(nameIndex++);
+        const bool fulltext = first.m_kind == QLatin1String("FULLTEXT Key");
+        const bool spatial = first.m_kind == QLatin1String("SPATIAL Key");
         QStringList references;
         bool valid = true;
         for (std::size_t k = i; k < i + count; ++k) {
@@ -187,10 +215,9 @@ QString TableStatements::KeyClause(const TableInformation& table)
             }
             const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
             QString reference = RowWriter::QuoteName(column.m_name);
-            // Full-text keys take whole columns; other keys on text and blob
-            // columns need the prefix, counted in characters.
-            const unsigned prefix = parts[k].m_prefixLength / bytesPerCharacter(column);
-            if (isTextOrBlobCode(column.m_typeCode) && prefix > 0 && first.m_kind != QLatin1String("FULLTEXT Key"))
+            // Full-text and spatial keys take whole columns.
+            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
+            if (prefix > 0 && !fulltext && !spatial)
                 reference += QStringLiteral("(%1)").arg(prefix);
             references << reference;
         }
@@ -209,8 +236,10 @@ QString TableStatements::KeyClause(const TableInformation& table)
             pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
         else if (first.m_kind == QLatin1String("Unique Key"))
             pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + named;
-        else if (first.m_kind == QLatin1String("FULLTEXT Key"))
+        else if (fulltext)
             pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + named;
+        else if (spatial) // always of one column
+            pieces[4] << QStringLiteral("Spatial Key ") + named;
         else // a plain key, or the index the server made for a foreign key
             pieces[single ? 4 : 5] << QStringLiteral("Key ") + named;
     }

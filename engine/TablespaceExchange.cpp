@@ -19,8 +19,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace engine {
 
@@ -108,6 +111,53 @@ bool serverConfirmedStopped(const MySqlRepair& engine)
 {
     return ServiceControl::query(engine.app().m_service.m_displayName) == ServiceState::Stopped
         && !fileops::lockedByAnotherProcess(engine.m_strIbdataPath);
+}
+
+// A file the server writes its errors to, and its size before a start:
+// only what the start adds says why it failed.
+struct LogMark {
+    QString path;
+    qint64 size = 0;
+};
+
+std::vector<LogMark> markLogs(const QStringList& paths)
+{
+    std::vector<LogMark> marks;
+    for (const QString& path : paths)
+        marks.push_back({path, QFileInfo(path).size()});
+    return marks;
+}
+
+// Why the server did not start on the exchanged file, as its error logs say
+// since the marks; a reason the server gives no word of is not guessed at.
+QString refusalReason(const std::vector<LogMark>& marks)
+{
+    constexpr qint64 kMaxRead = 1 << 20;
+    static const QRegularExpression future(QStringLiteral(
+        "log sequence number (\\d+) is in the future! Current system log sequence number (\\d+)"));
+    QStringList logs;
+    for (const LogMark& mark : marks) {
+        QFile file(mark.path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        logs << mark.path;
+        // A log emptied since the mark is read from its start.
+        const qint64 size = file.size();
+        const qint64 from = std::max(size < mark.size ? 0 : mark.size, size - kMaxRead);
+        if (!file.seek(from))
+            continue;
+        const QRegularExpressionMatch match = future.match(QString::fromLocal8Bit(file.read(kMaxRead)));
+        if (match.hasMatch())
+            return QStringLiteral("The server refused the ibdata1 put in place for the repair: its pages are ahead of "
+                                  "the server's redo log (a page at log sequence number %1, the log at %2), as %3 "
+                                  "says. A server starts on such a file only once its own log has passed its pages.")
+                .arg(match.captured(1), match.captured(2), mark.path);
+    }
+    if (logs.isEmpty())
+        return QStringLiteral("The server did not start on the ibdata1 put in place for the repair.");
+    return QStringLiteral("The server did not start on the ibdata1 put in place for the repair; its error log may say "
+                          "why: %1.")
+        .arg(logs.join(QStringLiteral(", ")));
 }
 
 QString templatePath()
@@ -232,10 +282,12 @@ bool TablespaceExchange::ExchangeIbdataAndRestart()
             startAgain();
         return false;
     }
+    const std::vector<LogMark> logs = markLogs(m_repair.ServerErrorLogs());
     if (m_repair.StartMySqlService())
         return true;
-    // The server does not come up on the exchanged file: give it its own
-    // back and start it as it was.
+    // The server does not come up on the exchanged file: say why, give it
+    // its own back and start it as it was.
+    m_repair.AppendLog(refusalReason(logs));
     if (ServiceControl::query(name) != ServiceState::Stopped && !m_repair.StopMySqlServices())
         m_repair.AppendLog(QStringLiteral("The service %1 could not be stopped after it failed to start.").arg(name));
     if (!RestoreIbdataBackup()) {

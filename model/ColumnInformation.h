@@ -63,6 +63,9 @@ struct ColumnInformation {
     bool m_autoIncrement = false;
     Generated m_generated = Generated::None;
     Visibility m_visibility = Visibility::Visible;
+    // Declared COMPRESSED: each value is kept behind a header byte, deflated
+    // or as it is. m_length is the declared length, without that byte.
+    bool m_compressed = false;
 };
 
 } // namespace engine

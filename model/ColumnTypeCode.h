@@ -55,6 +55,14 @@ inline constexpr ColumnTypeCode TYPE_MULTIPOINT = 0xAB;
 inline constexpr ColumnTypeCode TYPE_MULTILINESTRING = 0xAC;
 inline constexpr ColumnTypeCode TYPE_MULTIPOLYGON = 0xAD;
 inline constexpr ColumnTypeCode TYPE_GEOMETRYCOLLECTION = 0xAE;
+// The types MariaDB's type plugins add; the definition stores them as CHAR
+// and names them in its extra2 block. UUIDs written by servers before the
+// plugin's change of 10.11.5 (and its like in 10.9, 10.10, 11.0 and 11.1)
+// keep every value's groups turned around; later ones only some.
+inline constexpr ColumnTypeCode TYPE_UUID = 0xB0;
+inline constexpr ColumnTypeCode TYPE_UUID_ALWAYS_TURNED = 0xB1;
+inline constexpr ColumnTypeCode TYPE_INET6 = 0xB2;
+inline constexpr ColumnTypeCode TYPE_INET4 = 0xB3;
 
 // The collation number of the binary character set: byte strings.
 inline constexpr std::uint16_t kBinaryCollation = 63;
@@ -102,6 +110,12 @@ constexpr bool isCharacterCode(ColumnTypeCode code)
     default:
         return false;
     }
+}
+
+// UUID, INET6 and INET4: fixed-size bytes the server shows as text of its own.
+constexpr bool isPluginTypeCode(ColumnTypeCode code)
+{
+    return code >= TYPE_UUID && code <= TYPE_INET4;
 }
 
 // TIME, DATETIME and TIMESTAMP in any of their formats: they may keep fractions.

@@ -94,8 +94,30 @@ constexpr std::array kSignBases{
     SignBase{TYPE_DOUBLE, 0x28},      SignBase{TYPE_BIGINT, 0x40},  SignBase{TYPE_MEDIUMINT, 0x48},
 };
 
+// Whether the server that wrote a definition keeps every UUID turned around:
+// the plugin as first released (10.7 on), until its fix in these releases.
+bool turnsEveryUuid(std::uint32_t version)
+{
+    const bool fixed = version == 0 || (version >= 100908 && version < 100999)
+        || (version >= 101006 && version < 101099) || (version >= 101105 && version < 101199)
+        || (version >= 110003 && version < 110099) || (version >= 110102 && version < 110199) || version >= 110201;
+    return !fixed;
+}
 
 } // namespace
+
+QString ColumnTypeNames::PluginTypeName(const QByteArray& name, std::uint32_t serverVersion, ColumnTypeCode& code)
+{
+    if (name == "uuid")
+        code = turnsEveryUuid(serverVersion) ? TYPE_UUID_ALWAYS_TURNED : TYPE_UUID;
+    else if (name == "inet6")
+        code = TYPE_INET6;
+    else if (name == "inet4")
+        code = TYPE_INET4;
+    else
+        return {};
+    return QString::fromLatin1(name);
+}
 
 QString ColumnTypeNames::FieldTypeName(ColumnTypeCode& code, std::uint16_t charsetOrSubtype)
 {

@@ -2,6 +2,7 @@
 
 #include "model/ColumnTypeCode.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -28,6 +29,12 @@ public:
     // non-zero makes a type 0 column a VARCHAR instead of a CHAR.
     static QString OldFieldTypeName(ColumnTypeCode& code, std::uint8_t flagByte,
                                     std::uint8_t myiProbeByte);
+
+    // A type a type plugin supplies, by the name the definition's extra2
+    // block gives it; serverVersion: the server that wrote the definition
+    // (it decides how a UUID is stored). Sets code; returns the type name,
+    // empty (code untouched) for a type this program does not know.
+    static QString PluginTypeName(const QByteArray& name, std::uint32_t serverVersion, ColumnTypeCode& code);
 
     // "signed", "unsigned", "unsigned zerofill" or empty, from the final code
     // and the low byte of the field's pack flags.

@@ -12,9 +12,10 @@ struct KeysInformation {
     std::uint16_t m_column = 0;
     // Parts of the key this part belongs to (the same on every part of the key).
     std::uint16_t m_partCount = 0;
-    // "Primary Key", "Unique Key", "Key", "FULLTEXT Key" or "Foreign Key".
+    // "Primary Key", "Unique Key", "Key", "FULLTEXT Key", "SPATIAL Key" or "Foreign Key".
     QString m_kind;
-    // Prefix length of the part, used for text and blob columns.
+    // Bytes of the column the part takes: the prefix length of a part on a
+    // text or blob column, or on a string column when it is below the column's length.
     std::uint16_t m_prefixLength = 0;
     // A UNIQUE key the server checks through a hash of its values, kept in
     // a hidden column (a key on whole TEXT or BLOB columns): USING HASH.

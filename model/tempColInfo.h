@@ -25,6 +25,8 @@ struct tempColInfo {
     // A stored generated column: read and shown, but the server computes
     // it, so an INSERT leaves it out.
     bool m_generated = false;
+    // Declared COMPRESSED: the stored bytes are expanded before they are read.
+    bool m_compressed = false;
 };
 
 } // namespace engine

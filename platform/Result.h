@@ -13,6 +13,7 @@ enum class DecodeErrorCode {
     NotOpen,      // no file to read from
     IoError,      // the operating system refused the read
     Corrupt,      // the bytes were read but make no sense
+    DamagedValue, // one value's bytes make no sense; the record around it is sound
     Stopped,      // the user stopped the work before it was done
 };
 

@@ -22,8 +22,11 @@
 // | CHAR, BINARY, old DECIMAL,    | L                        | from the record header    |
 // | VAR_STRING                    |                          |                           |
 // | VARCHAR, VARBINARY            | 1-2 length bytes + L     | from the record header    |
+// |   declared COMPRESSED         | 1-2 length bytes + L + 1 | from the record header    |
 // | TINY/-/MEDIUM/LONG BLOB, TEXT | 1/2/3/4 length bytes + 8 | from the record header    |
 // | geometry                      | 4 length bytes + 8       | from the record header    |
+// | UUID, INET6                   | 16                       | 16                        |
+// | INET4                         | 4                        | 4                         |
 
 namespace recovery {
 
@@ -94,10 +97,14 @@ std::uint32_t ColumnStorage::storedWidth(const ColumnShape& c, StoredIn record)
     case TYPE_BIT: return c.bitsAsBytes ? (c.length + 7) / 8 : c.length / 8;
     case TYPE_OLD_DECIMAL: case TYPE_CHAR: case TYPE_BINARY: case TYPE_VAR_STRING:
         return server ? c.length : 0;
-    case TYPE_VARCHAR: case TYPE_VARBINARY:
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: return 16;
+    case TYPE_INET4: return 4;
+    case TYPE_VARCHAR: case TYPE_VARBINARY: {
         if (!server)
             return 0;
-        return (c.varcharPrefix ? varcharLengthBytes(c.length) : 0) + c.length;
+        const std::uint32_t bytes = varcharStoredBytes(c.length, c.compressed);
+        return (c.varcharPrefix ? varcharLengthBytes(bytes) : 0) + bytes;
+    }
     default:
         if (const std::uint8_t blob = blobLengthBytes(c.typeCode))
             return server ? blob + kBlobPointerBytes : 0;

@@ -19,6 +19,8 @@ struct ColumnShape {
     // VARCHAR keeps a 1- or 2-byte length before its bytes (every layout but
     // the oldest table definitions).
     bool varcharPrefix = true;
+    // VARCHAR declared COMPRESSED: a header byte comes on top of its length.
+    bool compressed = false;
 };
 
 // The two records a column value is kept in.
@@ -55,6 +57,12 @@ public:
     // same from the width it takes in the server's record (those bytes included).
     static std::uint32_t varcharLengthBytes(std::uint32_t length) { return length > 255 ? 2 : 1; }
     static std::uint32_t varcharLengthBytesOfWidth(std::uint32_t width) { return width - 1 > 255 ? 2 : 1; }
+    // The most bytes a VARCHAR of `length` bytes keeps in a record, a
+    // compressed one's header byte included.
+    static std::uint32_t varcharStoredBytes(std::uint32_t length, bool compressed)
+    {
+        return compressed ? length + 1 : length;
+    }
 };
 
 } // namespace recovery

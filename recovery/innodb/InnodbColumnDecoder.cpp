@@ -3,7 +3,9 @@
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/CompressedValue.h"
 #include "recovery/DoubleFromBits.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 
 #include <QByteArray>
@@ -28,6 +30,9 @@
 // |                               |                | for variable-width character sets          |
 // | BINARY                        | length         | padded with zero bytes                     |
 // | VARCHAR, BLOB, TEXT, geometry | from header    | the bytes                                  |
+// | the same declared COMPRESSED  | from header    | a header byte, then the bytes as they are  |
+// |                               |                | or deflated (CompressedValue)              |
+// | UUID, INET6, INET4            | 16, 16, 4      | as in MyISAM (PluginTypeText)              |
 
 namespace recovery::innodb {
 
@@ -80,19 +85,22 @@ Result<RowValue> integerValue(const tempColInfo& c, ByteReader& r, unsigned n)
                                                   : ValueText::signedAscii(ValueText::signExtend(flipped, n)));
 }
 
+RowValue storedValue(const tempColInfo& c, const QByteArray& stored)
+{
+    if (isBinaryStringCode(c.m_typeCode) || c.m_charset == kBinaryCollation || isSpatialCode(c.m_typeCode))
+        return RowValue::Stored(stored, &ValueText::binaryText);
+    return RowValue::Stored(stored, &ValueText::storedCharacterText, c.m_charset);
+}
+
 Result<RowValue> characterValue(const tempColInfo& c, std::span<const std::uint8_t> bytes)
 {
-    const bool binary = isBinaryStringCode(c.m_typeCode);
     std::size_t size = bytes.size();
     // The server pads CHAR with blanks and strips them when it reads.
     if (c.m_typeCode == TYPE_CHAR && c.m_charset != kBinaryCollation)
         while (size > 0 && bytes[size - 1] == 0x20)
             --size;
     const auto kept = bytes.first(size);
-    const QByteArray stored(reinterpret_cast<const char*>(kept.data()), static_cast<qsizetype>(kept.size()));
-    if (binary || c.m_charset == kBinaryCollation || isSpatialCode(c.m_typeCode))
-        return RowValue::Stored(stored, &ValueText::binaryText);
-    return RowValue::Stored(stored, &ValueText::storedCharacterText, c.m_charset);
+    return storedValue(c, QByteArray(reinterpret_cast<const char*>(kept.data()), static_cast<qsizetype>(kept.size())));
 }
 
 DecodeError sizeError(std::uint64_t offset, const tempColInfo& c, std::size_t size)
@@ -131,7 +139,7 @@ std::optional<FieldShape> InnodbColumnDecoder::shapeOf(const tempColInfo& column
     if (code == TYPE_BINARY)
         return FieldShape{column.m_length, false};
     if (code == TYPE_VARCHAR || code == TYPE_VAR_STRING || code == TYPE_VARBINARY || code == TYPE_OLD_DECIMAL)
-        return FieldShape{0, column.m_length > 255};
+        return FieldShape{0, ColumnStorage::varcharStoredBytes(column.m_length, column.m_compressed) > 255};
     if (isTextOrBlobCode(code) || code == TYPE_GEOMETRY_OTHER)
         return FieldShape{0, true};
     const std::uint32_t width = fixedWidthOf(column);
@@ -147,6 +155,12 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
     const bool fixedType = fixed != 0 && c.m_typeCode != TYPE_CHAR && c.m_typeCode != TYPE_BINARY;
     if (fixedType && bytes.size() != fixed)
         return sizeError(offset, c, bytes.size());
+    if (c.m_compressed) {
+        const auto value = CompressedValue::expand(bytes, CompressedValue::maxLength(c.m_typeCode, c.m_length), offset);
+        if (!value)
+            return value.error();
+        return storedValue(c, *value);
+    }
     const auto n = static_cast<unsigned>(bytes.size());
     ByteReader r(bytes, offset);
     if (ValueText::bigEndianTemporalSize(c.m_typeCode, c.m_length))
@@ -187,6 +201,8 @@ Result<RowValue> InnodbColumnDecoder::convert(const tempColInfo& c, const QStrin
             return sizeError(offset, c, n);
         return RowValue::Text(ValueText::setText(r.uintBe(n), members));
     case TYPE_OLD_DECIMAL: return RowValue::Text(ValueText::oldDecimalText(bytes));
+    case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
+        return asciiValue(PluginTypeText::ascii(c.m_typeCode, bytes, offset));
     default:
         if (shapeOf(c, RecordFormat::Compact))
             return characterValue(c, bytes);

@@ -84,14 +84,16 @@ Expected expectedOf(const ColumnInformation& c)
         return with({kDataInt}, width);
     case TYPE_FLOAT: return with({kDataFloat}, width);
     case TYPE_DOUBLE: return with({kDataDouble}, width);
-    case TYPE_DECIMAL: return with({kDataFixBinary}, width);
+    case TYPE_DECIMAL: case TYPE_UUID: case TYPE_UUID_ALWAYS_TURNED: case TYPE_INET6: case TYPE_INET4:
+        return with({kDataFixBinary}, width);
     case TYPE_OLD_DECIMAL: return with({kDataDecimal}, c.m_length);
     case TYPE_DATE: case TYPE_NEWDATE: case TYPE_TIME: case TYPE_DATETIME: case TYPE_TIMESTAMP:
     case TYPE_TIME2: case TYPE_DATETIME2: case TYPE_TIMESTAMP2:
         return with({kDataInt, kDataFixBinary}, width);
     case TYPE_CHAR: case TYPE_BINARY: return with({kDataChar, kDataMysql, kDataFixBinary}, c.m_length);
     case TYPE_VARCHAR: case TYPE_VAR_STRING: case TYPE_VARBINARY:
-        return with({kDataVarchar, kDataVarMysql, kDataBinary}, c.m_length);
+        return with({kDataVarchar, kDataVarMysql, kDataBinary},
+                    ColumnStorage::varcharStoredBytes(c.m_length, c.m_compressed));
     default:
         break;
     }

@@ -4,7 +4,9 @@
 #include "platform/ByteReader.h"
 #include "recovery/CSinglePrecision.h"
 #include "recovery/ColumnStorage.h"
+#include "recovery/CompressedValue.h"
 #include "recovery/DoubleFromBits.h"
+#include "recovery/PluginTypeText.h"
 #include "recovery/ValueText.h"
 #include "recovery/myisam/MyisamRecord.h"
 #include "recovery/myisam/MyisamRowLayout.h"
@@ -30,9 +32,12 @@
 // | VARCHAR, VARBINARY           | 1-2 + max        | LE length, then the bytes                 |
 // | BLOB, TEXT, GEOMETRY         | 1-4 + 8          | LE length, then (dynamic rows) the value  |
 // |                              |                  | in the packed record                      |
+// | VARCHAR, BLOB, TEXT declared | as above         | the value behind a header byte, as it is  |
+// | COMPRESSED                   |                  | or deflated (CompressedValue)             |
 // | ENUM, SET                    | 1-2, 1-8         | LE member number, bit mask                |
 // | BIT(n)                       | n / 8            | big-endian; the n mod 8 high bits sit     |
 // |                              |                  | among the null flags                      |
+// | UUID, INET6, INET4           | 16, 16, 4        | see PluginTypeText.cpp                    |
 
 namespace recovery::myisam {
 
@@ -102,16 +107,29 @@ bool isLargeValueCode(engine::ColumnTypeCode code)
         || code == engine::TYPE_LONGTEXT;
 }
 
-RowValue blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes, MyisamColumnDecoder::Use use)
+// The bytes of a string value, expanded when its column is declared COMPRESSED.
+platform::Result<QByteArray> stringBytes(const ColumnInformation& c, std::span<const std::uint8_t> bytes,
+                                         std::uint64_t at)
+{
+    if (!c.m_compressed)
+        return toBytes(bytes);
+    return CompressedValue::expand(bytes, CompressedValue::maxLength(c.m_typeCode, c.m_length), at);
+}
+
+platform::Result<RowValue> blobValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes,
+                                     std::uint64_t at, MyisamColumnDecoder::Use use)
 {
     if (engine::isSpatialCode(c.m_typeCode))
         return RowValue::Stored(toBytes(bytes), QStringLiteral("Spatial type Data"));
     if (use == MyisamColumnDecoder::Use::Preview && isLargeValueCode(c.m_typeCode)
         && bytes.size() > MyisamColumnDecoder::kLargeValuePreviewBytes)
         return RowValue::Text(QStringLiteral("Large data of longblob"));
+    auto value = stringBytes(c, bytes, at);
+    if (!value)
+        return value.error();
     if (engine::isBinaryStringCode(c.m_typeCode))
-        return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
-    return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
+        return RowValue::Stored(*value, &ValueText::binaryText);
+    return RowValue::Stored(*value, &ValueText::storedCharacterText, c.m_charset);
 }
 
 platform::Result<RowValue> bitValue(const MyisamColumnLayout& l, const MyisamRecord& record, ByteReader& r)
@@ -163,6 +181,8 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
     case engine::TYPE_ENUM: return RowValue::Text(ValueText::enumText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_SET: return RowValue::Text(ValueText::setText(r.uintLe(l.m_length), c.m_members));
     case engine::TYPE_BIT: return bitValue(l, record, r);
+    case engine::TYPE_UUID: case engine::TYPE_UUID_ALWAYS_TURNED: case engine::TYPE_INET6: case engine::TYPE_INET4:
+        return asciiValue(PluginTypeText::ascii(c.m_typeCode, r.bytes(l.m_length), at));
     case engine::TYPE_CHAR: case engine::TYPE_BINARY: case engine::TYPE_VAR_STRING:
         return characterValue(c, r.bytes(l.m_length));
     case engine::TYPE_VARCHAR: case engine::TYPE_VARBINARY: {
@@ -170,10 +190,12 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         const std::uint32_t n = static_cast<std::uint32_t>(r.uintLe(prefix));
         if (n > l.m_length - prefix)
             return corrupt(at, "VARCHAR length " + std::to_string(n) + " beyond its column");
-        const auto bytes = r.bytes(n);
+        auto value = stringBytes(c, r.bytes(n), at);
+        if (!value)
+            return value.error();
         if (c.m_typeCode == engine::TYPE_VARBINARY)
-            return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
-        return RowValue::Stored(toBytes(bytes), &ValueText::storedCharacterText, c.m_charset);
+            return RowValue::Stored(*value, &ValueText::binaryText);
+        return RowValue::Stored(*value, &ValueText::storedCharacterText, c.m_charset);
     }
     default: break;
     }
@@ -182,7 +204,7 @@ platform::Result<RowValue> decodeStored(const MyisamColumnLayout& l, const Myisa
         const auto bytes = record.blob(l.m_fieldDef);
         if (bytes.size() != n)
             return corrupt(at, "blob length " + std::to_string(n) + " without its " + std::to_string(n) + " bytes");
-        return blobValue(c, bytes, use);
+        return blobValue(c, bytes, at, use);
     }
     return corrupt(at, "column type " + std::to_string(c.m_typeCode) + " has no MyISAM form");
 }

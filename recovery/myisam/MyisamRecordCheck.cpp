@@ -85,7 +85,8 @@ MyisamRecordCheck::MyisamRecordCheck(const MyisamRowLayout& layout) : m_layout(l
         const engine::ColumnInformation& c = *l.m_column;
         if (c.m_typeCode == engine::TYPE_ENUM || c.m_typeCode == engine::TYPE_SET)
             m_checked.push_back(Checked{i, Kind::Member, 0});
-        else if (isTextCode(c.m_typeCode) && engine::Collations::IsUtf8(c.m_charset))
+        // A compressed value's stored bytes are no text: a damaged one fails to expand.
+        else if (isTextCode(c.m_typeCode) && !c.m_compressed && engine::Collations::IsUtf8(c.m_charset))
             m_checked.push_back(Checked{i, Kind::Text, engine::Collations::Find(c.m_charset).m_maxBytes});
         else if (c.m_typeCode == engine::TYPE_NEWDATE && l.m_length == 3)
             m_checked.push_back(Checked{i, Kind::Date, 0});

@@ -64,6 +64,7 @@ std::uint32_t MyisamRowLayout::storedSize(const ColumnInformation& c)
     shape.length = c.m_length;
     shape.scale = c.m_scale;
     shape.bitsAsBytes = !keepsBitsAmongNullFlags(c);
+    shape.compressed = c.m_compressed;
     return ColumnStorage::storedWidth(shape, StoredIn::ServerRecord);
 }
 

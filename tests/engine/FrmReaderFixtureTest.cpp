@@ -201,6 +201,7 @@ void compareColumns(const FixtureTable& ft, const TableInformation& t)
             EXPECT_EQ(c.m_signText, "unsigned") << where;
         }
         EXPECT_EQ(c.m_autoIncrement, row[11].contains(QLatin1String("auto_increment"))) << where;
+        EXPECT_EQ(c.m_compressed, columnType.contains(QLatin1String("COMPRESSED"))) << where;
 
         const QString& dataType = row[2];
         if (dataType == QLatin1String("enum") || dataType == QLatin1String("set")) {
@@ -255,6 +256,8 @@ void compareKeys(const FixtureTable& ft, const TableInformation& t)
             kind = QStringLiteral("Primary Key");
         else if (row[6] == QLatin1String("FULLTEXT"))
             kind = QStringLiteral("FULLTEXT Key");
+        else if (row[6] == QLatin1String("SPATIAL"))
+            kind = QStringLiteral("SPATIAL Key");
         else if (row[4] == QLatin1String("0"))
             kind = QStringLiteral("Unique Key");
         EXPECT_EQ(part.m_kind, kind) << where;

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <thread>
@@ -170,6 +171,36 @@ TEST(MySqlServiceConfigTest, ReadMyIniFollowsIncludesAndSurvivesMissingFiles)
     engine.ReadMyIni();
     EXPECT_TRUE(engine.m_strIbdataPath.isEmpty());
     EXPECT_EQ(engine.m_strDataFolder, QStringLiteral("/from/conf.d/")) << "a file that cannot be read changes nothing";
+}
+
+TEST(MySqlServiceConfigTest, TheServersErrorLogsAreWhereTheServerPutsThem)
+{
+    testsupport::TempDir dir;
+    const struct {
+        const char* name;
+        const char* text;
+        const char* arguments;
+        const char* log; // besides the service's own log file
+    } cases[] = {
+        {"none: standard error only", "[mysqld]\ndatadir=/d\n", "", nullptr},
+        {"absolute", "[mysqld]\ndatadir=/d\nlog-error=/var/log/db.log\n", "", "/var/log/db.log"},
+        {"relative, in the data folder", "[mysqld]\ndatadir=/d\nlog_error=logs/db.log\n", "", "/d/logs/db.log"},
+        {"no suffix gets .err", "[mariadbd]\ndatadir=/d/\nlog-error=db\n", "", "/d/db.err"},
+        {"the command line wins", "[mysqld]\ndatadir=/d\nlog-error=/a.log\n", " --log-error=/b.log --datadir=/e",
+         "/b.log"},
+        {"other groups only", "[client]\nlog-error=/c.log\n", "", nullptr},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        const QString ini = dir.write(QStringLiteral("my.ini"), QByteArray(c.text));
+        e.app.m_service = serviceRecord(QStringLiteral("/usr/sbin/mariadbd --defaults-file=") + ini
+                                            + QString::fromLatin1(c.arguments),
+                                        QStringLiteral("MySQLLogs"));
+        QStringList expected = {ServiceControl::logFile(QStringLiteral("MySQLLogs"))};
+        if (c.log)
+            expected << QString::fromLatin1(c.log);
+        EXPECT_EQ(e.engine.ServerErrorLogs(), expected) << c.name;
+    }
 }
 
 TEST(MySqlServiceConfigTest, LocateServiceConfigKeepsTheFirstServiceWhoseDataFolderExists)
@@ -691,6 +722,14 @@ TEST(MySqlRepairTablespaceTest, AFailedExchangeOnARealServerPutsItsOwnFileBackAn
     s.e.engine.m_serviceTimeoutMs = 30000;
     EXPECT_FALSE(s.e.engine.ExchangeIbdataAndRestart());
     EXPECT_NE(s.server.log().find("is in the future"), std::string::npos) << s.server.log();
+    // The repair's log says why, with the server's numbers.
+    const QRegularExpression why(QStringLiteral(
+        "^The server refused the ibdata1 put in place for the repair: its pages are ahead of the server's redo log "
+        "\\(a page at log sequence number (\\d+), the log at (\\d+)\\), as .*server\\.log says\\."));
+    const QStringList reasons = s.e.report.log().filter(why);
+    ASSERT_EQ(reasons.size(), 1) << s.e.report.log().join(QLatin1Char('\n')).toStdString();
+    const QRegularExpressionMatch numbers = why.match(reasons.front());
+    EXPECT_GT(numbers.captured(1).toULongLong(), numbers.captured(2).toULongLong());
     EXPECT_FALSE(s.e.engine.m_bIbdataExchanged);
     EXPECT_TRUE(s.server.acceptsConnections()) << s.server.log();
     const auto own = s.server.sql("SELECT COUNT(*) FROM own.t");

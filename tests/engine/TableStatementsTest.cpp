@@ -125,6 +125,46 @@ TEST(TableStatements, EveryKeyTakesItsOwnName)
     }
 }
 
+// A key part keeps what the definition says it takes: a prefix of a string
+// column shorter than the column, counted in characters (bytes for binary
+// strings); a whole column without one; a spatial key as such.
+TEST(TableStatements, KeyPartsKeepTheirKindAndPrefix)
+{
+    const struct {
+        const char* name;
+        std::vector<engine::KeysInformation> parts;
+        const char* keys;
+    } cases[] = {
+        {"spatial key", {{6, 1, "SPATIAL Key", 32}}, ",Spatial Key `k`(`g`)"},
+        {"primary key on a CHAR prefix", {{2, 1, "Primary Key", 4}}, ",Primary key(`c`(4))"},
+        {"unique key on a utf8mb4 VARCHAR prefix", {{3, 1, "Unique Key", 40}}, ",Unique key `k`(`v`(10))"},
+        {"key of two prefixes", {{2, 2, "Key", 5}, {3, 2, "Key", 12}}, ",Key `k`(`c`(5),`v`(3))"},
+        {"foreign key index on a CHAR prefix", {{2, 1, "Foreign Key", 3}}, ",Key `k`(`c`(3))"},
+        {"VARBINARY prefix in bytes", {{4, 1, "Key", 8}}, ",Key `k`(`b`(8))"},
+        {"whole CHAR column", {{2, 1, "Key", 10}}, ",Key `k`(`c`)"},
+        {"whole utf8mb4 VARCHAR column", {{3, 1, "Unique Key", 80}}, ",Unique key `k`(`v`)"},
+        {"whole VARBINARY column", {{4, 1, "Key", 16}}, ",Key `k`(`b`)"},
+        {"text prefix", {{5, 1, "Key", 7}}, ",Key `k`(`t`(7))"},
+        {"full-text key on whole columns", {{2, 2, "FULLTEXT Key", 0}, {5, 2, "FULLTEXT Key", 0}},
+         ",Fulltext Key `k`(`c`,`t`)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableInformation table;
+        table.m_name = QStringLiteral("t");
+        addColumn(table, "id", "int", engine::TYPE_INT, 11, "not null");
+        addColumn(table, "c", "char", engine::TYPE_CHAR, 10).m_charset = 8; // latin1
+        addColumn(table, "v", "varchar", engine::TYPE_VARCHAR, 80).m_charset = 45; // utf8mb4: 4 bytes a character
+        addColumn(table, "b", "varbinary", engine::TYPE_VARBINARY, 16).m_charset = engine::kBinaryCollation;
+        addColumn(table, "t", "text", engine::TYPE_TEXT, 10).m_charset = 8;
+        addColumn(table, "g", "geometry", engine::TYPE_GEOMETRY, 12, "not null");
+        table.m_keyParts = c.parts;
+        table.m_keyNames = QStringList{QStringLiteral("k")};
+        const QString sql = TableStatements::CreateTable(table);
+        EXPECT_TRUE(sql.endsWith(QString::fromLatin1(c.keys) + QStringLiteral(")engine=myisam;"))) << sql.toStdString();
+    }
+}
+
 TEST(TableStatements, ExpressionsGoInAsTheServerPrintedThem)
 {
     TableInformation table;
@@ -390,7 +430,7 @@ TEST_P(TableStatementsOnServer, FixtureTablesComeBackWithTheirColumns)
     app.m_bManualFolder = true;
     app.m_strDataFolder = data;
     app.m_strIbdataPath = data + QStringLiteral("ibdata1");
-    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names"})
+    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names", "fx_mariadb"})
         app.m_selectedDatabases << data + QString::fromLatin1(db) + QLatin1Char('/');
     repair.ScanDataFolder();
 

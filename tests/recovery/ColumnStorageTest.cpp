@@ -31,6 +31,12 @@ TEST(ColumnStorage, WidthsInBothRecords)
         s.bitsAsBytes = asBytes;
         return s;
     };
+    // The header byte before each value makes a compressed VARCHAR(255) take a 2-byte length.
+    const auto compressed = [](ColumnTypeCode code, std::uint32_t length) {
+        ColumnShape s = shape(code, length);
+        s.compressed = true;
+        return s;
+    };
     const auto oldVarchar = [] {
         ColumnShape s = shape(TYPE_VARCHAR, 20);
         s.varcharPrefix = false;
@@ -71,6 +77,9 @@ TEST(ColumnStorage, WidthsInBothRecords)
         {"varchar(256)", shape(TYPE_VARCHAR, 256), 258, 0},
         {"varbinary(300)", shape(TYPE_VARBINARY, 300), 302, 0},
         {"varchar of the oldest definitions", oldVarchar(), 20, 0},
+        {"varchar(254) compressed", compressed(TYPE_VARCHAR, 254), 256, 0},
+        {"varchar(255) compressed", compressed(TYPE_VARCHAR, 255), 258, 0},
+        {"varbinary(300) compressed", compressed(TYPE_VARBINARY, 300), 303, 0},
         {"tinyblob", shape(TYPE_TINYBLOB), 9, 0},
         {"text", shape(TYPE_TEXT), 10, 0},
         {"mediumtext", shape(TYPE_MEDIUMTEXT), 11, 0},

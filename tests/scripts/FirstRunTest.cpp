@@ -1,6 +1,8 @@
 // scripts/first-run into a temporary home: what it sets up works (the server
 // starts as a service of ours, the template tablespace suits it), and a
-// second run changes nothing.
+// second run changes nothing. The template's instance is made to do more
+// InnoDB work than a fresh server: the server must start on the template all
+// the same.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
 #include "engine/ServiceDiscovery.h"
@@ -12,6 +14,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,7 @@ ScriptRun firstRun(const QString& home)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("GRISOLT_TEMPLATE_EXTRA_WORK"), QStringLiteral("2"));
     env.remove(QStringLiteral("XDG_DATA_HOME"));
     env.remove(QStringLiteral("GRISOLT_REGISTRY"));
     QProcess process;
@@ -64,6 +68,22 @@ QStringList snapshot(const QString& folder)
     }
     out.sort();
     return out;
+}
+
+// The highest log sequence number of the pages of a shared tablespace of
+// 16 KiB pages: 8 bytes, big-endian, at offset 16 of each page.
+quint64 highestPageLsn(const QString& path)
+{
+    constexpr qsizetype kPage = 16384;
+    const QByteArray bytes = testsupport::readAll(path);
+    quint64 highest = 0;
+    for (qsizetype at = 0; at + kPage <= bytes.size(); at += kPage) {
+        quint64 lsn = 0;
+        for (int k = 0; k < 8; ++k)
+            lsn = lsn << 8 | static_cast<unsigned char>(bytes[at + 16 + k]);
+        highest = std::max(highest, lsn);
+    }
+    return highest;
 }
 
 class FirstRunTest : public ::testing::Test {
@@ -111,11 +131,21 @@ TEST_F(FirstRunTest, SetsUpAWorkingMachineOnceAndReusesIt)
     ASSERT_TRUE(ServiceControl::start(kService));
     ASSERT_TRUE(ServiceControl::waitFor(kService, ServiceState::Running, std::chrono::seconds(90)))
         << testsupport::readAll(base + QStringLiteral("/mariadb/mysqld.log")).toStdString();
-    const auto select = [&] {
+    const auto sql = [&](const std::string& statement) {
         return testsupport::runCommand("mariadb --no-defaults -uroot --protocol=tcp -h127.0.0.1 -P"
-                                       + repair.m_strPort.toStdString() + " --connect-timeout=5 -N -e 'SELECT 1'");
+                                       + repair.m_strPort.toStdString() + " --connect-timeout=5 -N -e '" + statement + "'");
     };
+    const auto select = [&] { return sql("SELECT 1"); };
     EXPECT_EQ(select().status, 0) << select().output;
+
+    // The server's redo log is at or past every page of the template.
+    const auto status = sql("SHOW ENGINE INNODB STATUS");
+    const QRegularExpressionMatch lsn = QRegularExpression(QStringLiteral("Log sequence number (\\d+)"))
+                                            .match(QString::fromStdString(status.output));
+    ASSERT_TRUE(lsn.hasMatch()) << status.output;
+    const quint64 templateLsn = highestPageLsn(program + QStringLiteral("/veltrax"));
+    EXPECT_GT(templateLsn, 0u);
+    EXPECT_GE(lsn.captured(1).toULongLong(), templateLsn);
 
     // The template suits the server: the repair's exchange puts it in place
     // and the server runs on it; then the server's own file goes back. The

@@ -11,9 +11,9 @@
 // reads it (no placeholder of a large value), each row's values in the order
 // of the column lines: NULL as \N, the values of binary, BIT and spatial
 // columns as their stored bytes in upper-case hexadecimal, every other value
-// as its text. A row from an InnoDB page whose checksums failed, or a MyISAM
-// record with a value that could not be read, is printed as "damaged-row"
-// instead of "row": its values may be wrong. --no-rows leaves the rows out.
+// as its text. A row from an InnoDB page whose checksums failed, or a record
+// with a value that could not be read (NULL then), is printed as
+// "damaged-row" instead of "row": its values may be wrong. --no-rows leaves the rows out.
 // Log lines go to standard error.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"

@@ -686,7 +686,11 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
                 subParts << "\\N";
             }
             QStringList fieldNames;
-            const bool packed = std::any_of(subParts.begin(), subParts.end(), [](const QString& s) { return s != "\\N"; });
+            // The server shows a SPATIAL index (TYPE 64) with a part length the
+            // dictionary does not keep.
+            const bool spatial = index[3].toUInt() & 64;
+            const bool packed = !spatial
+                && std::any_of(subParts.begin(), subParts.end(), [](const QString& s) { return s != "\\N"; });
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 fieldNames << fields[i]->colName;
                 // A FULLTEXT index (TYPE 32) the server copied in an ALTER

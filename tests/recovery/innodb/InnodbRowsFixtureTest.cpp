@@ -25,7 +25,8 @@ innodbrows::Scanned& scanned(const QString& set)
     auto& s = scans()[set];
     if (!s)
         s = innodbrows::scan(testsupport::FixtureSet::dataFolder(set),
-                             {QStringLiteral("fx_innodb_sys"), QStringLiteral("fx_innodb_ibd")});
+                             {QStringLiteral("fx_innodb_sys"), QStringLiteral("fx_innodb_ibd"),
+                              QStringLiteral("fx_mariadb")});
     return *s;
 }
 
@@ -183,7 +184,9 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                                          TableCase{"default", "fx_innodb_ibd", "fulltext_compact"},
                                          TableCase{"default", "fx_innodb_ibd", "fulltext_redundant"},
                                          TableCase{"legacy", "fx_innodb_ibd", "value_forms"},
-                                         TableCase{"default", "fx_innodb_ibd", "value_forms"}),
+                                         TableCase{"default", "fx_innodb_ibd", "value_forms"},
+                                         TableCase{"legacy", "fx_mariadb", "compressed_innodb"},
+                                         TableCase{"default", "fx_mariadb", "compressed_innodb"}),
                          caseName);
 
 } // namespace

@@ -152,7 +152,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RepairCase{"default", "fx_innodb_sys", "defaults"},
                     RepairCase{"legacy", "fx_innodb_ibd", "defaults"},
                     RepairCase{"legacy", "fx_innodb_ibd", "no_pk"},
-                    RepairCase{"default", "fx_innodb_ibd", "value_forms"}),
+                    RepairCase{"default", "fx_innodb_ibd", "value_forms"},
+                    RepairCase{"default", "fx_mariadb", "compressed_innodb"},
+                    RepairCase{"legacy", "fx_mariadb", "compressed_innodb"}),
     caseName);
 
 } // namespace

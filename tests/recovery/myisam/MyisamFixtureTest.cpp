@@ -29,6 +29,7 @@ const FixtureTable kTables[] = {
     {"fx@0020names", "fx names", "slash/name", 1},
     {"fx@0020names", "fx names", "tab with space", 3},
     {"fx_objects", "fx_objects", "orders", 4},
+    {"fx_mariadb", "fx_mariadb", "compressed_myisam", 7},
 };
 
 class MyisamFixture : public ::testing::TestWithParam<const char*> {

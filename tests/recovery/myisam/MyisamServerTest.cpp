@@ -43,6 +43,7 @@ const RepairCase kRepairCases[] = {
     {"fx_myisam", "fx_myisam", "value_forms"},
     {"fx@0020names", "fx names", "tab with space"}, {"fx@0020names", "fx names", "slash/name"},
     {"fx_objects", "fx_objects", "orders"},
+    {"fx_mariadb", "fx_mariadb", "compressed_myisam"},
 };
 
 class MyisamRepair : public ::testing::TestWithParam<const char*> {};
@@ -54,7 +55,7 @@ TEST_P(MyisamRepair, InsertedRowsGiveTheOriginalChecksum)
         GTEST_SKIP() << "fixtures not built";
     const auto server = testsupport::ScratchServer::fromEnvironment();
     ASSERT_TRUE(server.running());
-    ScannedEngine scanned(myisamtest::fixturesFolder(set), {"fx_myisam", "fx@0020names", "fx_objects"});
+    ScannedEngine scanned(myisamtest::fixturesFolder(set), {"fx_myisam", "fx@0020names", "fx_objects", "fx_mariadb"});
     auto& repair = scanned.repair;
     scanned.app.m_bRepair = true;
     scanned.app.m_service.m_port = server.port;
