@@ -299,8 +299,11 @@ QString TableStatements::HashKeysAgain(const TableInformation& table)
         QStringList references;
         for (std::size_t k = i; k < i + count; ++k) {
             const int index = parts[k].m_column - 1;
-            if (index >= 0 && index < static_cast<int>(columns.size()))
-                references << RowWriter::QuoteName(columns[static_cast<std::size_t>(index)]->m_name);
+            if (index < 0 || index >= static_cast<int>(columns.size()))
+                continue;
+            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
+            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
+            references << RowWriter::QuoteName(column.m_name) + (prefix > 0 ? QStringLiteral("(%1)").arg(prefix) : QString());
         }
         if (parts[i].m_longHash && !name.isEmpty() && references.size() == static_cast<qsizetype>(count))
             clause += QStringLiteral(", drop key %1, add unique key %1(%2) using hash")
