@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace app {
 
 namespace {
@@ -380,12 +382,19 @@ QStringList CVeltraxMySqlRecoveryView::FillPropertiesList(const engine::TableInf
     int k = 0;
     if (m_pPropertiesList) {
         m_pPropertiesList->setRowCount(0);
-        m_pPropertiesList->setRowCount(static_cast<int>(table.columns().size()));
+        // The server's own hidden columns are no columns of the table.
+        const auto shown = std::count_if(table.columns().begin(), table.columns().end(),
+                                         [](const auto& column) { return column->isTableColumn(); });
+        m_pPropertiesList->setRowCount(static_cast<int>(shown));
+        int number = 0;
         for (const auto& column : table.columns()) {
+            ++number;
+            if (!column->isTableColumn())
+                continue;
             ++k;
             QString keyName;
             for (const engine::KeysInformation& part : table.m_keyParts) {
-                if (part.m_column == k) {
+                if (part.m_column == number) {
                     keyName = part.m_kind;
                     break;
                 }

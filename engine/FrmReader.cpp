@@ -1,5 +1,6 @@
 #include "engine/FrmReader.h"
 
+#include "model/Collations.h"
 #include "model/ColumnTypeNames.h"
 #include "engine/FrmDefaultValues.h"
 #include "engine/FrmDataTypeNames.h"
@@ -28,7 +29,9 @@
 // | 14     | 2    | key area length K (V = 7; 0xFFFF when it does not fit)           |
 // | 16     | 2    | length R of a record (the default record)                        |
 // | 30     | 2    | table options; bit 0 = pack record (null flags start at bit 0)   |
+// | 38     | 1    | the table's default collation number (low byte)                  |
 // | 40     | 1    | row type; 2 = dynamic                                            |
+// | 41     | 1    | MariaDB: high byte of the table's collation number               |
 // | 47     | 4    | key area length K (V > 7)                                        |
 // | 51     | 4    | server version that wrote the file                               |
 // | 55     | 4    | length X of the extra segment after the default record           |
@@ -42,7 +45,8 @@
 // | A + 4  | 2    | length Nk of the key-name block                                  |
 // | A + 6  |      | key records, each followed by its parts, then the key names      |
 // Key record: 8 bytes (V = 7: 4): +0 flags (2; V = 7: 1) with the unique bit
-// inverted, +4 (V = 7: +3) part count. Key part, 9 bytes: +0 field number from
+// inverted, +4 (V = 7: +3) part count, +5 algorithm (V > 7; 5: a UNIQUE key
+// checked through a hash kept in a hidden field). Key part, 9 bytes: +0 field number from
 // 1 (low 14 bits), +6 pack flags high byte of the column, +7 length (2).
 // Key names: FF, then each name followed by FF.
 //
@@ -85,6 +89,10 @@
 // | +13 | 1       | type byte                                                |
 // | +14 | 1       | low byte of the collation number; geometry: subtype      |
 // | +15 | 2       | comment length in the comment block                      |
+// Extra2 field flags (MariaDB): one byte per field, its low two bits the
+// visibility: 0 visible, 1 declared INVISIBLE, 2 made invisible by the
+// server for system versioning (row_start, row_end), 3 the server's own
+// (the hash of a long UNIQUE key).
 // Interval block: per interval a separator byte (FF unless a member holds
 // one), each member followed by the separator, then 00.
 
@@ -118,7 +126,9 @@ constexpr std::uint64_t kKeyAreaPos = 6;
 constexpr std::uint64_t kOldKeyLengthPos = 14;
 constexpr std::uint64_t kRecordLengthPos = 16;
 constexpr std::uint64_t kOptionsPos = 30;
+constexpr std::uint64_t kTableCollationPos = 38;
 constexpr std::uint64_t kRowTypePos = 40;
+constexpr std::uint64_t kTableCollationHighPos = 41;
 constexpr std::uint64_t kKeyLengthPos = 47;
 constexpr std::uint64_t kServerVersionPos = 51;
 constexpr std::uint64_t kExtraSizePos = 55;
@@ -152,6 +162,10 @@ constexpr std::uint8_t kUpdateNowCheck = 22;
 constexpr std::uint8_t kDefaultAndUpdateNowCheck = 23;
 constexpr std::uint8_t kCompressedCheck = 24;
 constexpr std::uint8_t kNameSeparator = 0xFF;
+constexpr std::uint8_t kLongHashAlgorithm = 5;
+constexpr std::uint8_t kVisibilityMask = 0x03;
+constexpr std::uint8_t kUserInvisible = 1;
+constexpr std::uint8_t kServerHidden = 3;
 constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
 constexpr std::uint16_t kPackRecordOption = 0x0001;
 constexpr std::uint16_t kUsesParserFlag = 0x4000;
@@ -224,6 +238,7 @@ struct Layout {
     std::uint64_t recordLength = 0;
     std::uint16_t options = 0;
     std::uint8_t rowType = 0;
+    std::uint16_t collation = 0;
     std::uint32_t serverVersion = 0;
     std::uint64_t extraSize = 0;
     std::uint64_t formPos = 0;
@@ -323,6 +338,7 @@ private:
                                 const std::vector<QList<QByteArray>>& intervals);
     static void applyTimestampFunctions(ColumnInformation& column, const FieldRecord& f);
     void readExpressions();
+    void applyVisibility();
     void readKeys();
     KeyAreaHeader readKeyAreaHeader(ByteReader& k);
     KeyRecords readKeyRecords(ByteReader& k, const KeyAreaHeader& header);
@@ -357,8 +373,14 @@ std::optional<DecodeError> Parser::readHeader()
     m_l.recordLength = h.u16le();
     h.seek(kOptionsPos);
     m_l.options = h.u16le();
+    h.seek(kTableCollationPos);
+    const std::uint8_t collationLow = h.u8();
     h.seek(kRowTypePos);
     m_l.rowType = h.u8();
+    // Older servers leave the high byte 0 (or kept other things there).
+    h.seek(kTableCollationHighPos);
+    const auto collation = static_cast<std::uint16_t>(collationLow | h.u8() << 8);
+    m_l.collation = !Collations::Find(collation).m_name.isEmpty() ? collation : collationLow;
     h.seek(kKeyLengthPos);
     const std::uint32_t keyLength = h.u32le();
     m_l.keyLength = (m_l.oldLayout || keyLength == 0) ? oldKeyLength : keyLength;
@@ -795,6 +817,28 @@ void Parser::readColumns(const QStringList& names)
         damage(*defaults.error());
 }
 
+void Parser::applyVisibility()
+{
+    const std::vector<std::uint8_t>* flags = m_l.extra2.find(FrmExtra2Kind::FieldFlags);
+    if (!flags)
+        return;
+    const auto& columns = m_out.m_table->columns();
+    if (flags->size() != m_l.fieldCount) {
+        damage(kHeaderSize, "the field flags name " + std::to_string(flags->size()) + " of "
+                                + std::to_string(m_l.fieldCount) + " fields");
+        return;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        // Visibility 2 (system versioning's period columns) stays visible:
+        // the table comes back plain, with them as ordinary columns.
+        switch ((*flags)[i] & kVisibilityMask) {
+        case kUserInvisible: columns[i]->m_visibility = Visibility::Invisible; break;
+        case kServerHidden: columns[i]->m_visibility = Visibility::Hidden; break;
+        default: break;
+        }
+    }
+}
+
 void Parser::readKeys()
 {
     ByteReader k = m_file.sub(m_l.keyArea, m_l.keyLength);
@@ -839,6 +883,7 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
             flags = k.u16le();
         k.seek(start + (m_l.oldLayout ? 3 : 4));
         const std::uint8_t partCount = k.u8();
+        const std::uint8_t algorithm = m_l.oldLayout ? 0 : k.u8();
         k.seek(start + recordSize);
         const KeyGroup group = keyGroup(flags, m_l.oldLayout);
         if (!k || group == KeyGroup::Unknown || partCount == 0 || partCount > remaining
@@ -856,6 +901,7 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
             const std::uint8_t attribute = part.u8();
             info.m_prefixLength = part.u16le();
             info.m_partCount = partCount;
+            info.m_longHash = algorithm == kLongHashAlgorithm;
             if (p == 0)
                 key.firstAttribute = attribute;
             out.parts.push_back(info);
@@ -957,12 +1003,14 @@ Result<FrmContents> Parser::run(const QString& path)
     table.m_name = FrmReader::tableNameFromPath(path);
     table.m_frmVersion = m_l.version;
     table.m_dynamicRows = m_l.rowType == 2;
+    table.m_collation = m_l.collation;
     if (!m_out.m_damage)
         readFormInfo();
     if (m_l.hasForm) {
         table.m_columnCount = m_l.fieldCount;
         readColumns(readColumnNames());
         readExpressions();
+        applyVisibility();
     }
     readKeys();
     return std::move(m_out);

@@ -207,11 +207,12 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
     AppState& app = m_repair.app();
     std::vector<tempColInfo>& columns = m_repair.m_columns;
     // Record order: the key columns as the index stores them, then the rest
-    // but the virtual columns, which InnoDB computes and does not store.
+    // but those InnoDB computes and does not store.
     const std::vector<std::size_t> key = clusteredKeyColumns(table);
     std::vector<std::size_t> order = key;
     for (std::size_t j = 0; j < table.columns().size(); ++j)
-        if (std::find(key.begin(), key.end(), j) == key.end() && table.columns()[j]->m_generated != Generated::Virtual)
+        if (std::find(key.begin(), key.end(), j) == key.end()
+            && !recovery::innodb::InnodbDefinitionCheck::computedByServer(*table.columns()[j]))
             order.push_back(j);
     InnodbTableLayout layout;
     for (std::size_t j : order) {
@@ -356,7 +357,7 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
     std::uint32_t stored = 0;
     std::uint32_t virtualColumns = 0;
     for (const auto& column : table.columns())
-        ++(column->m_generated == Generated::Virtual ? virtualColumns : stored);
+        ++(recovery::innodb::InnodbDefinitionCheck::computedByServer(*column) ? virtualColumns : stored);
     // A FULLTEXT key's hidden FTS_DOC_ID is counted there, not in the definition.
     m_hiddenDocId = recovery::innodb::InnodbDefinitionCheck::hasHiddenDocId(*dictionary, dictTable->id, table);
     const std::uint32_t counted = dictTable->storedColumns();

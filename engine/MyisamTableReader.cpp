@@ -162,8 +162,8 @@ void MyisamTableReader::DescribeColumns()
 {
     for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i) {
         const auto& l = m_layout.m_columns[i];
-        if (l.m_virtual)
-            continue;
+        if (l.m_virtual || !l.m_column->isTableColumn())
+            continue; // computed by the server, or its own hidden hash: no value of the table
         const ColumnInformation& c = *l.m_column;
         tempColInfo info;
         info.m_name = c.m_name;

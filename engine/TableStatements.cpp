@@ -176,6 +176,8 @@ QString TableStatements::ColumnClause(const TableInformation& table, const Colum
         if (!column.m_onUpdateExpression.isEmpty())
             clause += QStringLiteral(" on update ") + column.m_onUpdateExpression;
     }
+    if (column.m_visibility == Visibility::Invisible)
+        clause += QStringLiteral(" invisible");
     if (!column.m_comment.isEmpty() && table.m_frmVersion > 9)
         clause += QStringLiteral(" COMMENT ") + Literal(column.m_comment);
     if (!column.m_checkExpression.isEmpty())
@@ -223,7 +225,8 @@ QString TableStatements::KeyClause(const TableInformation& table)
         if (!valid)
             continue;
         const bool single = count == 1;
-        const QString list = QLatin1Char('(') + references.join(QLatin1Char(',')) + QLatin1Char(')');
+        const QString list = QLatin1Char('(') + references.join(QLatin1Char(',')) + QLatin1Char(')')
+            + (first.m_longHash ? QStringLiteral(" using hash") : QString());
         // A name lost with a damaged definition is left to the server, which
         // names the key after its first column; an empty name would cost the table.
         const QString named = (name.isEmpty() ? QString() : RowWriter::QuoteName(name)) + list;
@@ -264,14 +267,50 @@ QString TableStatements::CreateTable(const TableInformation& table)
 {
     QStringList clauses;
     for (const auto& column : table.columns())
-        clauses << ColumnClause(table, *column);
+        if (column->isTableColumn()) // the server makes its own again from the keys
+            clauses << ColumnClause(table, *column);
+    QString options = QStringLiteral("engine=myisam");
+    const Collation collation = Collations::Find(table.m_collation);
+    if (!collation.m_name.isEmpty())
+        options += QStringLiteral(" default charset=%1 collate=%2").arg(collation.m_charset, collation.m_name);
     return QStringLiteral("create table ") + RowWriter::QuoteName(SqlName(table.m_name)) + QLatin1Char('(')
-        + clauses.join(QLatin1Char(',')) + KeyClause(table) + CheckClause(table) + QStringLiteral(")engine=myisam;");
+        + clauses.join(QLatin1Char(',')) + KeyClause(table) + CheckClause(table) + QLatin1Char(')') + options
+        + QLatin1Char(';');
 }
 
 QString TableStatements::AlterToInnodb(const TableInformation& table)
 {
-    return QStringLiteral("alter table  ") + RowWriter::QuoteName(SqlName(table.m_name)) + QStringLiteral(" engine=innodb");
+    return QStringLiteral("alter table  ") + RowWriter::QuoteName(SqlName(table.m_name)) + QStringLiteral(" engine=innodb")
+        + HashKeysAgain(table);
+}
+
+QString TableStatements::HashKeysAgain(const TableInformation& table)
+{
+    // A change of engine turns a hash key whose values fit the engine's own
+    // index into a plain unique one; made again in the same statement, it
+    // stays as the original had it.
+    QString clause;
+    const auto& columns = table.columns();
+    const auto& parts = table.m_keyParts;
+    qsizetype nameIndex = 0;
+    for (std::size_t i = 0; i < parts.size();) {
+        const std::size_t count = std::min<std::size_t>(std::max<std::uint16_t>(parts[i].m_partCount, 1), parts.size() - i);
+        const QString name = parts[i].m_partCount == 0 ? QString() : table.m_keyNames.value(nameIndex++);
+        QStringList references;
+        for (std::size_t k = i; k < i + count; ++k) {
+            const int index = parts[k].m_column - 1;
+            if (index < 0 || index >= static_cast<int>(columns.size()))
+                continue;
+            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
+            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
+            references << RowWriter::QuoteName(column.m_name) + (prefix > 0 ? QStringLiteral("(%1)").arg(prefix) : QString());
+        }
+        if (parts[i].m_longHash && !name.isEmpty() && references.size() == static_cast<qsizetype>(count))
+            clause += QStringLiteral(", drop key %1, add unique key %1(%2) using hash")
+                          .arg(RowWriter::QuoteName(name), references.join(QLatin1Char(',')));
+        i += count;
+    }
+    return clause;
 }
 
 } // namespace engine

@@ -12,13 +12,16 @@ namespace engine {
 // their rows are in.
 class TableStatements {
 public:
-    // "create table `t`(<columns><keys><checks>)engine=myisam;". Names are
-    // quoted, literals escaped; character columns keep their character set
-    // and collation, lengths are in characters as the server counts them.
-    // Generated columns, expression defaults and CHECK constraints carry the
-    // expressions the definition holds, as the server printed them.
+    // "create table `t`(<columns><keys><checks>)engine=myisam[ default
+    // charset=.. collate=..];". Names are quoted, literals escaped; the table
+    // keeps its default collation, character columns their own, lengths are
+    // in characters as the server counts them. Generated columns, expression
+    // defaults and CHECK constraints carry the expressions the definition
+    // holds, as the server printed them. The server's hidden columns are
+    // left out (it makes them again for the keys that use them).
     static QString CreateTable(const TableInformation& table);
-    // "alter table  `t` engine=innodb".
+    // "alter table  `t` engine=innodb", with the table's hash keys made
+    // again (see HashKeysAgain).
     static QString AlterToInnodb(const TableInformation& table);
 
     // A string literal: quotes and backslashes escaped, between apostrophes.
@@ -32,6 +35,7 @@ private:
     static QString DefaultClause(const ColumnInformation& column);
     static QString KeyClause(const TableInformation& table);
     static QString CheckClause(const TableInformation& table);
+    static QString HashKeysAgain(const TableInformation& table);
 };
 
 } // namespace engine

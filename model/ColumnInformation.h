@@ -16,8 +16,19 @@ enum class Generated : std::uint8_t {
     Stored,  // computed when written; in the records like any column
 };
 
+// Who sees a column. The server's own columns (the hash of a long UNIQUE
+// key) take their place in the records but are no column of the table.
+enum class Visibility : std::uint8_t {
+    Visible,
+    Invisible, // declared INVISIBLE: left out of SELECT * and of an INSERT without a column list
+    Hidden,    // kept by the server for itself
+};
+
 // One column of a table definition.
 struct ColumnInformation {
+    // Whether the user and the server see it: listed, created, read as a value.
+    bool isTableColumn() const { return m_visibility != Visibility::Hidden; }
+
     QString m_name;
     // "NULL" for a NULL default, empty when the column gets no DEFAULT
     // clause or its default is an expression. Binary strings hold one
@@ -51,6 +62,7 @@ struct ColumnInformation {
     std::uint8_t m_packFlags = 0;
     bool m_autoIncrement = false;
     Generated m_generated = Generated::None;
+    Visibility m_visibility = Visibility::Visible;
     // Declared COMPRESSED: each value is kept behind a header byte, deflated
     // or as it is. m_length is the declared length, without that byte.
     bool m_compressed = false;

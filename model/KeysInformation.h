@@ -17,6 +17,9 @@ struct KeysInformation {
     // Bytes of the column the part takes: the prefix length of a part on a
     // text or blob column, or on a string column when it is below the column's length.
     std::uint16_t m_prefixLength = 0;
+    // A UNIQUE key the server checks through a hash of its values, kept in
+    // a hidden column (a key on whole TEXT or BLOB columns): USING HASH.
+    bool m_longHash = false;
 };
 
 } // namespace engine

@@ -38,6 +38,8 @@ public:
     std::uint32_t m_frmVersion = 0;
     std::uint64_t m_rootPage = 0;  // clustered index root; 0 = not found
     std::uint16_t m_columnCount = 0;
+    // The table's default collation number; 0: not recorded.
+    std::uint16_t m_collation = 0;
     bool m_dynamicRows = false;
     bool m_created = false;        // its CREATE TABLE succeeded in the repair
 

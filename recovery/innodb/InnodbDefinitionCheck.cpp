@@ -18,8 +18,9 @@
 // | 11    | DECIMAL        | the DECIMAL of servers before 5.0               |
 //
 // LEN is the bytes of a fixed-width value and the most bytes of a string;
-// PRTYPE bit 13 marks a virtual column. A table with a FULLTEXT key and no
-// FTS_DOC_ID of its own has InnoDB's FTS_DOC_ID as its last stored column.
+// PRTYPE bit 13 marks a virtual column (also the server's hidden hash of a
+// long UNIQUE key). A table with a FULLTEXT key and no FTS_DOC_ID of its own
+// has InnoDB's FTS_DOC_ID as its last stored column.
 // SYS_FIELDS names a user index's key columns; a clustered index on DB_ROW_ID
 // has none.
 
@@ -172,6 +173,11 @@ QString keyText(const std::vector<QString>& names)
 
 } // namespace
 
+bool InnodbDefinitionCheck::computedByServer(const ColumnInformation& column)
+{
+    return column.m_generated == Generated::Virtual || column.m_visibility == Visibility::Hidden;
+}
+
 bool InnodbDefinitionCheck::hasHiddenDocId(const InnodbDictionary& dictionary, std::uint64_t tableId,
                                            const TableInformation& table)
 {
@@ -227,7 +233,7 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
     const auto& columns = table.columns();
     std::vector<std::size_t> definitionStored;
     for (std::size_t j = 0; j < columns.size(); ++j)
-        if (columns[j]->m_generated != Generated::Virtual)
+        if (!computedByServer(*columns[j]))
             definitionStored.push_back(j);
     // Older servers keep the virtual columns among the stored ones.
     if (stored.size() != definitionStored.size()) {
@@ -245,7 +251,7 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
             return disagrees(QStringLiteral("column %1 is %2 in the definition, %3 in the InnoDB data dictionary")
                                  .arg(definitionStored[i] + 1)
                                  .arg(quoted(c.m_name), quoted(stored[i]->name)));
-        if (c.m_generated == Generated::Virtual)
+        if (computedByServer(c))
             continue;  // an older server's stand-in; nothing is stored for it
         const QString problem = typeProblem(definitionStored[i] + 1, c, *stored[i]);
         if (!problem.isEmpty())
@@ -253,7 +259,7 @@ InnodbDefinitionCheck::Verdict InnodbDefinitionCheck::check(const InnodbDictiona
     }
     for (const SysColumnsRow* row : virtuals) {
         const std::size_t place = row->pos & kPosMask;
-        if (place >= columns.size() || columns[place]->m_generated != Generated::Virtual
+        if (place >= columns.size() || !computedByServer(*columns[place])
             || columns[place]->m_name.compare(row->name, Qt::CaseInsensitive) != 0)
             return disagrees(QStringLiteral("column %1 is %2 in the definition, the virtual column %3 in the InnoDB "
                                             "data dictionary")

@@ -41,6 +41,10 @@ public:
     // counts among SYS_TABLES.N_COLS and is a field of every record.
     static bool hasHiddenDocId(const InnodbDictionary& dictionary, std::uint64_t tableId,
                                const engine::TableInformation& table);
+    // Whether InnoDB computes the column rather than keeping it in its
+    // records: a virtual generated column, or the server's hidden hash of a
+    // long UNIQUE key (a virtual column of the dictionary).
+    static bool computedByServer(const engine::ColumnInformation& column);
 };
 
 } // namespace recovery::innodb

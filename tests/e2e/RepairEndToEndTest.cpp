@@ -165,6 +165,11 @@ void expectRecoveredSet(const TestServer& server, const QString& set, const QStr
         QString select = QString::fromUtf8(readAll(file + QStringLiteral(".rows.sql")));
         select.replace(QStringLiteral("FROM ") + quotedName(t.database) + QLatin1Char('.'),
                        QStringLiteral("FROM ") + quotedName(newDb) + QLatin1Char('.'));
+        // A system-versioned table comes back plain, its history rows kept:
+        // the original's SELECT saw its current rows, those of the largest row_end.
+        if (t.type == QLatin1String("SYSTEM VERSIONED"))
+            select.replace(QStringLiteral(" ORDER BY "),
+                           QStringLiteral(" WHERE UNIX_TIMESTAMP(`row_end`) = 2147483647.999999 ORDER BY "));
         const auto rows = server.sql(sqlText(select));
         ASSERT_EQ(rows.status, 0) << label.toStdString() << ": " << rows.output;
         const QStringList got = lines(rows.output);

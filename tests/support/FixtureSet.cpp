@@ -40,6 +40,14 @@ bool FixtureSet::built(const QString& set)
     return QFile::exists(folder(set) + QStringLiteral("/expected/tables.tsv"));
 }
 
+QString FixtureSet::tableType(const QString& set, const QString& database, const QString& table)
+{
+    for (const QStringList& row : readTsv(folder(set) + QStringLiteral("/expected/tables.tsv")))
+        if (row.value(0) == database && row.value(1) == table)
+            return row.value(2);
+    return {};
+}
+
 std::vector<std::uint8_t> FixtureSet::readBytes(const QString& path)
 {
     QFile f(path);

@@ -25,6 +25,9 @@ public:
                                 const QString& suffix);
     // True once the set's expectations are written (the fixture was built).
     static bool built(const QString& set);
+    // The table's TABLE_TYPE in tables.tsv ("BASE TABLE", "SYSTEM VERSIONED",
+    // "SEQUENCE", "VIEW"); empty for a table not listed there.
+    static QString tableType(const QString& set, const QString& database, const QString& table);
 
     // The whole file; empty when it cannot be read.
     static std::vector<std::uint8_t> readBytes(const QString& path);

@@ -55,6 +55,10 @@ TEST_P(GrisoltDump, ModelAgreesWithTheServer)
         QString columnsFile = expected + database + QLatin1Char('/') + QString(name).replace(QLatin1Char('/'), QStringLiteral("@002f"));
         for (const QStringList& column : readTsv(columnsFile + QStringLiteral(".columns.tsv")))
             columns << column.value(0);
+        // A system-versioned table is read as a plain one: the period
+        // columns the server added unseen are ordinary columns.
+        if (row.value(2) == QLatin1String("SYSTEM VERSIONED"))
+            columns << QStringLiteral("row_start") << QStringLiteral("row_end");
         EXPECT_EQ(table.columns, columns) << name.toStdString();
     }
     EXPECT_GT(tables, 20);

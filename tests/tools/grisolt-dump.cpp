@@ -3,6 +3,9 @@
 // GUI, and prints the model as plain text, one item a line, fields separated
 // by a tab (a tab, newline, backslash or zero byte inside a field written \t,
 // \n, \\, \0).
+// A column line ends in "invisible" for a column declared INVISIBLE; the
+// server's own hidden columns (the hash of a long UNIQUE key) are no columns
+// of the table and are not printed.
 // Under each table come its rows as the preview pages through them, page
 // after page to the end of the table, every value read whole as a repair
 // reads it (no placeholder of a large value), each row's values in the order
@@ -86,9 +89,14 @@ void printTable(Printer& print, const engine::TableInformation& table)
     QStringList columnNames;
     for (const auto& column : table.columns()) {
         columnNames << column->m_name;
-        print.line({QStringLiteral("column"), column->m_name, column->m_typeName, QString::number(column->m_length),
-                    QString::number(column->m_scale), column->m_nullText, column->m_signText, column->m_defaultText,
-                    column->m_members.join(QLatin1Char(','))});
+        if (!column->isTableColumn())
+            continue;
+        QStringList fields{QStringLiteral("column"), column->m_name, column->m_typeName, QString::number(column->m_length),
+                           QString::number(column->m_scale), column->m_nullText, column->m_signText, column->m_defaultText,
+                           column->m_members.join(QLatin1Char(','))};
+        if (column->m_visibility == engine::Visibility::Invisible)
+            fields << QStringLiteral("invisible");
+        print.line(fields);
     }
     for (const auto& part : table.m_keyParts) {
         const int index = part.m_column - 1;

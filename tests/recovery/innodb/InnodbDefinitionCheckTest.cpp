@@ -58,7 +58,15 @@ TEST(InnodbDefinitionCheck, EveryFixtureTableAgrees)
                     EXPECT_FALSE(line.contains(QLatin1String("data dictionary"))) << line.toStdString();
                 const auto expected = testsupport::ExpectedRows::load(
                     set, engine::FileNameCodec::Decode(database->m_name), engine::FileNameCodec::Decode(table->m_name));
-                EXPECT_EQ(static_cast<std::size_t>(s.app.m_nTotalRecords), expected.rows().size());
+                // A system-versioned table's records also hold its history,
+                // which the server's SELECT left out.
+                if (FixtureSet::tableType(set, engine::FileNameCodec::Decode(database->m_name),
+                                          engine::FileNameCodec::Decode(table->m_name))
+                    == QLatin1String("SYSTEM VERSIONED")) {
+                    EXPECT_GT(static_cast<std::size_t>(s.app.m_nTotalRecords), expected.rows().size());
+                } else {
+                    EXPECT_EQ(static_cast<std::size_t>(s.app.m_nTotalRecords), expected.rows().size());
+                }
 
                 // Not only no disagreement: the dictionary could tell.
                 auto location = dictionary.findTable(qualified);

@@ -630,6 +630,16 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
             }
             if (withDocIdIndex.contains(row[1]) && !storedNames.contains("FTS_DOC_ID"))
                 storedNames << "FTS_DOC_ID";
+            // Columns the server keeps unseen: a system-versioned table's
+            // period, and after all columns the hash of each long UNIQUE key.
+            if (testsupport::FixtureSet::tableType(set, name[0], name[1]) == "SYSTEM VERSIONED")
+                storedNames << "row_start" << "row_end";
+            QStringList hashKeys;
+            for (const QStringList& key : readTsv(testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".keys.tsv")))
+                if (key[0] == "KEY" && key[6] == "HASH" && !hashKeys.contains(key[1]))
+                    hashKeys << key[1];
+            for (qsizetype k = 0; k < hashKeys.size(); ++k)
+                virtualNames.emplace_back(QStringLiteral("DB_ROW_HASH_%1").arg(k + 1), columns.size() + static_cast<std::size_t>(k));
             QStringList dictStored;
             std::vector<std::pair<QString, std::size_t>> dictVirtual;
             for (const SysColumnsRow* column : dict.columnsOf(row[0].toULongLong())) {
@@ -655,11 +665,26 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
             const QStringList name = index[7].split('/');
             QStringList keyNames;
             QStringList subParts;
-            for (const QStringList& key : readTsv(testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".keys.tsv")))
+            QStringList hashKeys;
+            bool unique = false;
+            for (const QStringList& key : readTsv(testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".keys.tsv"))) {
+                if (key[0] == "KEY" && key[6] == "HASH" && !hashKeys.contains(key[1]))
+                    hashKeys << key[1];
                 if (key[0] == "KEY" && key[1] == index[1]) {
                     keyNames << key[3];
                     subParts << key[5];
+                    unique = key[4] == "0";
                 }
+            }
+            // A long UNIQUE key indexes its hidden hash column; a unique key
+            // of a system-versioned table ends in row_end.
+            if (hashKeys.contains(index[1])) {
+                keyNames = QStringList{QStringLiteral("DB_ROW_HASH_%1").arg(hashKeys.indexOf(index[1]) + 1)};
+                subParts = QStringList{"\\N"};
+            } else if (unique && testsupport::FixtureSet::tableType(set, name[0], name[1]) == "SYSTEM VERSIONED") {
+                keyNames << "row_end";
+                subParts << "\\N";
+            }
             QStringList fieldNames;
             // The server shows a SPATIAL index (TYPE 64) with a part length the
             // dictionary does not keep.
