@@ -83,6 +83,54 @@ bool isPlainNumber(const QString& text)
     return number.match(text).hasMatch();
 }
 
+// One key of the definition: its first part (kind, flags), its name (empty
+// when the definition lost it) and its columns as the statement names them,
+// each with the prefix it takes.
+struct KeyReferences {
+    const KeysInformation* first = nullptr;
+    QString name;
+    QStringList references;
+    bool valid = true; // false: a part names no column
+};
+
+// The keys in the definition's order. Every key moves the name cursor, so
+// the keys after one left out keep their own names.
+std::vector<KeyReferences> keyReferences(const TableInformation& table)
+{
+    std::vector<KeyReferences> keys;
+    const auto& columns = table.columns();
+    const auto& parts = table.m_keyParts;
+    qsizetype nameIndex = 0;
+    for (std::size_t i = 0; i < parts.size();) {
+        const KeysInformation& first = parts[i];
+        if (first.m_partCount == 0) {
+            ++i;
+            continue;
+        }
+        const std::size_t count = std::min<std::size_t>(first.m_partCount, parts.size() - i);
+        KeyReferences key{&first, table.m_keyNames.value(nameIndex++), {}, true};
+        // Full-text and spatial keys take whole columns.
+        const bool wholeColumns =
+            first.m_kind == QLatin1String("FULLTEXT Key") || first.m_kind == QLatin1String("SPATIAL Key");
+        for (std::size_t k = i; k < i + count; ++k) {
+            const int index = parts[k].m_column - 1;
+            if (index < 0 || index >= static_cast<int>(columns.size())) {
+                key.valid = false;
+                break;
+            }
+            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
+            QString reference = RowWriter::QuoteName(column.m_name);
+            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
+            if (prefix > 0 && !wholeColumns)
+                reference += QStringLiteral("(%1)").arg(prefix);
+            key.references << reference;
+        }
+        i += count;
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
 } // namespace
 
 QString TableStatements::Literal(const QString& text)
@@ -192,53 +240,25 @@ QString TableStatements::KeyClause(const TableInformation& table)
     // single-column key (spatial keys among them), multi-column key, single-
     // and multi-column full-text.
     std::array<QStringList, 8> pieces;
-    const auto& columns = table.columns();
-    const auto& parts = table.m_keyParts;
-    qsizetype nameIndex = 0;
-    for (std::size_t i = 0; i < parts.size();) {
-        const KeysInformation& first = parts[i];
-        if (first.m_partCount == 0) {
-            ++i;
-            continue;
-        }
-        const std::size_t count = std::min<std::size_t>(first.m_partCount, parts.size() - i);
-        const QString name = table.m_keyNames.value(nameIndex++);
-        const bool fulltext = first.m_kind == QLatin1String("FULLTEXT Key");
-        const bool spatial = first.m_kind == QLatin1String("SPATIAL Key");
-        QStringList references;
-        bool valid = true;
-        for (std::size_t k = i; k < i + count; ++k) {
-            const int index = parts[k].m_column - 1;
-            if (index < 0 || index >= static_cast<int>(columns.size())) {
-                valid = false; // a part naming no column: the key is left out
-                break;
-            }
-            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
-            QString reference = RowWriter::QuoteName(column.m_name);
-            // Full-text and spatial keys take whole columns.
-            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
-            if (prefix > 0 && !fulltext && !spatial)
-                reference += QStringLiteral("(%1)").arg(prefix);
-            references << reference;
-        }
-        i += count;
-        if (!valid)
-            continue;
-        const bool single = count == 1;
-        const QString list = QLatin1Char('(') + references.join(QLatin1Char(',')) + QLatin1Char(')')
+    for (const KeyReferences& key : keyReferences(table)) {
+        if (!key.valid)
+            continue; // a part naming no column: the key is left out
+        const KeysInformation& first = *key.first;
+        const bool single = key.references.size() == 1;
+        const QString list = QLatin1Char('(') + key.references.join(QLatin1Char(',')) + QLatin1Char(')')
             + (first.m_longHash ? QStringLiteral(" using hash") : QString());
         // A name lost with a damaged definition is left to the server, which
         // names the key after its first column; an empty name would cost the table.
-        const QString named = (name.isEmpty() ? QString() : RowWriter::QuoteName(name)) + list;
+        const QString named = (key.name.isEmpty() ? QString() : RowWriter::QuoteName(key.name)) + list;
         const bool primary = first.m_kind == QLatin1String("Primary Key")
-            || name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0;
+            || key.name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0;
         if (primary)
             pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
         else if (first.m_kind == QLatin1String("Unique Key"))
             pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + named;
-        else if (fulltext)
+        else if (first.m_kind == QLatin1String("FULLTEXT Key"))
             pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + named;
-        else if (spatial) // always of one column
+        else if (first.m_kind == QLatin1String("SPATIAL Key")) // always of one column
             pieces[4] << QStringLiteral("Spatial Key ") + named;
         else // a plain key, or the index the server made for a foreign key
             pieces[single ? 4 : 5] << QStringLiteral("Key ") + named;
@@ -290,25 +310,10 @@ QString TableStatements::HashKeysAgain(const TableInformation& table)
     // index into a plain unique one; made again in the same statement, it
     // stays as the original had it.
     QString clause;
-    const auto& columns = table.columns();
-    const auto& parts = table.m_keyParts;
-    qsizetype nameIndex = 0;
-    for (std::size_t i = 0; i < parts.size();) {
-        const std::size_t count = std::min<std::size_t>(std::max<std::uint16_t>(parts[i].m_partCount, 1), parts.size() - i);
-        const QString name = parts[i].m_partCount == 0 ? QString() : table.m_keyNames.value(nameIndex++);
-        QStringList references;
-        for (std::size_t k = i; k < i + count; ++k) {
-            const int index = parts[k].m_column - 1;
-            if (index < 0 || index >= static_cast<int>(columns.size()))
-                continue;
-            const ColumnInformation& column = *columns[static_cast<std::size_t>(index)];
-            const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
-            references << RowWriter::QuoteName(column.m_name) + (prefix > 0 ? QStringLiteral("(%1)").arg(prefix) : QString());
-        }
-        if (parts[i].m_longHash && !name.isEmpty() && references.size() == static_cast<qsizetype>(count))
+    for (const KeyReferences& key : keyReferences(table)) {
+        if (key.first->m_longHash && key.valid && !key.name.isEmpty())
             clause += QStringLiteral(", drop key %1, add unique key %1(%2) using hash")
-                          .arg(RowWriter::QuoteName(name), references.join(QLatin1Char(',')));
-        i += count;
+                          .arg(RowWriter::QuoteName(key.name), key.references.join(QLatin1Char(',')));
     }
     return clause;
 }
