@@ -23,6 +23,9 @@ struct FrmContents {
     // The engine named in the definition ("InnoDB", "MyISAM", ...); empty when not recorded.
     QString m_engineName;
     QString m_tableComment;
+    // A partitioned table's PARTITION BY clause as the server wrote it; empty
+    // when there is none or it cannot be read.
+    QString m_partitionClause;
     // Set when part of the file was damaged: the table then holds what could be read.
     std::optional<platform::DecodeError> m_damage;
 };

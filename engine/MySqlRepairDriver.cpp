@@ -63,6 +63,21 @@ void MySqlRepair::CreateTables(MySqlInfo& database)
             CloseConnection();
             OpenConnection();
         }
+        // A clause the server refuses (a damaged definition) must not cost
+        // the rows: the table comes back unpartitioned.
+        if (!table->m_created && !table->m_partitionClause.isEmpty() && !stopRequested()) {
+            table->m_created = RunLoggedStatement(TableStatements::CreateTable(*table, false),
+                                                  QStringLiteral("Table %1 could not be created:")
+                                                      .arg(TableStatements::SqlName(table->m_name)));
+            if (table->m_created)
+                AppendLog(QStringLiteral("Table %1 is re-created unpartitioned: the server refused its PARTITION BY "
+                                         "clause.")
+                              .arg(TableStatements::SqlName(table->m_name)));
+            else {
+                CloseConnection();
+                OpenConnection();
+            }
+        }
     }
 }
 

@@ -19,7 +19,11 @@ public:
     // defaults and CHECK constraints carry the expressions the definition
     // holds, as the server printed them. The server's hidden columns are
     // left out (it makes them again for the keys that use them).
-    static QString CreateTable(const TableInformation& table);
+    // A partitioned table gets its PARTITION BY clause, its partitions kept
+    // in MyISAM too until the ALTER; withPartitions clear leaves it out.
+    static QString CreateTable(const TableInformation& table, bool withPartitions = true);
+    // The table's PARTITION BY clause with every partition's engine MyISAM.
+    static QString MyisamPartitionClause(const QString& clause);
     // "alter table  `t` engine=innodb", with the table's hash keys made
     // again (see HashKeysAgain).
     static QString AlterToInnodb(const TableInformation& table);
