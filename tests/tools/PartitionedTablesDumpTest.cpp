@@ -1,0 +1,146 @@
+// grisolt-dump on the fixture's partitioned tables, whole and in copies with
+// a partition's file or the partition list taken away or damaged: every
+// partition's rows as the one table's rows, in partition order, and a lost
+// partition costing its own rows only, named in the log.
+#include "tests/support/ExpectedRows.h"
+#include "tests/support/TempDir.h"
+#include "tests/tools/DumpOutput.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::Dump;
+using testsupport::DumpedTable;
+
+const QString kDatabase = QStringLiteral("fx_mariadb");
+
+QString dataFolder()
+{
+    return testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + QStringLiteral("/data/");
+}
+
+QStringList firstValues(const DumpedTable& table)
+{
+    QStringList values;
+    for (const QStringList& row : table.rows)
+        values << row.value(0);
+    return values;
+}
+
+// ibdata1 and the partitioned tables' files of the fixture, in dir.
+void copyPartitionedTables(const testsupport::TempDir& dir)
+{
+    dir.mkdir(kDatabase);
+    ASSERT_TRUE(QFile::copy(dataFolder() + QStringLiteral("ibdata1"), dir.file(QStringLiteral("ibdata1"))));
+    const QDir source(dataFolder() + kDatabase);
+    for (const QString& name : source.entryList({QStringLiteral("part_*")}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(source.filePath(name), dir.file(kDatabase + QLatin1Char('/') + name)));
+}
+
+TEST(PartitionedTablesDump, EveryPartitionInOrderAndItsRowsInPartitionOrder)
+{
+    const Dump dump = testsupport::runDump(dataFolder(), true);
+    const auto& tables = dump.tables.value(kDatabase);
+    EXPECT_EQ(tables.value(QStringLiteral("part_range_innodb")).partitions,
+              (QStringList{"p2019", "p2020", "p_empty", "pmax"}));
+    EXPECT_EQ(tables.value(QStringLiteral("part_list_myisam")).partitions, (QStringList{"peven", "p-odd"}));
+    EXPECT_EQ(tables.value(QStringLiteral("part_sub_innodb")).partitions,
+              (QStringList{"p_old#SP#p_oldsp0", "p_old#SP#p_oldsp1", "p_new#SP#p_newsp0", "p_new#SP#p_newsp1"}));
+    EXPECT_EQ(tables.value(QStringLiteral("part_sub_myisam")).partitions.size(), 4);
+    // Each partition's rows in its key order (InnoDB) or file order (MyISAM).
+    EXPECT_EQ(firstValues(tables.value(QStringLiteral("part_range_innodb"))),
+              (QStringList{"5", "99", "100", "150", "300", "1000"}));
+    EXPECT_EQ(firstValues(tables.value(QStringLiteral("part_hash_myisam"))),
+              (QStringList{"3", "6", "1", "4", "2", "5"}));
+    EXPECT_EQ(firstValues(tables.value(QStringLiteral("part_list_myisam"))),
+              (QStringList{"2", "4", "1", "3", "7"}));
+    EXPECT_FALSE(dump.log.contains(QLatin1String("partition engine"))) << dump.log.toStdString();
+    EXPECT_FALSE(dump.log.contains(QLatin1String("partition list"))) << dump.log.toStdString();
+}
+
+// One partition's files gone: the other partitions' rows, and a log line
+// that names the partition and its file.
+TEST(PartitionedTablesDump, AMissingPartitionFileCostsThatPartitionsRowsOnly)
+{
+    struct Case {
+        const char* table;
+        const char* partition;     // as the log names it
+        const char* fileName;      // as the file names it
+        QStringList extensions;
+        QStringList lost;          // first values of the rows it held
+    };
+    const Case cases[] = {
+        {"part_range_innodb", "p2020", "p2020", {".ibd"}, {"100", "150"}},
+        {"part_range_innodb", "p2019", "p2019", {".ibd"}, {"5", "99"}},
+        {"part_hash_myisam", "p1", "p1", {".MYD", ".MYI"}, {"1", "4"}},
+        {"part_list_myisam", "p-odd", "p@002dodd", {".MYD"}, {"1", "3", "7"}},
+    };
+    const Dump intact = testsupport::runDump(dataFolder(), true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.table) + " " + c.partition);
+        testsupport::TempDir dir;
+        copyPartitionedTables(dir);
+        for (const QString& extension : c.extensions)
+            ASSERT_TRUE(QFile::remove(dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table)
+                                               + QStringLiteral("#P#") + QLatin1String(c.fileName) + extension)));
+        const Dump dump = testsupport::runDump(dir.path(), true);
+        const DumpedTable table = dump.tables.value(kDatabase).value(QLatin1String(c.table));
+        QStringList expected = firstValues(intact.tables.value(kDatabase).value(QLatin1String(c.table)));
+        for (const QString& value : c.lost)
+            expected.removeOne(value);
+        EXPECT_EQ(firstValues(table), expected);
+        EXPECT_TRUE(dump.log.contains(QStringLiteral("Table %1: the data file %2 of partition %3 is not present")
+                                          .arg(QLatin1String(c.table),
+                                               dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table)
+                                                        + QStringLiteral("#P#") + QLatin1String(c.fileName)
+                                                        + c.extensions.first()),
+                                               QLatin1String(c.partition))))
+            << dump.log.toStdString();
+        // The other tables lose nothing.
+        for (const QString& other : {QStringLiteral("part_sub_innodb"), QStringLiteral("part_key_innodb")})
+            EXPECT_EQ(dump.tables.value(kDatabase).value(other).rows.size(),
+                      intact.tables.value(kDatabase).value(other).rows.size());
+    }
+}
+
+// Without a readable partition list the partitions are the files beside the
+// definition (in name order), every row still read; the log says why.
+TEST(PartitionedTablesDump, ADamagedOrMissingPartitionListFallsBackOnTheFiles)
+{
+    const Dump intact = testsupport::runDump(dataFolder(), true);
+    for (const bool removed : {false, true}) {
+        SCOPED_TRACE(removed ? "removed" : "damaged");
+        testsupport::TempDir dir;
+        copyPartitionedTables(dir);
+        QFile par(dir.file(kDatabase + QStringLiteral("/part_sub_innodb.par")));
+        if (removed) {
+            ASSERT_TRUE(par.remove());
+        } else {
+            ASSERT_TRUE(par.open(QIODevice::ReadWrite));
+            QByteArray bytes = par.readAll();
+            bytes[bytes.indexOf("p_old") + 1] = 'X'; // fails the checksum
+            par.seek(0);
+            par.write(bytes);
+            par.close();
+        }
+        const Dump dump = testsupport::runDump(dir.path(), true);
+        const DumpedTable table = dump.tables.value(kDatabase).value(QStringLiteral("part_sub_innodb"));
+        EXPECT_EQ(table.partitions,
+                  (QStringList{"p_new#SP#p_newsp0", "p_new#SP#p_newsp1", "p_old#SP#p_oldsp0", "p_old#SP#p_oldsp1"}));
+        QStringList got = firstValues(table);
+        QStringList want = firstValues(intact.tables.value(kDatabase).value(QStringLiteral("part_sub_innodb")));
+        got.sort();
+        want.sort();
+        EXPECT_EQ(got, want);
+        EXPECT_TRUE(dump.log.contains(removed ? QStringLiteral("Table part_sub_innodb: its partition list")
+                                              : QStringLiteral("part_sub_innodb.par is damaged (the partition list "
+                                                               "fails its checksum)")))
+            << dump.log.toStdString();
+    }
+}
+
+} // namespace
