@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace engine {
 
@@ -313,14 +314,24 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
             engines = list->m_engines;
         }
     }
+    // A server on a file system that ignores case (a Windows data folder)
+    // names the files "t#p#p0" and "t#p#p0#sp#s0", in lower case.
     const QString prefix = fileBase + QStringLiteral("#P#");
+    const QStringList entries = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const auto findFile = [&](const QString& fileName) {
+        if (m_diskObject.FileExists(folder + fileName))
+            return folder + fileName;
+        for (const QString& entry : entries)
+            if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
+                return folder + entry;
+        return QString();
+    };
     if (names.isEmpty()) {
         // In name order: the partition order is lost with the list.
-        const auto entries = QDir(folder).entryList(QDir::Files, QDir::Name);
         for (const QString& entry : entries) {
             const qsizetype dot = entry.lastIndexOf(QLatin1Char('.'));
             const QString extension = entry.mid(dot + 1);
-            if (entry.startsWith(prefix) && dot > prefix.size()
+            if (entry.startsWith(prefix, Qt::CaseInsensitive) && dot > prefix.size()
                 && (extension.compare(QLatin1String("ibd"), Qt::CaseInsensitive) == 0
                     || extension.compare(QLatin1String("MYD"), Qt::CaseInsensitive) == 0))
                 names << entry.mid(prefix.size(), dot - prefix.size());
@@ -334,31 +345,37 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
     // The engine of the partitions' files, else the one the list names.
     bool innodb = !engines.empty() && engines.front() != PartitionFile::kMyisamEngine;
     for (const QString& name : names) {
-        if (m_diskObject.FileExists(folder + prefix + name + QStringLiteral(".ibd"))) {
+        if (!findFile(prefix + name + QStringLiteral(".ibd")).isEmpty()) {
             innodb = true;
             break;
         }
-        if (m_diskObject.FileExists(folder + prefix + name + QStringLiteral(".MYD"))) {
+        if (!findFile(prefix + name + QStringLiteral(".MYD")).isEmpty()) {
             innodb = false;
             break;
         }
     }
+    const QString extension = innodb ? QStringLiteral(".ibd") : QStringLiteral(".MYD");
     const QString database = FrmReader::databaseNameFromPath(frmPath);
+    static const QRegularExpression subpartition(QStringLiteral("#SP#"), QRegularExpression::CaseInsensitiveOption);
     for (const QString& name : names) {
         if (stopRequested())
             break;
         TablePartition partition;
-        QStringList parts = name.split(QStringLiteral("#SP#"));
+        QStringList parts = name.split(subpartition);
         for (QString& part : parts)
             part = FileNameCodec::Decode(part);
         partition.m_name = parts.join(QStringLiteral("#SP#"));
-        partition.m_dataFile = folder + prefix + name + (innodb ? QStringLiteral(".ibd") : QStringLiteral(".MYD"));
-        if (!m_diskObject.FileExists(partition.m_dataFile))
+        partition.m_dataFile = findFile(prefix + name + extension);
+        if (partition.m_dataFile.isEmpty()) {
+            partition.m_dataFile = folder + prefix + name + extension;
             AppendLog(QStringLiteral("Table %1: the data file %2 of partition %3 is not present; that partition's "
                                      "rows are lost, the others' are read.")
                           .arg(table.m_name, partition.m_dataFile, partition.m_name));
-        else if (innodb)
-            partition.m_rootPage = FindInnoDbTable(database + QLatin1Char('/') + prefix + name);
+        } else if (innodb) {
+            // The dictionary names the tablespace as its file is named.
+            const QString file = partition.m_dataFile.mid(folder.size());
+            partition.m_rootPage = FindInnoDbTable(database + QLatin1Char('/') + file.left(file.size() - 4));
+        }
         table.m_partitions.push_back(partition);
     }
     table.m_engine = innodb ? QStringLiteral("innodb") : QStringLiteral("myisam");

@@ -62,8 +62,8 @@ TEST(PartitionedTablesDump, EveryPartitionInOrderAndItsRowsInPartitionOrder)
     EXPECT_FALSE(dump.log.contains(QLatin1String("partition list"))) << dump.log.toStdString();
 }
 
-// One partition's files gone: the other partitions' rows, and a log line
-// that names the partition and its file.
+// One partition's files gone or cut short: the other partitions' rows, and
+// a log line that names the partition and its file.
 TEST(PartitionedTablesDump, AMissingPartitionFileCostsThatPartitionsRowsOnly)
 {
     struct Case {
@@ -72,34 +72,40 @@ TEST(PartitionedTablesDump, AMissingPartitionFileCostsThatPartitionsRowsOnly)
         const char* fileName;      // as the file names it
         QStringList extensions;
         QStringList lost;          // first values of the rows it held
+        bool cutShort = false;     // the file is kept, its pages but the first two gone
     };
     const Case cases[] = {
         {"part_range_innodb", "p2020", "p2020", {".ibd"}, {"100", "150"}},
         {"part_range_innodb", "p2019", "p2019", {".ibd"}, {"5", "99"}},
         {"part_hash_myisam", "p1", "p1", {".MYD", ".MYI"}, {"1", "4"}},
         {"part_list_myisam", "p-odd", "p@002dodd", {".MYD"}, {"1", "3", "7"}},
+        {"part_range_innodb", "p2020", "p2020", {".ibd"}, {"100", "150"}, true},
     };
     const Dump intact = testsupport::runDump(dataFolder(), true);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.table) + " " + c.partition);
         testsupport::TempDir dir;
         copyPartitionedTables(dir);
-        for (const QString& extension : c.extensions)
-            ASSERT_TRUE(QFile::remove(dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table)
-                                               + QStringLiteral("#P#") + QLatin1String(c.fileName) + extension)));
+        for (const QString& extension : c.extensions) {
+            const QString file = dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table) + QStringLiteral("#P#")
+                                          + QLatin1String(c.fileName) + extension);
+            ASSERT_TRUE(c.cutShort ? QFile::resize(file, 2 * 16384) : QFile::remove(file));
+        }
         const Dump dump = testsupport::runDump(dir.path(), true);
         const DumpedTable table = dump.tables.value(kDatabase).value(QLatin1String(c.table));
         QStringList expected = firstValues(intact.tables.value(kDatabase).value(QLatin1String(c.table)));
         for (const QString& value : c.lost)
             expected.removeOne(value);
         EXPECT_EQ(firstValues(table), expected);
-        EXPECT_TRUE(dump.log.contains(QStringLiteral("Table %1: the data file %2 of partition %3 is not present")
-                                          .arg(QLatin1String(c.table),
-                                               dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table)
-                                                        + QStringLiteral("#P#") + QLatin1String(c.fileName)
-                                                        + c.extensions.first()),
-                                               QLatin1String(c.partition))))
-            << dump.log.toStdString();
+        const QString logged = c.cutShort
+            ? QStringLiteral("Table %1: the rows of partition %2 are not read; the other partitions' are.")
+                  .arg(QLatin1String(c.table), QLatin1String(c.partition))
+            : QStringLiteral("Table %1: the data file %2 of partition %3 is not present")
+                  .arg(QLatin1String(c.table),
+                       dir.file(kDatabase + QLatin1Char('/') + QLatin1String(c.table) + QStringLiteral("#P#")
+                                + QLatin1String(c.fileName) + c.extensions.first()),
+                       QLatin1String(c.partition));
+        EXPECT_TRUE(dump.log.contains(logged)) << dump.log.toStdString();
         // The other tables lose nothing.
         for (const QString& other : {QStringLiteral("part_sub_innodb"), QStringLiteral("part_key_innodb")})
             EXPECT_EQ(dump.tables.value(kDatabase).value(other).rows.size(),
@@ -141,6 +147,28 @@ TEST(PartitionedTablesDump, ADamagedOrMissingPartitionListFallsBackOnTheFiles)
                                                                "fails its checksum)")))
             << dump.log.toStdString();
     }
+}
+
+// A data folder of a server on a file system that ignores case names the
+// partitions' files in lower case ("t#p#p0", "t#p#pa#sp#s0").
+TEST(PartitionedTablesDump, LowerCaseFileNamesOfPartitionsAreFound)
+{
+    const Dump intact = testsupport::runDump(dataFolder(), true);
+    testsupport::TempDir dir;
+    copyPartitionedTables(dir);
+    QDir folder(dir.file(kDatabase));
+    for (const QString& name : folder.entryList({QStringLiteral("part_*_myisam#P#*")}, QDir::Files))
+        ASSERT_TRUE(folder.rename(name, QString(name).replace(QStringLiteral("#P#"), QStringLiteral("#p#"))
+                                            .replace(QStringLiteral("#SP#"), QStringLiteral("#sp#"))));
+    const Dump dump = testsupport::runDump(dir.path(), true);
+    for (const char* name : {"part_hash_myisam", "part_sub_myisam", "part_list_myisam"}) {
+        SCOPED_TRACE(name);
+        const DumpedTable table = dump.tables.value(kDatabase).value(QLatin1String(name));
+        const DumpedTable original = intact.tables.value(kDatabase).value(QLatin1String(name));
+        EXPECT_EQ(table.partitions, original.partitions);
+        EXPECT_EQ(table.rows, original.rows);
+    }
+    EXPECT_FALSE(dump.log.contains(QLatin1String("not present"))) << dump.log.toStdString();
 }
 
 } // namespace
