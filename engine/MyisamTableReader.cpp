@@ -208,9 +208,12 @@ bool MyisamTableReader::PrepareSource(const TableInformation& table, std::size_t
         return false;
     m_layout = std::move(*layout);
     m_check.emplace(m_layout);
-    // Counting the partitions' records needs no walk of their keys.
-    if (header && (records == nullptr || m_sources.size() == 1))
-        PrepareIndexCheck(*header, indexPath, log);
+    // Counting the partitions' records needs no walk of their keys; what
+    // the walk finds wrong with them is logged once a partition.
+    if (header && (records == nullptr || m_sources.size() == 1)) {
+        PrepareIndexCheck(*header, indexPath, !m_indexNotesLogged[k]);
+        m_indexNotesLogged[k] = true;
+    }
     m_dataPath = source.m_dataFile;
     DescribeColumns();
     if (!openDataFile(m_repair, m_dataPath, log))
@@ -233,6 +236,7 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     Reset();
     m_tableName = table.m_name;
     m_sources = table.rowSources();
+    m_indexNotesLogged.assign(m_sources.size(), false);
 
     // The table's rows are its partitions' in partition order; one that
     // cannot be read costs its own rows only.

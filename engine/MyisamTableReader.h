@@ -78,6 +78,7 @@ private:
     std::vector<TablePartition> m_sources;
     std::size_t m_source = 0;
     QString m_label;  // the table (and partition) in log lines
+    std::vector<bool> m_indexNotesLogged;  // by source
     recovery::myisam::MyisamRecord m_record;
     std::vector<RowValue> m_values;
     std::uint64_t m_damageCount = 0;

@@ -171,4 +171,26 @@ TEST(PartitionedTablesDump, LowerCaseFileNamesOfPartitionsAreFound)
     EXPECT_FALSE(dump.log.contains(QLatin1String("not present"))) << dump.log.toStdString();
 }
 
+// Each partition's records are checked against its own index file: a
+// changed key value in one partition is marked, the rows of the others not.
+TEST(PartitionedTablesDump, EachPartitionsRecordsAreCheckedAgainstItsOwnIndex)
+{
+    testsupport::TempDir dir;
+    copyPartitionedTables(dir);
+    QFile data(dir.file(kDatabase + QStringLiteral("/part_list_myisam#P#p@002dodd.MYD")));
+    ASSERT_TRUE(data.open(QIODevice::ReadWrite));
+    QByteArray bytes = data.readAll();
+    const qsizetype at = bytes.indexOf("de"); // the key kr's value of the row with id 1
+    ASSERT_GT(at, 0);
+    bytes[at + 1] = 'x';
+    data.seek(0);
+    data.write(bytes);
+    data.close();
+    const Dump dump = testsupport::runDump(dir.path(), true);
+    const DumpedTable table = dump.tables.value(kDatabase).value(QStringLiteral("part_list_myisam"));
+    EXPECT_EQ(table.damagedRows, (QList<QStringList>{{"1", "dx", "eins"}}));
+    EXPECT_EQ(table.rows.size(), 4);
+    EXPECT_TRUE(dump.log.contains(QLatin1String("Table part_list_myisam: 1 rows marked as doubtful"))) << dump.log.toStdString();
+}
+
 } // namespace
