@@ -14,6 +14,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <limits>
+#include <vector>
+
 namespace engine {
 
 namespace {
@@ -43,6 +47,37 @@ QStringList filesWithExtension(const QString& folder, const QString& extension)
             names.append(name);
     }
     return names;
+}
+
+// Partitions and subpartitions in file names ("p0#SP#p0sp0").
+const QRegularExpression& subpartitionMark()
+{
+    static const QRegularExpression mark(QStringLiteral("#SP#"), QRegularExpression::CaseInsensitiveOption);
+    return mark;
+}
+
+// The partitions' order where no list gives it: as the clause names them,
+// then by the number a generated name ends in ("p2" before "p10"), then by
+// name (the order they come in).
+void sortPartitionNames(QStringList& names, const QString& clause)
+{
+    const auto key = [&](const QString& fileName) {
+        std::vector<qint64> k;
+        const QStringList parts = fileName.split(subpartitionMark());
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const QString name = FileNameCodec::Decode(parts[i]);
+            const QString named = (i == 0 ? QStringLiteral("PARTITION `") : QStringLiteral("SUBPARTITION `")) + name
+                + QLatin1Char('`');
+            const qsizetype at = clause.indexOf(named, 0, Qt::CaseInsensitive);
+            k.push_back(at < 0 ? std::numeric_limits<qint64>::max() : at);
+            qsizetype digits = name.size();
+            while (digits > 0 && name[digits - 1].isDigit())
+                --digits;
+            k.push_back(digits < name.size() ? name.mid(digits, 18).toLongLong() : -1);
+        }
+        return k;
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
 }
 
 } // namespace
@@ -327,7 +362,6 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
         return QString();
     };
     if (names.isEmpty()) {
-        // In name order: the partition order is lost with the list.
         for (const QString& entry : entries) {
             const qsizetype dot = entry.lastIndexOf(QLatin1Char('.'));
             const QString extension = entry.mid(dot + 1);
@@ -336,6 +370,7 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
                     || extension.compare(QLatin1String("MYD"), Qt::CaseInsensitive) == 0))
                 names << entry.mid(prefix.size(), dot - prefix.size());
         }
+        sortPartitionNames(names, table.m_partitionClause);
     }
     if (names.isEmpty()) {
         AppendLog(QStringLiteral("Table %1 is partitioned, but no partition of it was found; its rows cannot be read.")
@@ -356,12 +391,11 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
     }
     const QString extension = innodb ? QStringLiteral(".ibd") : QStringLiteral(".MYD");
     const QString database = FrmReader::databaseNameFromPath(frmPath);
-    static const QRegularExpression subpartition(QStringLiteral("#SP#"), QRegularExpression::CaseInsensitiveOption);
     for (const QString& name : names) {
         if (stopRequested())
             break;
         TablePartition partition;
-        QStringList parts = name.split(subpartition);
+        QStringList parts = name.split(subpartitionMark());
         for (QString& part : parts)
             part = FileNameCodec::Decode(part);
         partition.m_name = parts.join(QStringLiteral("#SP#"));
