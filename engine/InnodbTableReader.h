@@ -22,10 +22,12 @@ class MySqlRepair;
 // The engine's InnoDB table reader. LocateTableData prepares a table: the
 // engine's m_columns in record order (the clustered index's key columns
 // first), m_keyColumns, the nullable numbering, m_dataPages (every leaf of
-// the clustered index, in key order) and m_nTotalRecords. RecoverRows then
-// sends the live records of one data page to the preview or the server (a
-// preview page chains further data pages up to 100 records). Damage costs
-// the records behind it and one log line per page.
+// the clustered index, in key order; of a partitioned table each partition's
+// in turn, as row places) and m_nTotalRecords. RecoverRows then sends the
+// live records of one data page to the preview or the server (a preview page
+// chains further data pages up to 100 records, on into the next partition).
+// Damage costs the records behind it and one log line per page; a partition
+// that cannot be read costs its own rows.
 class InnodbTableReader {
 public:
     explicit InnodbTableReader(MySqlRepair& repair) : m_repair(repair) {}

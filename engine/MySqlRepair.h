@@ -211,7 +211,7 @@ public:
     // Work lists of the row readers and the dictionary.
     std::vector<tempColInfo> m_columns;
     std::vector<tempColInfo> m_keyColumns;
-    std::vector<std::uint64_t> m_dataPages;
+    std::vector<std::uint64_t> m_dataPages;  // row places (TableInformation.h)
     QStringList m_createdDatabases;
     std::vector<DataInformation> m_pageRows;
     std::uint32_t m_rowsWritten = 0;

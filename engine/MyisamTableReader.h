@@ -20,7 +20,9 @@ class MySqlRepair;
 
 // The engine's MyISAM table reader: prepares one table from its .MYI header
 // and walks its .MYD records into the engine's preview or the server. It
-// keeps the prepared table between the preview's pages.
+// keeps the prepared table between the preview's pages. A partitioned
+// table's records are its partitions' in turn, each prepared from its own
+// files; the walk's positions are row places (partition and file position).
 class MyisamTableReader {
 public:
     explicit MyisamTableReader(MySqlRepair& repair) : m_repair(repair) {}
