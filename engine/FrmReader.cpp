@@ -1176,11 +1176,13 @@ void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)
         while (x.remaining() > 0 && x.u8() != 0) {
         }
     }
+    const std::uint64_t at = x.base() + x.pos();
     const std::uint16_t n = x.u16le();
     auto comment = x.bytes(n);
     if (x)
         m_out.m_table->m_options.m_comment = FrmText::metadataText(comment);
-    damage(x);
+    else
+        damage(at, "the table's COMMENT runs past the extra segment; left out");
 }
 
 Result<FrmContents> Parser::run(const QString& path)

@@ -506,7 +506,7 @@ TEST_F(FrmReaderFixture, DamagedOptionsCostTheOptionNotTheTable)
         {"choices 3 and 3", false, 39, {0x0F}, "TRANSACTIONAL"},
         {"stats recalculation 7", false, 44, {7}, "STATS_AUTO_RECALC"},
         {"key comment past the names", false, keyComment, {0xFF, 0x7F}, "comment of key 2"},
-        {"table comment past the segment", false, tableComment, {0xFF, 0x7F}, ""},
+        {"table comment past the segment", false, tableComment, {0xFF, 0x7F}, "table's COMMENT"},
         {"engine option past its entry", true, engineOptionValue, {0xFF, 0x7F}, "engine option"},
     };
     for (const Case& c : cases) {
