@@ -385,8 +385,9 @@ private:
     void readKeys();
     KeyAreaHeader readKeyAreaHeader(ByteReader& k);
     KeyRecords readKeyRecords(ByteReader& k, const KeyAreaHeader& header);
-    std::size_t readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead);
-    std::vector<QString> readKeyComments(ByteReader& k, const KeyAreaHeader& header, std::size_t afterNames,
+    std::optional<std::size_t> readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead);
+    std::vector<QString> readKeyComments(ByteReader& k, const KeyAreaHeader& header,
+                                         std::optional<std::size_t> afterNames,
                                          const std::vector<std::uint16_t>& keyFlags);
     std::vector<std::uint8_t> readIndexFlags(std::size_t keyCount);
     void placeKeyParts(const KeyRecords& read, const std::vector<QString>& comments);
@@ -980,9 +981,7 @@ void Parser::readKeys()
     const KeyAreaHeader header = readKeyAreaHeader(k);
     m_l.keyCountDeclared = header.keyCount;
     const KeyRecords keys = readKeyRecords(k, header);
-    const std::uint64_t namesStart = k.pos();
-    const std::size_t afterNames = readKeyNames(k, header, keys.keys.size());
-    k.seek(namesStart);
+    const std::optional<std::size_t> afterNames = readKeyNames(k, header, keys.keys.size());
     placeKeyParts(keys, readKeyComments(k, header, afterNames, keys.flags));
     readExtraSegment(keys.flags);
 }
@@ -1050,8 +1049,9 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
     return out;
 }
 
-// Returns where the names end in the block (past the last separator).
-std::size_t Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead)
+// Returns where the names end in the block (past the last separator); none
+// when they could not all be read.
+std::optional<std::size_t> Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead)
 {
     // Key names follow the last part: FF name FF name ... FF.
     TableInformation& table = *m_out.m_table;
@@ -1065,7 +1065,7 @@ std::size_t Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std
         if (cursor >= block.size() || end >= block.size()) {
             if (i < keysRead)
                 damage(m_l.keyArea + k.pos(), "key names cut short");
-            break;
+            return std::nullopt;
         }
         table.m_keyNames.append(FrmText::metadataText(block.subspan(cursor, end - cursor)));
         cursor = end + 1;
@@ -1074,14 +1074,18 @@ std::size_t Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std
 }
 
 // The comments of the keys whose flags say they have one, in key order,
-// behind the names and their closing zero; empty for the others. A comment
-// that runs past the block is lost, and so are those after it.
-std::vector<QString> Parser::readKeyComments(ByteReader& k, const KeyAreaHeader& header, std::size_t afterNames,
+// behind the names and their closing zero; empty for the others, and for
+// all when the names could not be read. A comment that runs past the block
+// is lost, and so are those after it.
+std::vector<QString> Parser::readKeyComments(ByteReader& k, const KeyAreaHeader& header,
+                                             std::optional<std::size_t> afterNames,
                                              const std::vector<std::uint16_t>& keyFlags)
 {
     std::vector<QString> comments(keyFlags.size());
+    if (!afterNames)
+        return comments;
     ByteReader block = k.sub(k.pos(), std::min<std::uint64_t>(header.namesLength, k.remaining()));
-    block.seek(afterNames + 1);
+    block.seek(*afterNames + 1);
     for (std::size_t i = 0; i < keyFlags.size() && !stopped(); ++i) {
         if (m_l.oldLayout || !(keyFlags[i] & kUsesCommentFlag))
             continue;
