@@ -56,7 +56,8 @@
 // | A + 4  | 2    | length Nk of the key-name block                                  |
 // | A + 6  |      | key records, each followed by its parts, then the key names      |
 // Key record: 8 bytes (V = 7: 4): +0 flags (2; V = 7: 1) with the unique bit
-// inverted (0x1000: the key has a comment), +4 (V = 7: +3) part count, +5
+// inverted (0x1000: the key has a comment, 0x8000: a KEY_BLOCK_SIZE of its
+// own), +4 (V = 7: +3) part count, +5
 // algorithm (V > 7; 5: a UNIQUE key checked through a hash kept in a hidden
 // field), +6 KEY_BLOCK_SIZE (2). Key part, 9 bytes: +0 field number from 1
 // (low 14 bits), +4 bit 0x80 DESC (MariaDB 10.8), +6 pack flags high byte of
@@ -192,6 +193,7 @@ constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name us
 constexpr std::uint16_t kPackRecordOption = 0x0001;
 constexpr std::uint16_t kUsesParserFlag = 0x4000;
 constexpr std::uint16_t kUsesCommentFlag = 0x1000;
+constexpr std::uint16_t kUsesBlockSizeFlag = 0x8000;
 constexpr std::uint8_t kReverseSortBit = 0x80;
 constexpr std::uint8_t kIgnoredKeyBit = 0x01;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
@@ -1016,7 +1018,9 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
         k.seek(start + (m_l.oldLayout ? 3 : 4));
         const std::uint8_t partCount = k.u8();
         const std::uint8_t algorithm = m_l.oldLayout ? 0 : k.u8();
-        const std::uint16_t blockSize = m_l.oldLayout || m_l.serverVersion < kKeyBlockSizeVersion ? 0 : k.u16le();
+        // The size is the key's own only where its flags say it was declared.
+        const std::uint16_t storedBlockSize = m_l.oldLayout || m_l.serverVersion < kKeyBlockSizeVersion ? 0 : k.u16le();
+        const std::uint16_t blockSize = (flags & kUsesBlockSizeFlag) ? storedBlockSize : 0;
         k.seek(start + recordSize);
         const KeyGroup group = keyGroup(flags, m_l.oldLayout);
         if (!k || group == KeyGroup::Unknown || partCount == 0 || partCount > remaining

@@ -65,7 +65,7 @@ void MySqlRepair::CreateTables(MySqlInfo& database)
         OpenConnection();
         // Options this server refuses cost the options, not the table.
         const QString plain = TableStatements::CreateTable(*table, false);
-        if (plain == statement)
+        if (plain == statement || stopRequested())
             continue;
         table->m_created = RunLoggedStatement(plain, QStringLiteral("Table %1 could not be created:").arg(name));
         if (table->m_created) {
@@ -83,7 +83,7 @@ void MySqlRepair::TurnBackIntoInnodb(const TableInformation& table)
     const QString name = TableStatements::SqlName(table.m_name);
     const QString what = QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name);
     const QString statement = TableStatements::AlterToInnodb(table);
-    if (RunLoggedStatement(statement, what))
+    if (RunLoggedStatement(statement, what) || stopRequested())
         return;
     // Options this server refuses cost the options, not the engine.
     const QString plain = TableStatements::AlterToInnodb(table, false);
