@@ -22,7 +22,6 @@ struct FrmContents {
     std::unique_ptr<TableInformation> m_table;
     // The engine named in the definition ("InnoDB", "MyISAM", ...); empty when not recorded.
     QString m_engineName;
-    QString m_tableComment;
     // A partitioned table's PARTITION BY clause as the server wrote it; empty
     // when there is none or it cannot be read.
     QString m_partitionClause;

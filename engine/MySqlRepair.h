@@ -288,6 +288,9 @@ private:
     QString CreateRecoveredDatabase(const QString& name);
     void CreateTables(MySqlInfo& database);
     void MoveTableRows(TableInformation& table);
+    // "alter table .. engine=innodb" with the table's options; once more
+    // without them when the server refuses them.
+    void TurnBackIntoInnodb(const TableInformation& table);
 
     AppState& m_app;
 };

@@ -56,29 +56,58 @@ void MySqlRepair::CreateTables(MySqlInfo& database)
         ReportProgress(PROGRESS_STEP);
         if (stopRequested())
             break;
-        table->m_created = RunLoggedStatement(TableStatements::CreateTable(*table),
-                                              QStringLiteral("Table %1 could not be created:")
-                                                  .arg(TableStatements::SqlName(table->m_name)));
+        const QString name = TableStatements::SqlName(table->m_name);
+        // What this server refuses costs the options, then a damaged
+        // PARTITION BY clause, never the table: the first that it takes.
+        struct Attempt {
+            bool options;
+            bool partitions;
+        };
+        QStringList tried;
+        for (const Attempt attempt : {Attempt{true, true}, Attempt{false, true}, Attempt{true, false},
+                                      Attempt{false, false}}) {
+            const QString statement = TableStatements::CreateTable(*table, attempt.options, attempt.partitions);
+            if (tried.contains(statement))
+                continue;
+            if (!tried.isEmpty()) {
+                CloseConnection();
+                OpenConnection();
+                if (stopRequested())
+                    break;
+            }
+            tried << statement;
+            table->m_created =
+                RunLoggedStatement(statement, QStringLiteral("Table %1 could not be created:").arg(name));
+            if (!table->m_created)
+                continue;
+            if (!attempt.options && TableStatements::CreateTable(*table, true, attempt.partitions) != statement)
+                AppendLog(QStringLiteral("Table %1 is created without its options:%2")
+                              .arg(name, TableStatements::TableOptionsClause(*table)));
+            if (!attempt.partitions && !table->m_partitionClause.isEmpty())
+                AppendLog(QStringLiteral("Table %1 is re-created unpartitioned: the server refused its PARTITION BY "
+                                         "clause.")
+                              .arg(name));
+            break;
+        }
         if (!table->m_created) {
             CloseConnection();
             OpenConnection();
         }
-        // A clause the server refuses (a damaged definition) must not cost
-        // the rows: the table comes back unpartitioned.
-        if (!table->m_created && !table->m_partitionClause.isEmpty() && !stopRequested()) {
-            table->m_created = RunLoggedStatement(TableStatements::CreateTable(*table, false),
-                                                  QStringLiteral("Table %1 could not be created:")
-                                                      .arg(TableStatements::SqlName(table->m_name)));
-            if (table->m_created)
-                AppendLog(QStringLiteral("Table %1 is re-created unpartitioned: the server refused its PARTITION BY "
-                                         "clause.")
-                              .arg(TableStatements::SqlName(table->m_name)));
-            else {
-                CloseConnection();
-                OpenConnection();
-            }
-        }
     }
+}
+
+void MySqlRepair::TurnBackIntoInnodb(const TableInformation& table)
+{
+    const QString name = TableStatements::SqlName(table.m_name);
+    const QString what = QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name);
+    const QString statement = TableStatements::AlterToInnodb(table);
+    if (RunLoggedStatement(statement, what) || stopRequested())
+        return;
+    // Options this server refuses cost the options, not the engine.
+    const QString plain = TableStatements::AlterToInnodb(table, false);
+    if (plain != statement && RunLoggedStatement(plain, what))
+        AppendLog(QStringLiteral("Table %1 is turned back into InnoDB without its options:%2")
+                      .arg(name, TableStatements::TableOptionsClause(table)));
 }
 
 void MySqlRepair::MoveTableRows(TableInformation& table)
@@ -113,8 +142,7 @@ void MySqlRepair::MoveTableRows(TableInformation& table)
                                      "into InnoDB.")
                           .arg(name));
         else
-            RunLoggedStatement(TableStatements::AlterToInnodb(table),
-                               QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name));
+            TurnBackIntoInnodb(table);
     }
     AppendLog(StringTable::Load(IDS_RECORDS_RECOVERED) + QStringLiteral("  ") + QString::number(m_rowsWritten));
     if (m_rowsFailed > 0)
