@@ -220,7 +220,7 @@ RedoLogState inspectCurrent(const platform::DataFile& file, const ByteReader& he
     const auto [checkpoint, end] = *latest;
     if (end > checkpoint)
         return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint,
-                            "the log ran on past its last checkpoint when it was written"};
+                            "its last checkpoint was written with records after it"};
     if (format & kFormatEncrypted)
         return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the log is encrypted"};
 
@@ -232,7 +232,7 @@ RedoLogState inspectCurrent(const platform::DataFile& file, const ByteReader& he
     if (!checkpointEnd)
         return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the log has no checkpoint record at its end"};
     if (miniTransactionEnd(window, *checkpointEnd, ring, end + *checkpointEnd))
-        return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint, "the log holds changes after its last checkpoint"};
+        return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint, "records follow its last checkpoint"};
     return RedoLogState{RedoLogVerdict::Clean, checkpoint, "the log ends at its last checkpoint"};
 }
 
@@ -259,8 +259,8 @@ RedoLogState inspectOlder(const ByteReader& head, std::uint64_t flushLsn)
         return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the shared tablespace records no clean shutdown"};
     if (checkpoint > flushLsn)
         return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint,
-                            "the log's last checkpoint is past the shared tablespace's last clean shutdown"};
-    return RedoLogState{RedoLogVerdict::Clean, checkpoint, "the log's last checkpoint is the last clean shutdown"};
+                            "its last checkpoint is past the clean shutdown that ibdata1 records"};
+    return RedoLogState{RedoLogVerdict::Clean, checkpoint, "its last checkpoint is not past the clean shutdown that ibdata1 records"};
 }
 
 } // namespace

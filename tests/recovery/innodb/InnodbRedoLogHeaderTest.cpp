@@ -104,7 +104,7 @@ TEST(InnodbRedoLogHeader, LogsTheServerWrote)
         EXPECT_GT(state.checkpointLsn, 0u) << c.path.toStdString();
     }
     EXPECT_EQ(inspectFile(crashFixture("crashed") + "/ib_logfile0").why,
-              "the log holds changes after its last checkpoint");
+              "records follow its last checkpoint");
 }
 
 // The FILE_CHECKPOINT mini-transaction at a checkpoint's end LSN: its 16
@@ -149,7 +149,7 @@ TEST(InnodbRedoLogHeader, DamagedLogsTellNothing)
          "the log has no checkpoint record at its end"},
         {"a clean log with the checkpoint record repeated after it", &clean,
          [cleanEnd](Bytes& b) { std::copy_n(b.begin() + cleanEnd, 16, b.begin() + cleanEnd + 16); },
-         RedoLogVerdict::ChangesPending, "the log holds changes after its last checkpoint"},
+         RedoLogVerdict::ChangesPending, "records follow its last checkpoint"},
         {"the same with its sequence bit of the lap before", &clean,
          [cleanEnd](Bytes& b) {
              std::copy_n(b.begin() + cleanEnd, 16, b.begin() + cleanEnd + 16);
