@@ -179,7 +179,9 @@ void MySqlRepair::CheckRedoLog(const QString& dataFolder)
     // The server keeps its log beside ibdata1 unless told otherwise; the
     // data folder is the other place to look.
     const QString ibdata = SharedTablespacePath();
-    QStringList candidates{QFileInfo(ibdata).absolutePath() + QLatin1Char('/') + QLatin1String(kRedoLogName)};
+    QStringList candidates;
+    if (!ibdata.isEmpty())
+        candidates << QFileInfo(ibdata).absolutePath() + QLatin1Char('/') + QLatin1String(kRedoLogName);
     if (!dataFolder.isEmpty())
         candidates << QDir(dataFolder).filePath(QLatin1String(kRedoLogName));
     platform::DataFile log;
@@ -191,7 +193,7 @@ void MySqlRepair::CheckRedoLog(const QString& dataFolder)
 
     std::uint64_t flushLsn = 0;
     platform::DataFile shared;
-    if (shared.open(ibdata.toStdString()))
+    if (!ibdata.isEmpty() && shared.open(ibdata.toStdString()))
         if (auto page = shared.readExactly(0, kFlushLsnEnd))
             flushLsn = InnodbRedoLogHeader::flushLsn(*page);
     const auto state = InnodbRedoLogHeader::inspect(log, flushLsn);
