@@ -201,8 +201,8 @@ void MySqlRepair::CheckRedoLog(const QString& dataFolder)
         return;
     m_redoLogWarning = QStringLiteral("The server did not shut down cleanly: its redo log %1 holds changes that the "
                                       "data files do not have yet (%2). These last changes are not read. To recover "
-                                      "them too, start a MariaDB or MySQL server once on a copy of the data folder, "
-                                      "so that it applies its redo log, stop it, and read the copy again.")
+                                      "them too, start a server of the version that wrote them once on a copy of "
+                                      "the data folder, so that it applies its redo log, stop it, and read the copy again.")
                            .arg(QString::fromStdString(log.path()), QString::fromStdString(state.why));
     AppendLog(m_redoLogWarning);
 }

@@ -78,10 +78,11 @@ TEST(ScanRedoLog, TheFolderOfAKilledServerIsSaidToLackItsLastChanges)
     ASSERT_EQ(log.size(), 4) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(log[0], "Scanning Database(s)...");
     EXPECT_EQ(log[1],
-              kWarning + data + "/ib_logfile0 holds changes that the data files do not have yet (records follow its last "
-                  "checkpoint). These last changes are not read. To recover them too, start a "
-                  "MariaDB or MySQL server once on a copy of the data folder, so that it applies its redo log, stop "
-                  "it, and read the copy again.");
+              kWarning + data
+                  + "/ib_logfile0 holds changes that the data files do not have yet (records follow its last "
+                    "checkpoint). These last changes are not read. To recover them too, start a server of the "
+                    "version that wrote them once on a copy of the data folder, so that it applies its redo log, "
+                    "stop it, and read the copy again.");
     // The table made after the last clean shutdown: only the redo log knows it.
     EXPECT_EQ(log[2], kNotInDictionary);
     EXPECT_EQ(log[3], kBornLate);
