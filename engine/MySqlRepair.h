@@ -244,6 +244,10 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
+    // The scan's line saying that the redo log holds changes the data files
+    // lack (the server did not shut down cleanly); empty when the files show
+    // no such changes or cannot tell. The repair's log repeats it.
+    QString m_redoLogWarning;
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
     // Set once this repair's backup holds a verified copy of the server's
@@ -273,6 +277,9 @@ private:
     void RestoreAfterFailedRepair(unsigned messageId);
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
+    // Sets and logs m_redoLogWarning when the redo log beside the shared
+    // tablespace (or in dataFolder) holds changes the data files lack.
+    void CheckRedoLog(const QString& dataFolder);
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
     bool MetOldVersionTables(std::size_t firstDatabase) const;
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
