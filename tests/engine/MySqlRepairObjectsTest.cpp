@@ -311,7 +311,13 @@ TEST_F(ClausesRepair, ViewsAndTriggersComeBackAsTheyWereMade)
              "SELECT TRIGGER_NAME, SQL_MODE, CHARACTER_SET_CLIENT, COLLATION_CONNECTION FROM information_schema.TRIGGERS "
              "WHERE TRIGGER_SCHEMA = 'recovered_fx_views'")))
         recovered[row[0].value_or(QString())] = row[1].value_or(QString());
-    EXPECT_EQ(recovered, modes);
+    const auto lines = [](const QMap<QString, QString>& map) {
+        QStringList out;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            out << it.key() + QLatin1Char(' ') + it.value();
+        return out.join(QLatin1Char('\n')).toStdString();
+    };
+    EXPECT_EQ(lines(recovered), lines(modes));
     const auto latin1 = repair.m_connection->query(QStringLiteral(
         "SELECT CHARACTER_SET_CLIENT, COLLATION_CONNECTION FROM information_schema.TRIGGERS "
         "WHERE TRIGGER_SCHEMA = 'recovered_fx_views' AND TRIGGER_NAME = 'items_bu'"));
