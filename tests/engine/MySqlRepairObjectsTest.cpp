@@ -325,6 +325,17 @@ TEST_F(ClausesRepair, ViewsAndTriggersComeBackAsTheyWereMade)
     EXPECT_EQ(latin1[0][0], QStringLiteral("latin1"));
     EXPECT_EQ(latin1[0][1], QStringLiteral("latin1_swedish_ci"));
 
+    // The trigger file's .sql holds the settings around the triggers that had their own.
+    const std::string script = sqlFile("items");
+    EXPECT_NE(script.find("DELIMITER $$\r\n\r\nSET SESSION sql_mode = 'NO_ENGINE_SUBSTITUTION' $$\r\n\r\n"
+                          "CREATE DEFINER=`root`@`localhost` TRIGGER items_bi "),
+              std::string::npos)
+        << script;
+    EXPECT_NE(script.find("SET SESSION character_set_client = latin1, collation_connection = latin1_swedish_ci $$\r\n\r\n"
+                          "CREATE DEFINER=`root`@`localhost` TRIGGER items_bu "),
+              std::string::npos)
+        << script;
+
     // They work as the originals did. A write through a view that its
     // CHECK OPTION refuses is refused.
     repair.RunStatement(QStringLiteral("USE recovered_fx_views"));
