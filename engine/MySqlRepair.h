@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -36,6 +37,7 @@ inline constexpr std::uint64_t PREVIEW_PAGE_ROWS = 100;
 
 class AppState;
 class ReportWindow;
+class TriggerSession;
 
 // The engine: one per process. It owns the scanned model of databases,
 // tables, columns and key parts and the paths of the server's environment,
@@ -287,6 +289,11 @@ private:
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
+    // Whether the view just created named a definer the server does not know.
+    bool DefinerWasMissing();
+    // The connection's sql_mode and character set settings; nothing when
+    // they cannot be read.
+    std::optional<TriggerSession> ConnectionSession();
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);
     void CreateTables(MySqlInfo& database);
