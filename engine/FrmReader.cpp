@@ -1167,15 +1167,21 @@ void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)
         auto name = x.bytes(n);
         m_out.m_engineName = FrmText::metadataText(name);
     }
+    if (x.remaining() > 4) {
+        const std::uint32_t partitionLength = x.u32le();
+        auto clause = x.bytes(partitionLength);
+        x.skip(1);
+        // Kept only where it is one: damage leaves the table unpartitioned.
+        const QString text = x ? FrmText::metadataText(clause) : QString();
+        if (text.trimmed().startsWith(QLatin1String("PARTITION BY "), Qt::CaseInsensitive)
+            && !text.contains(QChar(0)))
+            m_out.m_partitionClause = text;
+    }
     if (m_l.tableCommentLength != 0xFF) {
         damage(x);
         return;
     }
     // The long table comment comes last, behind the partition text and parser names.
-    if (x.remaining() > 5) {
-        const std::uint32_t partitionLength = x.u32le();
-        x.skip(std::uint64_t{partitionLength} + 1);
-    }
     if (m_l.serverVersion >= kAutoPartitionVersion && x.remaining() > 0)
         x.skip(1);
     for (const std::uint16_t flags : keyFlags) {

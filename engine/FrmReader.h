@@ -22,6 +22,9 @@ struct FrmContents {
     std::unique_ptr<TableInformation> m_table;
     // The engine named in the definition ("InnoDB", "MyISAM", ...); empty when not recorded.
     QString m_engineName;
+    // A partitioned table's PARTITION BY clause as the server wrote it; empty
+    // when there is none or it cannot be read.
+    QString m_partitionClause;
     // Set when part of the file was damaged: the table then holds what could be read.
     std::optional<platform::DecodeError> m_damage;
 };

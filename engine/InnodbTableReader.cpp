@@ -146,6 +146,9 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_hiddenDocId = false;
     m_path.clear();
     m_table = table.m_name;
+    m_tableName = table.m_name;
+    m_current = 0;
+    m_partitions.clear();
     m_indexId = 0;
     m_pageCount = 0;
     m_decoder.reset();
@@ -166,7 +169,7 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_repair.m_rowDamaged = false;
 }
 
-QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) const
+QString InnodbTableReader::RootPageUnknownText() const
 {
     const QString ibdata = m_repair.SharedTablespacePath();
     QString why;
@@ -177,7 +180,7 @@ QString InnodbTableReader::RootPageUnknownText(const TableInformation& table) co
         why = QStringLiteral("the data dictionary of %1 could not be read").arg(ibdata);
     else
         why = QStringLiteral("the data dictionary of %1 does not name the table").arg(ibdata);
-    return QStringLiteral("Table %1: the root page of its rows is unknown: %2.").arg(table.m_name, why);
+    return QStringLiteral("Table %1: the root page of its rows is unknown: %2.").arg(m_table, why);
 }
 
 void InnodbTableReader::LocateTableData(TableInformation& table)
@@ -189,17 +192,65 @@ void InnodbTableReader::LocateTableData(TableInformation& table)
         LogTotal();
         return;
     }
-    InnodbTableLayout layout = DescribeColumns(table);
-    if (OpenDataFile(table)) {
-        const std::optional<InnodbPage> root = ReadRootPage(table);
-        if (root && DefinitionUsable(table, root->indexId()) && DefinitionAgrees(table, root->indexId())
-            && PrepareDecoder(table, std::move(layout), *root)) {
-            DescendToLeafLevel(table.m_rootPage, root->level());
-            FollowLeafChain(table);
-            m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
+    const InnodbTableLayout layout = DescribeColumns(table);
+    // Each partition is a tablespace of its own; the table's rows are theirs
+    // in partition order, each page known by its row place.
+    const std::vector<TablePartition> sources = table.rowSources();
+    m_partitions.resize(sources.size());
+    std::vector<std::uint64_t> places;
+    bool readable = false;
+    for (std::size_t k = 0; k < sources.size() && !m_repair.app().m_bStop; ++k) {
+        SelectPartition(k);
+        m_table = table.sourceLabel(sources[k]);
+        m_path.clear();
+        m_repair.m_dataPages.clear();
+        if (LocateSource(table, sources[k], layout)) {
+            readable = true;
+            for (const std::uint64_t page : m_repair.m_dataPages)
+                places.push_back(rowPlace(k, page));
+        } else if (sources.size() > 1) {
+            m_repair.AppendLog(QStringLiteral("Table %1: the rows of partition %2 are not read; the other partitions' "
+                                              "are.")
+                                   .arg(table.m_name, sources[k].m_name));
         }
     }
+    m_repair.m_dataPages = std::move(places);
+    m_repair.app().m_nPageCount = static_cast<std::int32_t>(m_repair.m_dataPages.size());
+    if (readable)
+        m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
     LogTotal();
+}
+
+bool InnodbTableReader::LocateSource(const TableInformation& table, const TablePartition& source,
+                                     const InnodbTableLayout& layout)
+{
+    if (!OpenDataFile(source.m_dataFile))
+        return false;
+    const std::optional<InnodbPage> root = ReadRootPage(source.m_rootPage);
+    if (!root || !DefinitionUsable(table, root->indexId()) || !DefinitionAgrees(table, root->indexId())
+        || !PrepareDecoder(layout, *root))
+        return false;
+    DescendToLeafLevel(source.m_rootPage, root->level());
+    FollowLeafChain();
+    return true;
+}
+
+void InnodbTableReader::SelectPartition(std::size_t k)
+{
+    if (k == m_current || k >= m_partitions.size())
+        return;
+    if (m_current < m_partitions.size())
+        m_partitions[m_current] = PartitionState{m_table,       m_path,          m_indexId,          m_pageCount,
+                                                 m_redundant,   m_hiddenDocId,   std::move(m_decoder)};
+    PartitionState& next = m_partitions[k];
+    m_table = next.label;
+    m_path = next.path;
+    m_indexId = next.indexId;
+    m_pageCount = next.pageCount;
+    m_redundant = next.redundant;
+    m_hiddenDocId = next.hiddenDocId;
+    m_decoder = std::move(next.decoder);
+    m_current = k;
 }
 
 InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& table)
@@ -232,12 +283,12 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
     return layout;
 }
 
-bool InnodbTableReader::OpenDataFile(const TableInformation& table)
+bool InnodbTableReader::OpenDataFile(const QString& dataFile)
 {
     const AppState& app = m_repair.app();
     platform::DataFile& data = m_repair.m_hDataFile;
     // A repair reads the server's ibdata1 from its copy.
-    QString path = table.m_dataFile;
+    QString path = dataFile;
     if (app.m_bRepair && !m_repair.m_strIbdataBackup.isEmpty() && path == m_repair.m_strIbdataPath)
         path = m_repair.m_strIbdataBackup;
     m_path = path;
@@ -248,21 +299,20 @@ bool InnodbTableReader::OpenDataFile(const TableInformation& table)
     data.close();
     if (!m_repair.OpenDataFile(data, path, kDataFileOpenAttempts)) {
         m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
-                               .arg(table.m_name, path, QString::fromStdString(data.lastError())));
+                               .arg(m_table, path, QString::fromStdString(data.lastError())));
         return false;
     }
     m_pageCount = data.size() / kPageSize;
     return true;
 }
 
-std::optional<InnodbPage> InnodbTableReader::ReadRootPage(const TableInformation& table)
+std::optional<InnodbPage> InnodbTableReader::ReadRootPage(std::uint64_t root)
 {
     // The page the dictionary names, of this index, not above the deepest
     // tree the server builds.
-    const std::uint64_t root = table.m_rootPage;
     if (root == 0) {
         // Not damage: nothing says where the rows start.
-        m_repair.AppendLog(RootPageUnknownText(table));
+        m_repair.AppendLog(RootPageUnknownText());
         return std::nullopt;
     }
     auto rootPage = root >= m_pageCount
@@ -274,13 +324,13 @@ std::optional<InnodbPage> InnodbTableReader::ReadRootPage(const TableInformation
         rootPage = platform::DecodeError{platform::DecodeErrorCode::Corrupt, root * kPageSize,
                                          "the root page is not an index page of its own number"};
     if (!rootPage) {
-        m_repair.AppendLog(pageProblem(table.m_name, root, rootPage.error()));
+        m_repair.AppendLog(pageProblem(m_table, root, rootPage.error()));
         return std::nullopt;
     }
     return std::move(*rootPage);
 }
 
-bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTableLayout layout, const InnodbPage& root)
+bool InnodbTableReader::PrepareDecoder(InnodbTableLayout layout, const InnodbPage& root)
 {
     const AppState& app = m_repair.app();
     m_redundant = !root.isCompact();
@@ -292,11 +342,12 @@ bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTabl
     // A preview shows a placeholder for an off-page value: reading the chains
     // of a page of 4 MB values would take hundreds of megabytes.
     options.offPagePlaceholders = !app.m_bRepair && !m_repair.m_bWholeValues;
-    m_decoder.emplace(std::move(layout), m_repair.m_hDataFile, options);
+    m_decoder = std::make_unique<InnodbRecordDecoder>(std::move(layout), m_repair.m_hDataFile, options);
     if (m_decoder->unreadable().empty())
         return true;
     m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
-                           .arg(table.m_name, QString::fromStdString(m_decoder->unreadable())));
+                           .arg(m_table, QString::fromStdString(m_decoder->unreadable())));
+    m_decoder.reset();
     return false;
 }
 
@@ -312,7 +363,7 @@ void InnodbTableReader::DescendToLeafLevel(std::uint64_t root, std::uint16_t roo
     }
 }
 
-void InnodbTableReader::FollowLeafChain(const TableInformation& table)
+void InnodbTableReader::FollowLeafChain()
 {
     // A leaf whose node pointer was lost is still found from its left
     // neighbour; the chain stops at a page seen before.
@@ -329,7 +380,7 @@ void InnodbTableReader::FollowLeafChain(const TableInformation& table)
                                              "not a leaf page of the table's clustered index"};
             if (!page) {
                 if (p == start)
-                    m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
+                    m_repair.AppendLog(pageProblem(m_table, p, page.error()));
                 break;
             }
             taken.insert(p);
@@ -340,7 +391,6 @@ void InnodbTableReader::FollowLeafChain(const TableInformation& table)
         }
     }
     m_repair.m_dataPages = std::move(leaves);
-    app.m_nPageCount = static_cast<std::int32_t>(m_repair.m_dataPages.size());
 }
 
 bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uint64_t indexId)
@@ -369,7 +419,7 @@ bool InnodbTableReader::DefinitionUsable(const TableInformation& table, std::uin
         return true;
     m_repair.AppendLog(QStringLiteral("Table %1: the definition has %2 columns (%3 virtual), the InnoDB data "
                                       "dictionary %4 (%5 virtual); its rows are not read with this definition.")
-                           .arg(table.m_name)
+                           .arg(m_table)
                            .arg(stored + virtualColumns)
                            .arg(virtualColumns)
                            .arg(dictStored + dictVirtual)
@@ -393,27 +443,27 @@ bool InnodbTableReader::DefinitionAgrees(const TableInformation& table, std::uin
     case InnodbDefinitionCheck::Outcome::Unchecked:
         m_repair.AppendLog(QStringLiteral("Table %1: its definition could not be checked against the InnoDB data "
                                           "dictionary: %2.")
-                               .arg(table.m_name, verdict.what));
+                               .arg(m_table, verdict.what));
         return true;
     case InnodbDefinitionCheck::Outcome::Disagrees:
         break;
     }
     m_repair.AppendLog(QStringLiteral("Table %1: %2; its rows are not read with this definition.")
-                           .arg(table.m_name, verdict.what));
+                           .arg(m_table, verdict.what));
     return false;
 }
 
-bool InnodbTableReader::CheckPage(const InnodbPage& page)
+bool InnodbTableReader::CheckPage(const InnodbPage& page, std::uint64_t place)
 {
     const std::uint64_t number = page.pageNumber();
-    if (m_damagedPages.count(number))
+    if (m_damagedPages.count(place))
         return true;
-    if (m_pagesCounted.count(number))
+    if (m_pagesCounted.count(place))
         return false;
     const recovery::innodb::PageCheck check = recovery::innodb::verifyPage(page.bytes());
     if (check.integrity != recovery::innodb::PageIntegrity::Damaged)
         return false;
-    m_damagedPages.insert(number);
+    m_damagedPages.insert(place);
     if (m_damagedPages.size() <= kLoggedDamagedPages)
         m_repair.AppendLog(QStringLiteral("Table %1: page %2 of %3 is damaged (%4); its rows are recovered but "
                                           "may be wrong.")
@@ -429,9 +479,9 @@ void InnodbTableReader::LogSummary(std::size_t dataPages)
         return;
     m_summaryLogged = true;
     if (m_damagedPages.size() > kLoggedDamagedPages)
-        m_repair.AppendLog(QStringLiteral("Table %1: %2 damaged pages in all.").arg(m_table).arg(m_damagedPages.size()));
+        m_repair.AppendLog(QStringLiteral("Table %1: %2 damaged pages in all.").arg(m_tableName).arg(m_damagedPages.size()));
     // A table read whole says so once; "damaged" only where a page was.
-    QString summary = QStringLiteral("Table %1: %2 rows recovered").arg(m_table).arg(m_rowsRecovered);
+    QString summary = QStringLiteral("Table %1: %2 rows recovered").arg(m_tableName).arg(m_rowsRecovered);
     if (!m_damagedPages.empty())
         summary += QStringLiteral(", of them %1 from damaged pages").arg(m_rowsFromDamagedPages);
     if (m_rowsWithDamagedValues > 0)
@@ -501,37 +551,42 @@ bool InnodbTableReader::ReadColumn(std::size_t column)
     return true;
 }
 
-void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& table)
+void InnodbTableReader::RecoverRows(std::uint64_t firstPlace, TableInformation& table)
 {
-    if (!m_decoder || !m_writer || m_table != table.m_name)
+    if (!m_writer || m_tableName != table.m_name)
         return;
     AppState& app = m_repair.app();
     platform::DataFile& data = m_repair.m_hDataFile;
     const std::vector<std::uint64_t>& dataPages = m_repair.m_dataPages;
     const std::size_t columnCount = m_repair.m_columns.size();
     app.m_nPageCount = static_cast<std::int32_t>(dataPages.size());
-    if (data.path() != m_path.toStdString() || !data.isOpen()) {
-        data.close();
-        if (!m_repair.OpenDataFile(data, m_path, kDataFileOpenAttempts)) {
-            m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
-                                   .arg(table.m_name, m_path, QString::fromStdString(data.lastError())));
-            return;
-        }
-    }
     const bool preview = !app.m_bRepair;
     app.m_nPageRows = 0;
     app.m_nPagesMerged = 0;
-    for (std::uint64_t p = pageNumber;;) {
+    for (std::uint64_t place = firstPlace;;) {
+        // A preview page may run on into the next partition's pages.
+        SelectPartition(partitionOfPlace(place));
+        const std::uint64_t p = placeInPartition(place);
+        if (!m_decoder)
+            break;
+        if (data.path() != m_path.toStdString() || !data.isOpen()) {
+            data.close();
+            if (!m_repair.OpenDataFile(data, m_path, kDataFileOpenAttempts)) {
+                m_repair.AppendLog(QStringLiteral("Table %1: the data file %2 cannot be opened: %3")
+                                       .arg(m_table, m_path, QString::fromStdString(data.lastError())));
+                break;
+            }
+        }
         auto page = InnodbPage::read(data, p);
         if (page && (page->pageNumber() != p || !page->isLeaf() || page->indexId() != m_indexId))
             page = platform::DecodeError{platform::DecodeErrorCode::Corrupt, p * kPageSize,
                                          "not a data page of the table"};
         if (!page) {
-            if (m_pagesCounted.insert(p).second)
-                m_repair.AppendLog(pageProblem(table.m_name, p, page.error()));
+            if (m_pagesCounted.insert(place).second)
+                m_repair.AppendLog(pageProblem(m_table, p, page.error()));
         } else {
-            const bool damaged = CheckPage(*page);
-            const bool firstReading = m_pagesCounted.insert(p).second;
+            const bool damaged = CheckPage(*page, place);
+            const bool firstReading = m_pagesCounted.insert(place).second;
             const recovery::innodb::RecordWalk walk = page->records();
             std::optional<platform::DecodeError> problem = walk.error;
             m_repair.ReportProgress(1, static_cast<std::intptr_t>(walk.records.size()));
@@ -567,12 +622,12 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                     ++m_rowsRecovered;
                     m_rowsFromDamagedPages += damaged ? 1 : 0;
                     if (m_valueDamaged && ++m_rowsWithDamagedValues <= kLoggedDamagedPages)
-                        m_repair.AppendLog(valueProblem(table.m_name, p, *m_columnError));
+                        m_repair.AppendLog(valueProblem(m_table, p, *m_columnError));
                 }
             }
             m_repair.ReportProgress(3);
             if (problem)
-                m_repair.AppendLog(pageProblem(table.m_name, p, *problem));
+                m_repair.AppendLog(pageProblem(m_table, p, *problem));
         }
         LogSummary(dataPages.size());
         // A preview page gathers at least 100 records from the data pages
@@ -582,7 +637,7 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
             || nextIndex >= static_cast<std::int64_t>(dataPages.size()))
             break;
         ++app.m_nPagesMerged;
-        p = dataPages[static_cast<std::size_t>(nextIndex)];
+        place = dataPages[static_cast<std::size_t>(nextIndex)];
     }
     app.m_nPageRows = 0;
 }

@@ -213,7 +213,7 @@ public:
     // Work lists of the row readers and the dictionary.
     std::vector<tempColInfo> m_columns;
     std::vector<tempColInfo> m_keyColumns;
-    std::vector<std::uint64_t> m_dataPages;
+    std::vector<std::uint64_t> m_dataPages;  // row places (TableInformation.h)
     QStringList m_createdDatabases;
     std::vector<DataInformation> m_pageRows;
     std::uint32_t m_rowsWritten = 0;
@@ -286,6 +286,10 @@ private:
     bool MetOldVersionTables(std::size_t firstDatabase) const;
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
                              QStringList& tablePaths);
+    // A partitioned table's partitions, from its partition list or else the
+    // files beside its definition: their data files, the table's engine and,
+    // for InnoDB, each partition's root page. A missing one is logged.
+    void FindPartitions(const QString& frmPath, TableInformation& table);
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);

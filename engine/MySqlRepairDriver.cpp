@@ -57,21 +57,39 @@ void MySqlRepair::CreateTables(MySqlInfo& database)
         if (stopRequested())
             break;
         const QString name = TableStatements::SqlName(table->m_name);
-        const QString statement = TableStatements::CreateTable(*table);
-        table->m_created = RunLoggedStatement(statement, QStringLiteral("Table %1 could not be created:").arg(name));
-        if (table->m_created)
-            continue;
-        CloseConnection();
-        OpenConnection();
-        // Options this server refuses cost the options, not the table.
-        const QString plain = TableStatements::CreateTable(*table, false);
-        if (plain == statement || stopRequested())
-            continue;
-        table->m_created = RunLoggedStatement(plain, QStringLiteral("Table %1 could not be created:").arg(name));
-        if (table->m_created) {
-            AppendLog(QStringLiteral("Table %1 is created without its options:%2")
-                          .arg(name, TableStatements::TableOptionsClause(*table)));
-        } else {
+        // What this server refuses costs the options, then a damaged
+        // PARTITION BY clause, never the table: the first that it takes.
+        struct Attempt {
+            bool options;
+            bool partitions;
+        };
+        QStringList tried;
+        for (const Attempt attempt : {Attempt{true, true}, Attempt{false, true}, Attempt{true, false},
+                                      Attempt{false, false}}) {
+            const QString statement = TableStatements::CreateTable(*table, attempt.options, attempt.partitions);
+            if (tried.contains(statement))
+                continue;
+            if (!tried.isEmpty()) {
+                CloseConnection();
+                OpenConnection();
+                if (stopRequested())
+                    break;
+            }
+            tried << statement;
+            table->m_created =
+                RunLoggedStatement(statement, QStringLiteral("Table %1 could not be created:").arg(name));
+            if (!table->m_created)
+                continue;
+            if (!attempt.options && TableStatements::CreateTable(*table, true, attempt.partitions) != statement)
+                AppendLog(QStringLiteral("Table %1 is created without its options:%2")
+                              .arg(name, TableStatements::TableOptionsClause(*table)));
+            if (!attempt.partitions && !table->m_partitionClause.isEmpty())
+                AppendLog(QStringLiteral("Table %1 is re-created unpartitioned: the server refused its PARTITION BY "
+                                         "clause.")
+                              .arg(name));
+            break;
+        }
+        if (!table->m_created) {
             CloseConnection();
             OpenConnection();
         }

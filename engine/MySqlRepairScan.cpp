@@ -4,13 +4,20 @@
 
 #include "engine/AppState.h"
 #include "engine/ReportWindow.h"
+#include "engine/FileNameCodec.h"
 #include "engine/FrmReader.h"
+#include "engine/PartitionFile.h"
 #include "engine/StringTable.h"
 #include "recovery/innodb/InnodbDictionary.h"
 #include "recovery/innodb/InnodbRedoLogHeader.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
 
 namespace engine {
 
@@ -45,6 +52,37 @@ QStringList filesWithExtension(const QString& folder, const QString& extension)
             names.append(name);
     }
     return names;
+}
+
+// Partitions and subpartitions in file names ("p0#SP#p0sp0").
+const QRegularExpression& subpartitionMark()
+{
+    static const QRegularExpression mark(QStringLiteral("#SP#"), QRegularExpression::CaseInsensitiveOption);
+    return mark;
+}
+
+// The partitions' order where no list gives it: as the clause names them,
+// then by the number a generated name ends in ("p2" before "p10"), then by
+// name (the order they come in).
+void sortPartitionNames(QStringList& names, const QString& clause)
+{
+    const auto key = [&](const QString& fileName) {
+        std::vector<qint64> k;
+        const QStringList parts = fileName.split(subpartitionMark());
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const QString name = FileNameCodec::Decode(parts[i]);
+            const QString named = (i == 0 ? QStringLiteral("PARTITION `") : QStringLiteral("SUBPARTITION `")) + name
+                + QLatin1Char('`');
+            const qsizetype at = clause.indexOf(named, 0, Qt::CaseInsensitive);
+            k.push_back(at < 0 ? std::numeric_limits<qint64>::max() : at);
+            qsizetype digits = name.size();
+            while (digits > 0 && name[digits - 1].isDigit())
+                --digits;
+            k.push_back(digits < name.size() ? name.mid(digits, 18).toLongLong() : -1);
+        }
+        return k;
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
 }
 
 } // namespace
@@ -311,16 +349,122 @@ void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, 
     });
     table->m_engine = storage.engine;
     table->m_dataFile = storage.dataFile;
+    const bool partitioned = contents->m_engineName.compare(QLatin1String("partition"), Qt::CaseInsensitive) == 0;
     const bool otherEngine = !contents->m_engineName.isEmpty()
         && contents->m_engineName.compare(QLatin1String("InnoDB"), Qt::CaseInsensitive) != 0
         && contents->m_engineName.compare(QLatin1String("MyISAM"), Qt::CaseInsensitive) != 0;
-    if (otherEngine && storage.dataFile == SharedTablespacePath())
+    if (partitioned) {
+        table->m_partitionClause = contents->m_partitionClause;
+        if (table->m_partitionClause.isEmpty())
+            AppendLog(QStringLiteral("Table %1: its PARTITION BY clause cannot be read from its definition; it is "
+                                     "re-created unpartitioned.")
+                          .arg(path));
+        FindPartitions(path, *table);
+    } else if (otherEngine && storage.dataFile == SharedTablespacePath())
         // Its rows are in files of an engine we do not read; the definition still counts.
         AppendLog(QStringLiteral("Table %1 is stored by the %2 engine; its rows cannot be read.")
                       .arg(path, contents->m_engineName));
     else if (table->m_engine == QLatin1String("innodb"))
         table->m_rootPage = FindInnoDbTable(FrmReader::databaseNameFromPath(path) + QLatin1Char('/') + table->m_name);
     database.m_tables.push_back(std::move(table));
+}
+
+void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table)
+{
+    // The list is a few names; anything larger is not one.
+    constexpr std::uint64_t kMaxPartitionListSize = 1u << 20;
+    const QString base = frmPath.left(frmPath.size() - 4);
+    const QString folder = base.left(base.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString fileBase = base.mid(folder.size());
+    const QString parPath = base + QStringLiteral(".par");
+
+    QStringList names;      // as the file names have them
+    std::vector<std::uint8_t> engines;
+    platform::DataFile par;
+    if (!par.open(parPath.toStdString())) {
+        AppendLog(QStringLiteral("Table %1: its partition list %2 cannot be opened (%3); the partitions are taken "
+                                 "from the files beside it.")
+                      .arg(table.m_name, parPath, QString::fromStdString(par.lastError())));
+    } else {
+        auto bytes = par.readExactly(0, std::min(par.size(), kMaxPartitionListSize));
+        auto list = bytes ? PartitionFile::parse(*bytes) : platform::Result<PartitionFile>(bytes.error());
+        if (!list) {
+            AppendLog(QStringLiteral("Table %1: its partition list %2 is damaged (%3); the partitions are taken from "
+                                     "the files beside it.")
+                          .arg(table.m_name, parPath, QString::fromStdString(list.error().what)));
+        } else {
+            names = list->m_names;
+            engines = list->m_engines;
+        }
+    }
+    // A server on a file system that ignores case (a Windows data folder)
+    // names the files "t#p#p0" and "t#p#p0#sp#s0", in lower case.
+    const QString prefix = fileBase + QStringLiteral("#P#");
+    const QStringList entries = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const auto findFile = [&](const QString& fileName) {
+        if (m_diskObject.FileExists(folder + fileName))
+            return folder + fileName;
+        for (const QString& entry : entries)
+            if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
+                return folder + entry;
+        return QString();
+    };
+    if (names.isEmpty()) {
+        for (const QString& entry : entries) {
+            const qsizetype dot = entry.lastIndexOf(QLatin1Char('.'));
+            const QString extension = entry.mid(dot + 1);
+            if (entry.startsWith(prefix, Qt::CaseInsensitive) && dot > prefix.size()
+                && (extension.compare(QLatin1String("ibd"), Qt::CaseInsensitive) == 0
+                    || extension.compare(QLatin1String("MYD"), Qt::CaseInsensitive) == 0))
+                names << entry.mid(prefix.size(), dot - prefix.size());
+        }
+        sortPartitionNames(names, table.m_partitionClause);
+    }
+    if (names.isEmpty()) {
+        AppendLog(QStringLiteral("Table %1 is partitioned, but no partition of it was found; its rows cannot be read.")
+                      .arg(table.m_name));
+        return;
+    }
+    // The engine of the partitions' files, else the one the list names.
+    bool innodb = !engines.empty() && engines.front() != PartitionFile::kMyisamEngine;
+    for (const QString& name : names) {
+        if (!findFile(prefix + name + QStringLiteral(".ibd")).isEmpty()) {
+            innodb = true;
+            break;
+        }
+        if (!findFile(prefix + name + QStringLiteral(".MYD")).isEmpty()) {
+            innodb = false;
+            break;
+        }
+    }
+    const QString extension = innodb ? QStringLiteral(".ibd") : QStringLiteral(".MYD");
+    const QString database = FrmReader::databaseNameFromPath(frmPath);
+    for (const QString& name : names) {
+        if (stopRequested())
+            break;
+        TablePartition partition;
+        QStringList parts = name.split(subpartitionMark());
+        for (QString& part : parts)
+            part = FileNameCodec::Decode(part);
+        partition.m_name = parts.join(QStringLiteral("#SP#"));
+        partition.m_dataFile = findFile(prefix + name + extension);
+        if (partition.m_dataFile.isEmpty()) {
+            partition.m_dataFile = folder + prefix + name + extension;
+            AppendLog(QStringLiteral("Table %1: the data file %2 of partition %3 is not present; that partition's "
+                                     "rows are lost, the others' are read.")
+                          .arg(table.m_name, partition.m_dataFile, partition.m_name));
+        } else if (innodb) {
+            // The dictionary names the tablespace as its file is named.
+            const QString file = partition.m_dataFile.mid(folder.size());
+            partition.m_rootPage = FindInnoDbTable(database + QLatin1Char('/') + file.left(file.size() - 4));
+        }
+        table.m_partitions.push_back(partition);
+    }
+    table.m_engine = innodb ? QStringLiteral("innodb") : QStringLiteral("myisam");
+    if (!table.m_partitions.empty()) {
+        table.m_dataFile = table.m_partitions.front().m_dataFile;
+        table.m_rootPage = table.m_partitions.front().m_rootPage;
+    }
 }
 
 std::uint8_t MySqlRepair::myiProbeByte(const QString& frmPath)

@@ -66,24 +66,29 @@ namespace {
 // The record layout from the index file, or for a static table from its
 // definition alone; header is set when the index file was read. Nothing
 // usable: logged, and nullopt.
-std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformation& table, const QString& indexPath,
-                                        std::optional<MyisamIndexHeader>& header)
+// label names the table (and partition) in log lines; log clear: a source
+// prepared again logs nothing it logged before.
+std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformation& table, const QString& label,
+                                        const QString& indexPath, std::optional<MyisamIndexHeader>& header, bool log)
 {
+    const auto note = [&](const QString& line) {
+        if (log)
+            repair.AppendLog(line);
+    };
     if (table.columns().empty()) {
-        repair.AppendLog(QStringLiteral("Table %1: its definition has no readable column; its rows are not read.")
-                             .arg(table.m_name));
+        note(QStringLiteral("Table %1: its definition has no readable column; its rows are not read.").arg(label));
         return std::nullopt;
     }
     if (!QFileInfo(indexPath).isFile()) {
-        repair.AppendLog(indexPath + QStringLiteral(" is not present"));
+        note(indexPath + QStringLiteral(" is not present"));
     } else if (auto parsed = readIndexHeader(repair.m_file, indexPath); !parsed) {
-        repair.AppendLog(damageText(indexPath, parsed.error()));
+        note(damageText(indexPath, parsed.error()));
     } else if (auto built = MyisamRowLayout::build(table, *parsed); !built) {
         // The index file describes the records; a definition that disagrees
         // with it would read them as something they are not.
-        repair.AppendLog(QStringLiteral("Table %1: the definition disagrees with its index file, %2; its rows are "
-                                        "not read with it.")
-                             .arg(table.m_name, damageText(indexPath, built.error())));
+        note(QStringLiteral("Table %1: the definition disagrees with its index file, %2; its rows are "
+                            "not read with it.")
+                 .arg(label, damageText(indexPath, built.error())));
         return std::nullopt;
     } else {
         header = *parsed;
@@ -92,25 +97,27 @@ std::optional<MyisamRowLayout> layoutOf(MySqlRepair& repair, const TableInformat
     // A static table's records follow from its definition alone.
     auto fallback = MyisamRowLayout::fromDefinition(table);
     if (!fallback) {
-        repair.AppendLog(QStringLiteral("The rows of table %1 cannot be read: %2")
-                             .arg(table.m_name, QString::fromStdString(fallback.error().what)));
+        note(QStringLiteral("The rows of table %1 cannot be read: %2")
+                 .arg(label, QString::fromStdString(fallback.error().what)));
         return std::nullopt;
     }
-    repair.AppendLog(QStringLiteral("The rows of table %1 are read from its definition alone.").arg(table.m_name));
+    note(QStringLiteral("The rows of table %1 are read from its definition alone.").arg(label));
     return std::move(*fallback);
 }
 
 // Opens the .MYD in m_hDataFile, a few times over for a file another
 // program holds for a moment. Missing or refused: logged, false.
-bool openDataFile(MySqlRepair& repair, const TableInformation& table)
+bool openDataFile(MySqlRepair& repair, const QString& dataFile, bool log)
 {
-    if (!QFileInfo::exists(table.m_dataFile)) {
-        repair.AppendLog(table.m_dataFile + QStringLiteral(" is not present"));
+    if (!QFileInfo::exists(dataFile)) {
+        if (log)
+            repair.AppendLog(dataFile + QStringLiteral(" is not present"));
         return false;
     }
-    if (!repair.OpenDataFile(repair.m_hDataFile, table.m_dataFile, kDataFileOpenAttempts)) {
-        repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
-                             .arg(table.m_dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
+    if (!repair.OpenDataFile(repair.m_hDataFile, dataFile, kDataFileOpenAttempts)) {
+        if (log)
+            repair.AppendLog(QStringLiteral("%1 cannot be opened: %2")
+                                 .arg(dataFile, QString::fromStdString(repair.m_hDataFile.lastError())));
         return false;
     }
     return true;
@@ -160,6 +167,9 @@ void MyisamTableReader::Reset()
 
 void MyisamTableReader::DescribeColumns()
 {
+    // The partitions of a table share its columns: the first one readable
+    // names them, and they stay while the walk moves on.
+    const bool fill = m_repair.m_columns.empty();
     for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i) {
         const auto& l = m_layout.m_columns[i];
         if (l.m_virtual || !l.m_column->isTableColumn())
@@ -176,9 +186,42 @@ void MyisamTableReader::DescribeColumns()
         info.m_generated = c.m_generated != Generated::None;
         info.m_compressed = c.m_compressed;
         info.m_nullText = l.m_nullMask ? QStringLiteral("null") : QStringLiteral("not null");
-        m_repair.m_columns.push_back(info);
+        if (fill)
+            m_repair.m_columns.push_back(info);
         m_layoutColumn.push_back(i);
     }
+}
+
+bool MyisamTableReader::PrepareSource(const TableInformation& table, std::size_t k, bool log, std::uint64_t* records)
+{
+    Reset();
+    m_repair.m_hDataFile.close();
+    if (k >= m_sources.size())
+        return false;
+    const TablePartition& source = m_sources[k];
+    m_label = table.sourceLabel(source);
+    m_source = k;
+    const QString indexPath = indexPathOf(source.m_dataFile);
+    std::optional<MyisamIndexHeader> header;
+    std::optional<MyisamRowLayout> layout = layoutOf(m_repair, table, m_label, indexPath, header, log);
+    if (!layout)
+        return false;
+    m_layout = std::move(*layout);
+    m_check.emplace(m_layout);
+    // Counting the partitions' records needs no walk of their keys; what
+    // the walk finds wrong with them is logged once a partition.
+    if (header && (records == nullptr || m_sources.size() == 1)) {
+        PrepareIndexCheck(*header, indexPath, !m_indexNotesLogged[k]);
+        m_indexNotesLogged[k] = true;
+    }
+    m_dataPath = source.m_dataFile;
+    DescribeColumns();
+    if (!openDataFile(m_repair, m_dataPath, log))
+        return false;
+    m_prepared = true;
+    if (records)
+        *records = countRecords(m_repair, m_layout, header, indexPath);
+    return true;
 }
 
 void MyisamTableReader::RecoverTable(TableInformation& table)
@@ -191,23 +234,27 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
     m_repair.m_columns.clear();
     m_repair.m_pageRows.clear();
     Reset();
+    m_tableName = table.m_name;
+    m_sources = table.rowSources();
+    m_indexNotesLogged.assign(m_sources.size(), false);
 
-    const QString indexPath = indexPathOf(table.m_dataFile);
-    std::optional<MyisamIndexHeader> header;
-    std::optional<MyisamRowLayout> layout = layoutOf(m_repair, table, indexPath, header);
-    if (!layout)
+    // The table's rows are its partitions' in partition order; one that
+    // cannot be read costs its own rows only.
+    std::uint64_t total = 0;
+    bool readable = false;
+    for (std::size_t k = 0; k < m_sources.size() && !app.m_bStop; ++k) {
+        std::uint64_t records = 0;
+        if (PrepareSource(table, k, true, &records)) {
+            readable = true;
+            total += records;
+        } else if (m_sources.size() > 1) {
+            m_repair.AppendLog(QStringLiteral("Table %1: the rows of partition %2 are not read; the other partitions' "
+                                              "are.")
+                                   .arg(table.m_name, m_sources[k].m_name));
+        }
+    }
+    if (!readable)
         return;
-    m_layout = std::move(*layout);
-    m_check.emplace(m_layout);
-    if (header)
-        PrepareIndexCheck(table, *header, indexPath);
-    m_dataPath = table.m_dataFile;
-    DescribeColumns();
-    if (!openDataFile(m_repair, table))
-        return;
-    m_prepared = true;
-
-    const std::uint64_t total = countRecords(m_repair, m_layout, header, indexPath);
     m_repair.AppendLog(StringTable::Load(IDS_RECORDS_PRESENT) + QStringLiteral("  ") + QString::number(total));
     app.m_nTotalRecords = app.m_nRecordsLeft = static_cast<std::int64_t>(total);
     if (total == 0)
@@ -224,6 +271,17 @@ void MyisamTableReader::RecoverTable(TableInformation& table)
         m_repair.m_dataPages.push_back(0);
 }
 
+bool MyisamTableReader::PrepareFrom(const TableInformation& table, std::size_t& k)
+{
+    // Partitions that cannot be read were logged when counted: passed over.
+    if (k == m_source && m_prepared && m_repair.m_hDataFile.isOpen())
+        return true;
+    for (; k < m_sources.size() && !m_repair.app().m_bStop; ++k)
+        if (PrepareSource(table, k, false, nullptr))
+            return true;
+    return false;
+}
+
 void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table, std::uint64_t start)
 {
     AppState& app = m_repair.app();
@@ -233,52 +291,71 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
     const std::uint64_t total = static_cast<std::uint64_t>(std::max<std::int64_t>(app.m_nTotalRecords, 0));
     m_repair.ReportProgress(PROGRESS_BEGIN,
                             static_cast<std::intptr_t>(std::min(count, total == 0 ? count : total) & 0xFFFFFFFFu));
-    if (!PreparedFor(table) || !data.isOpen()) {
+    std::size_t k = partitionOfPlace(start);
+    std::uint64_t pos = placeInPartition(start);
+    if (m_tableName == table.m_name && k < m_sources.size())
+        PrepareFrom(table, k);
+    if (!PreparedFor(table) || k != m_source || !data.isOpen()) {
         app.m_nPageRecords = 0;
         app.m_nNextPageStart = static_cast<std::int64_t>(start);
         m_repair.ReportProgress(PROGRESS_END);
         return;
     }
-    MyisamRecordWalk walk(data, m_layout, data.size());
+    if (k != partitionOfPlace(start))
+        pos = 0;
     RowWriter writer(m_repair, table.m_name, columns);
     m_rowsDelivered = 0;
     m_damagedRowsDelivered = 0;
     m_doubtfulRowsDelivered = 0;
     m_findingCounts.fill(0);
     bool reachedEnd = false;
-    std::uint64_t pos = start;
-    for (std::uint64_t delivered = 0; delivered < count && !app.m_bStop;) {
-        const auto step = walk.read(pos, m_record);
-        if (step.m_kind == MyisamRecordWalk::StepKind::End) {
+    std::uint64_t delivered = 0;
+    while (delivered < count && !app.m_bStop) {
+        MyisamRecordWalk walk(data, m_layout, data.size());
+        bool sourceEnded = false;
+        while (delivered < count && !app.m_bStop) {
+            const auto step = walk.read(pos, m_record);
+            if (step.m_kind == MyisamRecordWalk::StepKind::End) {
+                sourceEnded = true;
+                break;
+            }
+            m_repair.ReportProgress(PROGRESS_STEP);
+            if (step.m_kind == MyisamRecordWalk::StepKind::Damaged) {
+                if (++m_damageCount <= kLoggedDamage)
+                    m_repair.AppendLog(damageText(m_dataPath, *step.m_damage));
+            } else if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
+                m_values.assign(columns.size(), RowValue::Null());
+                m_recordDamaged = false;
+                for (std::size_t c = 0; c < columns.size(); ++c)
+                    ReadColumn(c);
+                const bool doubtful = !m_recordDamaged && CheckRecord();
+                m_repair.m_rowDamaged = m_recordDamaged || doubtful;
+                m_doubtfulRowsDelivered += doubtful ? 1 : 0;
+                writer.Write(m_values);
+                ++m_rowsDelivered;
+                m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
+                m_repair.m_rowDamaged = false;
+                ++delivered;
+            }
+            // Every step moves forward, so the walk ends.
+            pos = std::max(step.m_next, pos + 1);
+        }
+        if (!sourceEnded)
+            break;
+        if (m_damageCount > kLoggedDamage)
+            m_repair.AppendLog(QStringLiteral("%1: %2 damaged places were stepped over in all.")
+                                   .arg(m_dataPath)
+                                   .arg(m_damageCount));
+        // On into the next partition that can be read (its damage counted anew).
+        std::size_t next = k + 1;
+        if (next >= m_sources.size() || !PrepareFrom(table, next)) {
             app.m_nPageRecords = 0;
             reachedEnd = true;
             break;
         }
-        m_repair.ReportProgress(PROGRESS_STEP);
-        if (step.m_kind == MyisamRecordWalk::StepKind::Damaged) {
-            if (++m_damageCount <= kLoggedDamage)
-                m_repair.AppendLog(damageText(m_dataPath, *step.m_damage));
-        } else if (step.m_kind == MyisamRecordWalk::StepKind::Record) {
-            m_values.assign(columns.size(), RowValue::Null());
-            m_recordDamaged = false;
-            for (std::size_t c = 0; c < columns.size(); ++c)
-                ReadColumn(c);
-            const bool doubtful = !m_recordDamaged && CheckRecord();
-            m_repair.m_rowDamaged = m_recordDamaged || doubtful;
-            m_doubtfulRowsDelivered += doubtful ? 1 : 0;
-            writer.Write(m_values);
-            ++m_rowsDelivered;
-            m_damagedRowsDelivered += m_recordDamaged ? 1 : 0;
-            m_repair.m_rowDamaged = false;
-            ++delivered;
-        }
-        // Every step moves forward, so the walk ends.
-        pos = std::max(step.m_next, pos + 1);
+        k = next;
+        pos = 0;
     }
-    if (m_damageCount > kLoggedDamage && app.m_nPageRecords == 0)
-        m_repair.AppendLog(QStringLiteral("%1: %2 damaged places were stepped over in all.")
-                               .arg(m_dataPath)
-                               .arg(m_damageCount));
     // A repair reads from the first record to the end of the data: it says
     // once what it got, and "damaged" only where a value could not be read.
     if (app.m_bRepair && start == 0 && reachedEnd) {
@@ -288,20 +365,20 @@ void MyisamTableReader::RecoverRows(std::uint64_t count, TableInformation& table
         m_repair.AppendLog(summary + QLatin1Char('.'));
     }
     LogDoubtfulRows(table);
-    app.m_nNextPageStart = static_cast<std::int64_t>(pos);
+    app.m_nNextPageStart = static_cast<std::int64_t>(rowPlace(k, pos));
     m_repair.ReportProgress(PROGRESS_END);
 }
 
-void MyisamTableReader::PrepareIndexCheck(const TableInformation& table, const MyisamIndexHeader& header,
-                                          const QString& indexPath)
+void MyisamTableReader::PrepareIndexCheck(const MyisamIndexHeader& header, const QString& indexPath, bool log)
 {
     platform::DataFile index;
     if (header.m_keyDefs.empty() || !index.open(indexPath.toStdString()))
         return;
     m_indexCheck.emplace(m_layout, header, index);
     for (const std::string& note : m_indexCheck->notes())
-        m_repair.AppendLog(QStringLiteral("Table %1: %2 of %3; its rows are not checked against it.")
-                               .arg(table.m_name, QString::fromStdString(note), indexPath));
+        if (log)
+            m_repair.AppendLog(QStringLiteral("Table %1: %2 of %3; its rows are not checked against it.")
+                                   .arg(m_label, QString::fromStdString(note), indexPath));
     if (m_indexCheck->trustedKeys() == 0)
         m_indexCheck.reset();
 }
@@ -310,7 +387,7 @@ bool MyisamTableReader::PreparedFor(const TableInformation& table) const
 {
     // The layout points into the definition it was built from; a table
     // scanned anew has other objects, even under the same name.
-    if (!m_prepared || m_dataPath != table.m_dataFile || m_layout.m_columns.size() != table.columns().size())
+    if (!m_prepared || m_tableName != table.m_name || m_layout.m_columns.size() != table.columns().size())
         return false;
     for (std::size_t i = 0; i < m_layout.m_columns.size(); ++i)
         if (m_layout.m_columns[i].m_column != table.columns()[i].get())

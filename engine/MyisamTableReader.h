@@ -20,7 +20,9 @@ class MySqlRepair;
 
 // The engine's MyISAM table reader: prepares one table from its .MYI header
 // and walks its .MYD records into the engine's preview or the server. It
-// keeps the prepared table between the preview's pages.
+// keeps the prepared table between the preview's pages. A partitioned
+// table's records are its partitions' in turn, each prepared from its own
+// files; the walk's positions are row places (partition and file position).
 class MyisamTableReader {
 public:
     explicit MyisamTableReader(MySqlRepair& repair) : m_repair(repair) {}
@@ -43,6 +45,13 @@ public:
 
 private:
     void Reset();
+    // Prepares row source k of the table (a partition, or the table itself):
+    // its layout, checks and open data file; with records, counts them.
+    // False when its rows cannot be read (logged when log is set).
+    bool PrepareSource(const TableInformation& table, std::size_t k, bool log, std::uint64_t* records);
+    // Makes source k, or the first readable one after it, the prepared one;
+    // k names it. False when none is left.
+    bool PrepareFrom(const TableInformation& table, std::size_t& k);
     // The columns the walk delivers into the engine's m_columns; a generated
     // column that is not stored is the server's to compute and left out.
     void DescribeColumns();
@@ -56,8 +65,7 @@ private:
     bool CheckRecord();
     // Walks the keys of the index file once for the table's walks; logs the
     // keys that are damaged and left out.
-    void PrepareIndexCheck(const TableInformation& table, const recovery::myisam::MyisamIndexHeader& header,
-                           const QString& indexPath);
+    void PrepareIndexCheck(const recovery::myisam::MyisamIndexHeader& header, const QString& indexPath, bool log);
     // One log line for the walk's doubtful rows, by reason.
     void LogDoubtfulRows(const TableInformation& table);
 
@@ -67,6 +75,12 @@ private:
     // For each entry of the engine's m_columns, its column in the layout.
     std::vector<std::size_t> m_layoutColumn;
     QString m_dataPath;
+    // The table walked, its row sources and the one prepared.
+    QString m_tableName;
+    std::vector<TablePartition> m_sources;
+    std::size_t m_source = 0;
+    QString m_label;  // the table (and partition) in log lines
+    std::vector<bool> m_indexNotesLogged;  // by source
     recovery::myisam::MyisamRecord m_record;
     std::vector<RowValue> m_values;
     std::uint64_t m_damageCount = 0;

@@ -307,6 +307,39 @@ QString TableStatements::CheckClause(const TableInformation& table)
     return clause;
 }
 
+QString TableStatements::MyisamPartitionClause(const QString& clause)
+{
+    // The server writes each partition's "ENGINE = <name>"; names, literals
+    // and comments between quotes are passed over, never changed.
+    static const QRegularExpression engine(QStringLiteral(" ENGINE = \\w+"));
+    QString out;
+    QChar quote;
+    for (qsizetype i = 0; i < clause.size(); ++i) {
+        const QChar c = clause[i];
+        if (!quote.isNull()) {
+            if (c == QLatin1Char('\\') && quote != QLatin1Char('`') && i + 1 < clause.size()) {
+                out += c;
+                out += clause[++i];
+                continue;
+            }
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            quote = c;
+        } else if (c == QLatin1Char(' ')) {
+            const QRegularExpressionMatch match =
+                engine.match(clause, i, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+            if (match.hasMatch()) {
+                out += QStringLiteral(" ENGINE = MyISAM");
+                i += match.capturedLength() - 1;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
 bool TableStatements::OptionsGoWithCreate(const TableInformation& table)
 {
     return table.m_engine != QLatin1String("innodb");
@@ -356,7 +389,7 @@ QString TableStatements::TableOptionsClause(const TableInformation& table)
     return text;
 }
 
-QString TableStatements::CreateTable(const TableInformation& table, bool withOptions)
+QString TableStatements::CreateTable(const TableInformation& table, bool withOptions, bool withPartitions)
 {
     QStringList clauses;
     for (const auto& column : table.columns())
@@ -368,6 +401,8 @@ QString TableStatements::CreateTable(const TableInformation& table, bool withOpt
         options += QStringLiteral(" default charset=%1 collate=%2").arg(collation.m_charset, collation.m_name);
     if (withOptions && OptionsGoWithCreate(table))
         options += TableOptionsClause(table);
+    if (withPartitions && !table.m_partitionClause.isEmpty())
+        options += MyisamPartitionClause(table.m_partitionClause);
     return QStringLiteral("create table ") + RowWriter::QuoteName(SqlName(table.m_name)) + QLatin1Char('(')
         + clauses.join(QLatin1Char(',')) + KeyClause(table) + CheckClause(table) + QLatin1Char(')') + options
         + QLatin1Char(';');

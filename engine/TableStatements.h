@@ -20,8 +20,11 @@ public:
     // holds, as the server printed them. The server's hidden columns are
     // left out (it makes them again for the keys that use them).
     // The table's options (withOptions) go here unless the table becomes
-    // InnoDB after its rows.
-    static QString CreateTable(const TableInformation& table, bool withOptions = true);
+    // InnoDB after its rows. A partitioned table gets its PARTITION BY clause
+    // (withPartitions), its partitions kept in MyISAM too until the ALTER.
+    static QString CreateTable(const TableInformation& table, bool withOptions = true, bool withPartitions = true);
+    // The table's PARTITION BY clause with every partition's engine MyISAM.
+    static QString MyisamPartitionClause(const QString& clause);
     // "alter table  `t` engine=innodb", with the InnoDB table's options
     // (withOptions) and its hash keys made again (see HashKeysAgain).
     static QString AlterToInnodb(const TableInformation& table, bool withOptions = true);

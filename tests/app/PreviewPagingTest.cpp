@@ -351,4 +351,44 @@ TEST(PreviewPagingTest, AMyisamCountAboveTheRecordsLeadsToNoEmptyPage)
     expectSameWayBack(w);
 }
 
+// A partitioned table pages through its partitions one after the other:
+// a preview page that a partition does not fill runs on into the next one.
+TEST(PreviewPagingTest, PartitionedTablesPageOnFromOnePartitionIntoTheNext)
+{
+    auto s = innodbrows::scan(dataFolder(), {QStringLiteral("fx_mariadb")});
+    for (const char* name : {"part_paged_myisam", "part_paged_innodb"}) {
+        SCOPED_TRACE(name);
+        engine::TableInformation* table = s->table(QStringLiteral("fx_mariadb"), QLatin1String(name));
+        ASSERT_NE(table, nullptr) << "fixture table missing";
+        ASSERT_EQ(table->m_partitions.size(), 3u);
+        PreviewDriver driver(*s);
+        driver.openTable(*table);
+        const PreviewDriver::Walk w = driver.walk();
+        if (table->m_engine == QLatin1String("myisam")) {
+            ASSERT_EQ(w.forward.size(), 3u);
+            EXPECT_EQ(w.forward[0].size(), 100u);
+            EXPECT_EQ(w.forward[1].size(), 100u);
+            EXPECT_EQ(w.forward[2].size(), 50u);
+        } else {
+            // One data page a partition, of fewer than 100 rows each: merged.
+            EXPECT_EQ(s->repair.m_dataPages.size(), 3u);
+            EXPECT_EQ(w.forward.size(), 2u);
+        }
+        expectSameWayBack(w);
+        // Hash partitions hold every third id: the first page starts with
+        // the first partition's, in its order.
+        ASSERT_FALSE(w.forward[0].empty());
+        EXPECT_EQ(w.forward[0][0][0].text(), QStringLiteral("3"));
+
+        Rows all = concatenated(w.forward);
+        const auto columns = namedColumns(driver.headers());
+        myisamtest::sortLikeTheServer(all, columns);
+        const ExpectedRows expected =
+            ExpectedRows::load(QStringLiteral("default"), QStringLiteral("fx_mariadb"), QLatin1String(name));
+        ASSERT_EQ(all.size(), expected.rows().size());
+        const QStringList problems = expected.compareTable(columns, all);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+    }
+}
+
 } // namespace

@@ -36,8 +36,9 @@ QString readText(const QString& path)
 }
 
 // SHOW CREATE TABLE as two lists to compare: the lines in their order, but
-// the keys, which the statement lists in an order of its own (sorted, at
-// the end). No line keeps its trailing comma, as the last one has none.
+// the keys, which the statement lists in an order of its own (sorted, after
+// the columns); then the table options and a partitioned table's PARTITION BY
+// lines. No line keeps its trailing comma, as the last one has none.
 QStringList comparableLines(const QString& createSql)
 {
     static const QRegularExpression key(QStringLiteral("^  (PRIMARY|UNIQUE|FULLTEXT|SPATIAL)? ?KEY "));
@@ -45,15 +46,18 @@ QStringList comparableLines(const QString& createSql)
     static const QRegularExpression counter(QStringLiteral(" AUTO_INCREMENT=\\d+"));
     QStringList lines;
     QStringList keys;
+    QStringList options;
     for (QString line : createSql.trimmed().split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char(',')))
             line.chop(1);
         line.remove(counter);
-        (key.match(line).hasMatch() ? keys : lines) << line;
+        if (!options.isEmpty() || line.startsWith(QLatin1String(") ")))
+            options << line;
+        else
+            (key.match(line).hasMatch() ? keys : lines) << line;
     }
     keys.sort();
-    const QString options = lines.isEmpty() ? QString() : lines.takeLast();
-    return lines + keys + QStringList{options};
+    return lines + keys + options;
 }
 
 // What the original's SHOW CREATE TABLE becomes in a plain table: a

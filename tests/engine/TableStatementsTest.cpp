@@ -224,6 +224,44 @@ TEST(TableStatements, KeyPartsKeepTheirKindAndPrefix)
     }
 }
 
+// The server refuses partitions of another engine than the table's: an
+// InnoDB table, created as MyISAM first, gets MyISAM partitions until the
+// ALTER. Only the partitions' ENGINE options change, never quoted text.
+TEST(TableStatements, PartitionsAreCreatedAsMyisam)
+{
+    struct Case {
+        const char* clause;
+        const char* created;
+    };
+    const Case cases[] = {
+        {" PARTITION BY HASH (`id`)\nPARTITIONS 3", " PARTITION BY HASH (`id`)\nPARTITIONS 3"},
+        {" PARTITION BY RANGE (`id`)\n(PARTITION `p0` VALUES LESS THAN (10) ENGINE = InnoDB,\n PARTITION `p1` VALUES "
+         "LESS THAN MAXVALUE ENGINE = InnoDB)",
+         " PARTITION BY RANGE (`id`)\n(PARTITION `p0` VALUES LESS THAN (10) ENGINE = MyISAM,\n PARTITION `p1` VALUES "
+         "LESS THAN MAXVALUE ENGINE = MyISAM)"},
+        {" PARTITION BY LIST (`grp`)\nSUBPARTITION BY KEY (`id`)\n(PARTITION `pa` VALUES IN (1)\n (SUBPARTITION `s0` "
+         "ENGINE = InnoDB))",
+         " PARTITION BY LIST (`grp`)\nSUBPARTITION BY KEY (`id`)\n(PARTITION `pa` VALUES IN (1)\n (SUBPARTITION `s0` "
+         "ENGINE = MyISAM))"},
+        // Names, literals and comments keep the words.
+        {" PARTITION BY LIST COLUMNS(`c`)\n(PARTITION `a ENGINE = InnoDB` VALUES IN (' ENGINE = InnoDB','it''s "
+         "ENGINE = InnoDB') COMMENT = 'x\\' ENGINE = InnoDB' ENGINE = InnoDB)",
+         " PARTITION BY LIST COLUMNS(`c`)\n(PARTITION `a ENGINE = InnoDB` VALUES IN (' ENGINE = InnoDB','it''s "
+         "ENGINE = InnoDB') COMMENT = 'x\\' ENGINE = InnoDB' ENGINE = MyISAM)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TableStatements::MyisamPartitionClause(QString::fromUtf8(c.clause)).toStdString(), c.created);
+
+    TableInformation table;
+    table.m_name = QStringLiteral("t");
+    addColumn(table, "id", "int", engine::TYPE_INT, 11, "not null");
+    table.m_partitionClause = QString::fromUtf8(cases[1].clause);
+    EXPECT_TRUE(TableStatements::CreateTable(table).endsWith(QStringLiteral("engine=myisam") + cases[1].created
+                                                             + QLatin1Char(';')))
+        << TableStatements::CreateTable(table).toStdString();
+    EXPECT_TRUE(TableStatements::CreateTable(table, true, false).endsWith(QStringLiteral("engine=myisam;")));
+}
+
 TEST(TableStatements, ExpressionsGoInAsTheServerPrintedThem)
 {
     TableInformation table;

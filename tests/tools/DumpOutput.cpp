@@ -32,10 +32,13 @@ Dump runDump(const QString& dataFolder, bool rows)
             database = name;
         else if (kind == QLatin1String("table")) {
             table = name;
-            dump.tables[database][table] = {fields.value(2), fields.value(3), {}, {}, {}};
+            dump.tables[database][table] = {fields.value(2), fields.value(3), {}, {}, {}, {}, {}};
         } else if (kind == QLatin1String("column"))
             dump.tables[database][table].columns << fields.value(1);
-        else if (kind == QLatin1String("row"))
+        else if (kind == QLatin1String("partition")) {
+            dump.tables[database][table].partitions << name;
+            dump.tables[database][table].partitionRoots << fields.value(2);
+        } else if (kind == QLatin1String("row"))
             dump.tables[database][table].rows << fields.mid(1);
         else if (kind == QLatin1String("damaged-row"))
             dump.tables[database][table].damagedRows << fields.mid(1);

@@ -18,6 +18,8 @@ struct DumpedTable {
     QStringList columns;
     QList<QStringList> rows;        // the printed fields, "\\N" for NULL
     QList<QStringList> damagedRows; // rows from pages whose checksums failed
+    QStringList partitions;         // in order
+    QStringList partitionRoots;     // each partition's InnoDB root page
 };
 
 struct Dump {

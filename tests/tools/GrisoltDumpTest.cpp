@@ -48,7 +48,14 @@ TEST_P(GrisoltDump, ModelAgreesWithTheServer)
         ASSERT_TRUE(dump.tables.value(database).contains(name)) << database.toStdString() << "/" << name.toStdString();
         const DumpedTable table = dump.tables[database][name];
         EXPECT_EQ(table.engine, row.value(3).toLower()) << name.toStdString();
-        if (table.engine == QLatin1String("innodb")) {
+        // Each partition is a tablespace of its own, named after the table and it.
+        for (qsizetype p = 0; p < table.partitions.size(); ++p)
+            EXPECT_EQ(table.partitionRoots.value(p),
+                      table.engine == QLatin1String("innodb")
+                          ? roots.value(database + QLatin1Char('/') + name + QStringLiteral("#P#") + table.partitions[p])
+                          : QStringLiteral("0"))
+                << name.toStdString() << " partition " << table.partitions[p].toStdString();
+        if (table.engine == QLatin1String("innodb") && table.partitions.isEmpty()) {
             EXPECT_EQ(table.rootPage, roots.value(database + QLatin1Char('/') + name)) << name.toStdString();
         }
         QStringList columns;

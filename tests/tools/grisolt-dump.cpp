@@ -5,7 +5,9 @@
 // \n, \\, \0).
 // A column line ends in "invisible" for a column declared INVISIBLE; the
 // server's own hidden columns (the hash of a long UNIQUE key) are no columns
-// of the table and are not printed.
+// of the table and are not printed. A partitioned table lists its
+// partitions after its keys, in order ("partition", name, InnoDB root page);
+// its rows are theirs, one partition after the other.
 // Under each table come its rows as the preview pages through them, page
 // after page to the end of the table, every value read whole as a repair
 // reads it (no placeholder of a large value), each row's values in the order
@@ -103,6 +105,8 @@ void printTable(Printer& print, const engine::TableInformation& table)
         const QString name = index >= 0 && index < columnNames.size() ? columnNames[index] : QString();
         print.line({QStringLiteral("key"), part.m_kind, name});
     }
+    for (const auto& partition : table.m_partitions)
+        print.line({QStringLiteral("partition"), partition.m_name, QString::number(partition.m_rootPage)});
 }
 
 bool shownAsHex(engine::ColumnTypeCode code)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <functional>
 
@@ -68,12 +69,22 @@ TEST(InnodbDefinitionCheck, EveryFixtureTableAgrees)
                     EXPECT_EQ(static_cast<std::size_t>(s.app.m_nTotalRecords), expected.rows().size());
                 }
 
-                // Not only no disagreement: the dictionary could tell.
-                auto location = dictionary.findTable(qualified);
-                ASSERT_TRUE(location) << location.error().what;
-                const auto verdict = InnodbDefinitionCheck::check(dictionary, location->clusteredIndexId, *table,
-                                                                  keyPositions(s.repair, *table));
-                EXPECT_EQ(verdict.outcome, InnodbDefinitionCheck::Outcome::Agrees) << verdict.what.toStdString();
+                // Not only no disagreement: the dictionary could tell, of
+                // each partition (a tablespace named as its file) too.
+                QStringList tablespaces{qualified};
+                if (!table->m_partitions.empty()) {
+                    tablespaces.clear();
+                    for (const engine::TablePartition& partition : table->m_partitions)
+                        tablespaces << database->m_name + QLatin1Char('/')
+                                + QFileInfo(partition.m_dataFile).completeBaseName();
+                }
+                for (const QString& tablespace : tablespaces) {
+                    auto location = dictionary.findTable(tablespace);
+                    ASSERT_TRUE(location) << tablespace.toStdString() << ": " << location.error().what;
+                    const auto verdict = InnodbDefinitionCheck::check(dictionary, location->clusteredIndexId, *table,
+                                                                      keyPositions(s.repair, *table));
+                    EXPECT_EQ(verdict.outcome, InnodbDefinitionCheck::Outcome::Agrees) << verdict.what.toStdString();
+                }
                 ++checked;
             }
         }
