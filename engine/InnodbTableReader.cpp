@@ -14,6 +14,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace engine {
 
 using recovery::innodb::FieldSlice;
@@ -23,6 +25,7 @@ using recovery::innodb::InnodbTableLayout;
 using recovery::innodb::kFilNull;
 using recovery::innodb::kPageSize;
 using recovery::innodb::kPageTypeIndex;
+using recovery::innodb::kPageTypeInstant;
 using recovery::innodb::RecordFormat;
 
 namespace {
@@ -121,6 +124,16 @@ QString pageProblem(const QString& table, std::uint64_t page, const platform::De
         .arg(QString::fromStdString(error.what));
 }
 
+QString instantProblem(const QString& table, const platform::DecodeError& error)
+{
+    return QStringLiteral("Table %1: ALTER TABLE changed it in place, and its metadata record (the defaults of added "
+                          "columns and which stored field is which column) cannot be read at offset %2 (%3); its "
+                          "rows are not read.")
+        .arg(table)
+        .arg(error.offset)
+        .arg(QString::fromStdString(error.what));
+}
+
 QString valueProblem(const QString& table, std::uint64_t page, const platform::DecodeError& error)
 {
     return QStringLiteral("Table %1: a value on page %2 is damaged at offset %3 (%4); its row is recovered without "
@@ -196,7 +209,8 @@ void InnodbTableReader::LocateTableData(TableInformation& table)
             && PrepareDecoder(table, std::move(layout), *root)) {
             DescendToLeafLevel(table.m_rootPage, root->level());
             FollowLeafChain(table);
-            m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
+            if (ReadInstantMetadata(table))
+                m_writer = std::make_unique<RowWriter>(m_repair, table.m_name, m_repair.m_columns);
         }
     }
     LogTotal();
@@ -223,6 +237,9 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
             column.m_nullFlagIndex = app.m_nNullableColumns++;
         columns.push_back(column);
         layout.members.push_back(table.columns()[j]->m_members);
+        layout.storedOrdinals.push_back(static_cast<std::size_t>(
+            std::count_if(table.columns().begin(), table.columns().begin() + static_cast<std::ptrdiff_t>(j),
+                          [](const auto& c) { return !recovery::innodb::InnodbDefinitionCheck::computedByServer(*c); })));
     }
     m_repair.m_keyColumns.assign(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(
                                                                         std::min(key.size(), columns.size())));
@@ -269,7 +286,9 @@ std::optional<InnodbPage> InnodbTableReader::ReadRootPage(const TableInformation
         ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::OutOfRange, root * kPageSize,
                                                              "no root page " + std::to_string(root) + " in the file"})
         : InnodbPage::read(m_repair.m_hDataFile, root);
-    if (rootPage && (rootPage->pageNumber() != root || rootPage->pageType() != kPageTypeIndex
+    // A table altered in place has a root of its own type.
+    if (rootPage && (rootPage->pageNumber() != root
+                     || (rootPage->pageType() != kPageTypeIndex && rootPage->pageType() != kPageTypeInstant)
                      || rootPage->level() > kMaxTreeLevel))
         rootPage = platform::DecodeError{platform::DecodeErrorCode::Corrupt, root * kPageSize,
                                          "the root page is not an index page of its own number"};
@@ -293,10 +312,48 @@ bool InnodbTableReader::PrepareDecoder(const TableInformation& table, InnodbTabl
     // of a page of 4 MB values would take hundreds of megabytes.
     options.offPagePlaceholders = !app.m_bRepair && !m_repair.m_bWholeValues;
     m_decoder.emplace(std::move(layout), m_repair.m_hDataFile, options);
-    if (m_decoder->unreadable().empty())
+    if (!m_decoder->unreadable().empty()) {
+        m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
+                               .arg(table.m_name, QString::fromStdString(m_decoder->unreadable())));
+        return false;
+    }
+    if (!root.isInstantRoot())
         return true;
-    m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
-                           .arg(table.m_name, QString::fromStdString(m_decoder->unreadable())));
+    if (const auto problem = m_decoder->useInstantRoot(root)) {
+        m_repair.AppendLog(instantProblem(table.m_name, *problem));
+        m_decoder.reset();
+        return false;
+    }
+    return true;
+}
+
+bool InnodbTableReader::ReadInstantMetadata(const TableInformation& table)
+{
+    // The metadata record leads the leftmost leaf; without it the records
+    // written before and after the change cannot be told apart.
+    if (!m_decoder || !m_decoder->instant())
+        return true;
+    auto leaf = m_repair.m_dataPages.empty()
+        ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::Corrupt,
+                                                             table.m_rootPage * kPageSize,
+                                                             "no leaf page was found for its metadata record"})
+        : InnodbPage::read(m_repair.m_hDataFile, m_repair.m_dataPages.front());
+    std::optional<platform::DecodeError> problem;
+    if (!leaf)
+        problem = leaf.error();
+    else
+        problem = m_decoder->useInstantMetadata(*leaf);
+    if (!problem) {
+        // It is counted among the leaf's records, but it is no row.
+        AppState& app = m_repair.app();
+        app.m_nTotalRecords -= app.m_nTotalRecords > 0 ? 1 : 0;
+        return true;
+    }
+    m_repair.AppendLog(instantProblem(table.m_name, *problem));
+    m_repair.m_dataPages.clear();
+    m_repair.app().m_nTotalRecords = 0;
+    m_repair.app().m_nPageCount = 0;
+    m_decoder.reset();
     return false;
 }
 
@@ -539,6 +596,8 @@ void InnodbTableReader::RecoverRows(std::uint64_t pageNumber, TableInformation& 
                 if (app.m_bStop)
                     break;
                 m_repair.ReportProgress(2);
+                if (m_decoder->isMetadataRecord(record))
+                    continue;
                 ++app.m_nPageRows;
                 if (record.deleted)
                     continue;

@@ -46,6 +46,9 @@ private:
     bool PrepareDecoder(const TableInformation& table, recovery::innodb::InnodbTableLayout layout,
                         const recovery::innodb::InnodbPage& root);
     void DescendToLeafLevel(std::uint64_t root, std::uint16_t rootLevel);
+    // A table altered in place: its metadata record, read from the leftmost
+    // leaf. False, logged, when it cannot be read: the rows are not read then.
+    bool ReadInstantMetadata(const TableInformation& table);
     void FollowLeafChain(const TableInformation& table);
     void LogTotal();
     // False, logged, when the definition cannot describe the table's
