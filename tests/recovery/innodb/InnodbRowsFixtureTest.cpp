@@ -176,7 +176,7 @@ TEST(InnodbRowsFixturePlaceholders, OffPageValuesShowTheirPlaceholders)
 // added in the middle, REDUNDANT rows, no primary key.
 #define INSTANT_TABLES(set)                                                                                        \
     TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},                     \
-        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_mariadb", "instant_redundant"},            \
+        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_innodb_ibd", "instant_redundant"},            \
         TableCase{set, "fx_mariadb", "instant_nokey"}
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
