@@ -201,6 +201,7 @@ TEST_F(InnodbInstantDamageTest, ARecordWithMoreFieldsThanTheMetadataAllowsIsSkip
 {
     const QString table = QStringLiteral("instant_add");
     const Read clean = readAll(table);
+    ASSERT_EQ(clean.rows, 2002u);
     const std::uint64_t leaf = clean.dataPages.back();
     QByteArray file = contents(table);
     const std::uint64_t record = firstRecord(file, leaf, true);
