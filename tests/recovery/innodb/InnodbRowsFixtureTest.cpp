@@ -173,11 +173,12 @@ TEST(InnodbRowsFixturePlaceholders, OffPageValuesShowTheirPlaceholders)
         TableCase{set, db, "big_btree"}, TableCase{set, db, "empty_table"}
 
 // Tables ALTER TABLE changed in place: two ADD rounds, a DROP, a column
-// added in the middle, REDUNDANT rows, no primary key.
+// added in the middle, REDUNDANT rows, no primary key, a root that is the
+// only leaf.
 #define INSTANT_TABLES(set)                                                                                        \
     TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},                     \
         TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_innodb_ibd", "instant_redundant"},            \
-        TableCase{set, "fx_mariadb", "instant_nokey"}
+        TableCase{set, "fx_mariadb", "instant_nokey"}, TableCase{set, "fx_mariadb", "instant_small"}
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                          testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),
