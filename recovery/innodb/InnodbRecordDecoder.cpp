@@ -388,20 +388,23 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::readFie
         auto map = r ? InnodbBlobReader::read(m_file, page.spaceId(), reference, 4 + 2 * kMaxFields,
                                               page.fileOffset() + blob.start)
                      : Result<QByteArray>(*r.error());
-        if (!map)
-            return map.error();
-        auto specs = mappedSpecs(page, page.fileOffset() + blob.start, *map);
-        if (!specs)
-            return specs.error();
-        std::size_t nullable = 0;
-        for (const FieldSpec& field : *specs)
-            nullable += field.nullIndex >= 0 ? 1 : 0;
-        if (specs->size() + 1 != fields)
-            return page.corrupt(record.origin, "the metadata record has " + std::to_string(fields)
-                                                   + " fields, its field map " + std::to_string(specs->size() + 1));
-        if (!compact || (nullable + 7) / 8 == nullBytes)
+        auto specs = map ? mappedSpecs(page, page.fileOffset() + blob.start, *map)
+                         : Result<std::vector<FieldSpec>>(map.error());
+        if (specs && specs->size() + 1 != fields)
+            specs = page.corrupt(record.origin, "the metadata record has " + std::to_string(fields)
+                                                    + " fields, its field map " + std::to_string(specs->size() + 1));
+        if (specs && compact) {
+            std::size_t nullable = 0;
+            for (const FieldSpec& field : *specs)
+                nullable += field.nullIndex >= 0 ? 1 : 0;
+            if ((nullable + 7) / 8 != nullBytes)
+                specs = page.corrupt(record.origin, "the metadata record's null flags do not match its field map");
+        }
+        if (specs)
             return specs;
-        problem = page.corrupt(record.origin, "the metadata record's null flags do not match its field map");
+        // A wrong size puts the reference elsewhere; the first complaint is
+        // the one a right size meets too where the key is fixed-width.
+        problem = problem ? problem : specs.error();
     }
     return *problem;
 }
