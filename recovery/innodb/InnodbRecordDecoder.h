@@ -143,6 +143,8 @@ private:
     // Built once: the column texts they come from are slow to compare per record.
     std::vector<FieldSpec> m_leafSpecs;
     std::vector<FieldSpec> m_nodeSpecs;
+    // m_leafSpecs with DB_TRX_ID and DB_ROLL_PTR as one field.
+    std::vector<FieldSpec> m_plainLeafSpecs;
     // Nullable fields among the first n leaf fields, for each n.
     std::vector<std::size_t> m_nullableBefore;
     std::optional<Instant> m_instant;
