@@ -14,8 +14,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace engine {
 
 using recovery::innodb::FieldSlice;
@@ -228,6 +226,13 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
         if (std::find(key.begin(), key.end(), j) == key.end()
             && !recovery::innodb::InnodbDefinitionCheck::computedByServer(*table.columns()[j]))
             order.push_back(j);
+    // Each column's place among the stored ones, which a field map names.
+    std::vector<std::size_t> storedOrdinal;
+    std::size_t stored = 0;
+    for (const auto& c : table.columns()) {
+        storedOrdinal.push_back(stored);
+        stored += recovery::innodb::InnodbDefinitionCheck::computedByServer(*c) ? 0 : 1;
+    }
     InnodbTableLayout layout;
     for (std::size_t j : order) {
         if (app.m_bStop)
@@ -237,9 +242,7 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
             column.m_nullFlagIndex = app.m_nNullableColumns++;
         columns.push_back(column);
         layout.members.push_back(table.columns()[j]->m_members);
-        layout.storedOrdinals.push_back(static_cast<std::size_t>(
-            std::count_if(table.columns().begin(), table.columns().begin() + static_cast<std::ptrdiff_t>(j),
-                          [](const auto& c) { return !recovery::innodb::InnodbDefinitionCheck::computedByServer(*c); })));
+        layout.storedOrdinals.push_back(storedOrdinal[j]);
     }
     m_repair.m_keyColumns.assign(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(
                                                                         std::min(key.size(), columns.size())));

@@ -26,6 +26,28 @@
 //
 // An off-page field keeps its local bytes (COMPACT/REDUNDANT: a 768-byte
 // prefix; DYNAMIC: none) followed by a 20-byte reference (InnodbBlobReader).
+//
+// A table that ALTER TABLE changed in place (its root of type 18 gives in
+// PAGE_INSTANT the fields of the records written before the first change):
+//
+// | Record            | Layout                                                    |
+// |-------------------|-----------------------------------------------------------|
+// | before the change | as above with those fields only (COMPACT status 0; its    |
+// |                   | null flags those of its fields)                           |
+// | after it          | COMPACT status 4: below the 5 header bytes the count of   |
+// |                   | fields beyond the first change's less one (1 byte, or 2   |
+// |                   | when it has 0x80), then the null flags of its fields;     |
+// |                   | REDUNDANT: its own field count. Trailing fields equal to  |
+// |                   | the defaults may be left out                              |
+// | metadata          | first on the leftmost leaf, info bits 0x10 (0x30 after a  |
+// |                   | DROP or a move); every field, the added ones holding      |
+// |                   | their defaults; after a DROP or a move a 20-byte          |
+// |                   | reference to the field map follows DB_ROLL_PTR (COMPACT:  |
+// |                   | no length byte, no null flag)                             |
+//
+// After a DROP or a move, dropped columns keep their fields, columns added
+// later are appended, and the field map says which column each field after
+// DB_ROLL_PTR holds.
 
 namespace recovery::innodb {
 
@@ -190,7 +212,8 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
     } else {
         return page.corrupt(record.origin, "not a leaf record");
     }
-    std::vector<FieldSlice> slices(m_layout.columns.size() + (nodePointer ? 1 : 0), FieldSlice{0, 0, false, false, true});
+    std::vector<FieldSlice> slices(m_layout.columns.size() + (nodePointer ? 1 : 0),
+                                   FieldSlice{0, 0, false, false, true});
     if (auto bad = compactFields(page, record.origin, headerBytes, nullBytes, specs, slices, nullptr))
         return *bad;
     return slices;
@@ -199,10 +222,10 @@ Result<std::vector<FieldSlice>> InnodbRecordDecoder::locateCompact(const InnodbP
 // Every COMPACT record passes here: inlined into locateCompact, a table of
 // a million rows decodes with 1.4% more instructions than before tables
 // altered in place were read, against 2.4% called.
-[[gnu::always_inline]] inline std::optional<DecodeError> InnodbRecordDecoder::compactFields(const InnodbPage& page, std::uint64_t origin,
-                                                              std::uint64_t headerBytes, std::uint64_t nullBytes,
-                                                              std::span<const FieldSpec> specs,
-                                                              std::vector<FieldSlice>& out, FieldSlice* blob) const
+[[gnu::always_inline]] inline std::optional<DecodeError>
+InnodbRecordDecoder::compactFields(const InnodbPage& page, std::uint64_t origin, std::uint64_t headerBytes,
+                                   std::uint64_t nullBytes, std::span<const FieldSpec> specs,
+                                   std::vector<FieldSlice>& out, FieldSlice* blob) const
 {
     ByteReader r = page.reader();
     if (origin < headerBytes + nullBytes)
@@ -311,8 +334,7 @@ std::optional<DecodeError> InnodbRecordDecoder::useInstantRoot(const InnodbPage&
     return std::nullopt;
 }
 
-Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedSpecs(const InnodbPage& page,
-                                                                                    std::uint64_t mapOffset,
+Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedSpecs(std::uint64_t mapOffset,
                                                                                     const QByteArray& map) const
 {
     // The map: a 4-byte count of the fields after DB_ROLL_PTR, then one
@@ -324,9 +346,10 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedS
                  mapOffset);
     const std::uint32_t count = r.u32be();
     if (!r || map.size() != 4 + 2 * static_cast<qsizetype>(count) || count > kMaxFields)
-        return page.corrupt(0, "the field map of a table altered in place has " + std::to_string(map.size())
-                                   + " bytes, which do not match its count");
-    std::vector<FieldSpec> specs(m_leafSpecs.begin(), m_leafSpecs.begin() + static_cast<std::ptrdiff_t>(firstUserField()));
+        return platform::corrupt(mapOffset, "the field map of a table altered in place has "
+                                                + std::to_string(map.size()) + " bytes, which do not match its count");
+    std::vector<FieldSpec> specs(m_leafSpecs.begin(),
+                                 m_leafSpecs.begin() + static_cast<std::ptrdiff_t>(firstUserField()));
     std::vector<bool> placed(m_layout.columns.size(), false);
     int nullIndex = 0;
     for (const FieldSpec& key : specs)
@@ -338,7 +361,9 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedS
         FieldSpec field;
         bool nullable = false;
         if (entry & kMapDropped) {
-            field.shape = low == 0 ? FieldShape{0, false} : low == 1 ? FieldShape{0, true} : FieldShape{low - 1u, false};
+            field.shape = low == 0 ? FieldShape{0, false}
+                : low == 1         ? FieldShape{0, true}
+                                   : FieldShape{low - 1u, false};
             nullable = !(entry & kMapNotNull);
         } else {
             std::size_t j = m_layout.keyColumns;
@@ -353,9 +378,9 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedS
             } else if (low == storedColumns && m_layout.hiddenTrailingFields > 0) {
                 field.shape = FieldShape{kDocIdSize, false};  // the FULLTEXT key's FTS_DOC_ID
             } else {
-                return page.corrupt(0, "the field map of a table altered in place names stored column "
-                                           + std::to_string(low) + ", which the definition does not have as a "
-                                           "column outside the key, or names it twice");
+                return platform::corrupt(mapOffset, "the field map of a table altered in place names stored column "
+                                                        + std::to_string(low) + ", which the definition does not "
+                                                        "have as a column outside the key, or names it twice");
             }
         }
         field.nullIndex = nullable ? nullIndex++ : -1;
@@ -363,15 +388,15 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::mappedS
     }
     for (std::size_t j = m_layout.keyColumns; j < storedColumns; ++j)
         if (!placed[j])
-            return page.corrupt(0, "the field map of a table altered in place has no field for column "
-                                       + m_layout.columns[j].m_name.toStdString());
+            return platform::corrupt(mapOffset, "the field map of a table altered in place has no field for column "
+                                                    + m_layout.columns[j].m_name.toStdString());
     return specs;
 }
 
 Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::readFieldMap(const InnodbPage& page,
                                                                                      const InnodbRecord& record,
                                                                                      std::size_t fields,
-                                                                                     std::uint64_t headerBytes)
+                                                                                     std::uint64_t headerBytes) const
 {
     const std::size_t first = firstUserField();
     std::vector<FieldSpec> prefix(m_leafSpecs.begin(), m_leafSpecs.begin() + static_cast<std::ptrdiff_t>(first));
@@ -399,7 +424,7 @@ Result<std::vector<InnodbRecordDecoder::FieldSpec>> InnodbRecordDecoder::readFie
         auto map = r ? InnodbBlobReader::read(m_file, page.spaceId(), reference, 4 + 2 * kMaxFields,
                                               page.fileOffset() + blob.start)
                      : Result<QByteArray>(*r.error());
-        auto specs = map ? mappedSpecs(page, page.fileOffset() + blob.start, *map)
+        auto specs = map ? mappedSpecs(page.fileOffset() + blob.start, *map)
                          : Result<std::vector<FieldSpec>>(map.error());
         if (specs && specs->size() + 1 != fields)
             specs = page.corrupt(record.origin, "the metadata record has " + std::to_string(fields)

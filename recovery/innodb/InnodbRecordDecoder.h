@@ -125,13 +125,13 @@ private:
     platform::Result<std::size_t> instantFieldCount(const InnodbPage& page, const InnodbRecord& record,
                                                     std::uint64_t& headerBytes) const;
     // The leaf fields that the metadata's field map describes.
-    platform::Result<std::vector<FieldSpec>> mappedSpecs(const InnodbPage& page, std::uint64_t mapOffset,
+    platform::Result<std::vector<FieldSpec>> mappedSpecs(std::uint64_t mapOffset,
                                                          const QByteArray& map) const;
     // The field map's slice of the metadata record: COMPACT records do not
     // say how long their key fields are without the null-flag bytes, which
     // the map gives; each size is tried against the map it leads to.
     platform::Result<std::vector<FieldSpec>> readFieldMap(const InnodbPage& page, const InnodbRecord& record,
-                                                          std::size_t fields, std::uint64_t headerBytes);
+                                                          std::size_t fields, std::uint64_t headerBytes) const;
     void setLeafSpecs(std::vector<FieldSpec> specs);
     std::size_t firstUserField() const;
 

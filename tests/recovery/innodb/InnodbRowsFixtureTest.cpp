@@ -175,10 +175,10 @@ TEST(InnodbRowsFixturePlaceholders, OffPageValuesShowTheirPlaceholders)
 // Tables ALTER TABLE changed in place: two ADD rounds, a DROP, a column
 // added in the middle, REDUNDANT rows, no primary key, a root that is the
 // only leaf.
-#define INSTANT_TABLES(set)                                                                                        \
-    TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},                     \
-        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_innodb_ibd", "instant_redundant"},            \
-        TableCase{set, "fx_mariadb", "instant_nokey"}, TableCase{set, "fx_mariadb", "instant_small"},           \
+#define INSTANT_TABLES(set)                                                                                  \
+    TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},               \
+        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_innodb_ibd", "instant_redundant"}, \
+        TableCase{set, "fx_mariadb", "instant_nokey"}, TableCase{set, "fx_mariadb", "instant_small"},        \
         TableCase{set, "fx_innodb_ibd", "instant_redundant_drop"}, TableCase{set, "fx_mariadb", "instant_varkey"}
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
