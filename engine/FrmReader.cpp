@@ -28,13 +28,24 @@
 // | 6      | 2    | position of the key area (4096 before MariaDB 10.x)              |
 // | 14     | 2    | key area length K (V = 7; 0xFFFF when it does not fit)           |
 // | 16     | 2    | length R of a record (the default record)                        |
-// | 30     | 2    | table options; bit 0 = pack record (null flags start at bit 0)   |
+// | 18     | 4    | MAX_ROWS                                                         |
+// | 22     | 4    | MIN_ROWS                                                         |
+// | 30     | 2    | table options; bit 0 = pack record (null flags start at bit 0),  |
+// |        |      | 0x02 PACK_KEYS=1, 0x20 CHECKSUM=1, 0x40 DELAY_KEY_WRITE=1,        |
+// |        |      | 0x80 PACK_KEYS=0, 0x1000 STATS_PERSISTENT=1, 0x2000 =0            |
+// | 34     | 4    | AVG_ROW_LENGTH                                                   |
 // | 38     | 1    | the table's default collation number (low byte)                  |
-// | 40     | 1    | row type; 2 = dynamic                                            |
+// | 39     | 1    | MariaDB: bits 0-1 TRANSACTIONAL, bits 2-3 PAGE_CHECKSUM          |
+// |        |      | (0 not declared, 1 = 0, 2 = 1)                                    |
+// | 40     | 1    | row type (ROW_FORMAT): 0 default, 1 FIXED, 2 DYNAMIC,            |
+// |        |      | 3 COMPRESSED, 4 REDUNDANT, 5 COMPACT, 6 PAGE                      |
 // | 41     | 1    | MariaDB: high byte of the table's collation number               |
+// | 42     | 2    | STATS_SAMPLE_PAGES (5.6 and later)                               |
+// | 44     | 1    | STATS_AUTO_RECALC: 0 default, 1 = 1, 2 = 0 (5.6 and later)       |
 // | 47     | 4    | key area length K (V > 7)                                        |
 // | 51     | 4    | server version that wrote the file                               |
 // | 55     | 4    | length X of the extra segment after the default record           |
+// | 62     | 2    | KEY_BLOCK_SIZE (5.1 and later)                                   |
 // | 64     | E    | MariaDB 10.x: extra2 block (see FrmExtra2Block.cpp)              |
 // | 64 + E | 4    | position P of the form information (67 in the older files);      |
 // |        |      | 0 = L rounded down to a multiple of 4096                          |
@@ -45,13 +56,20 @@
 // | A + 4  | 2    | length Nk of the key-name block                                  |
 // | A + 6  |      | key records, each followed by its parts, then the key names      |
 // Key record: 8 bytes (V = 7: 4): +0 flags (2; V = 7: 1) with the unique bit
-// inverted, +4 (V = 7: +3) part count, +5 algorithm (V > 7; 5: a UNIQUE key
-// checked through a hash kept in a hidden field). Key part, 9 bytes: +0 field number from
-// 1 (low 14 bits), +6 pack flags high byte of the column, +7 length (2).
-// Key names: FF, then each name followed by FF.
+// inverted (0x1000: the key has a comment, 0x8000: a KEY_BLOCK_SIZE of its
+// own), +4 (V = 7: +3) part count, +5
+// algorithm (V > 7; 5: a UNIQUE key checked through a hash kept in a hidden
+// field), +6 KEY_BLOCK_SIZE (2). Key part, 9 bytes: +0 field number from 1
+// (low 14 bits), +4 bit 0x80 DESC (MariaDB 10.8), +6 pack flags high byte of
+// the column, +7 length (2).
+// Key names: FF, then each name followed by FF, then 00; then, for each key
+// with a comment in key order, its length (2) and text. Nk counts them all.
+// Extra2 index flags (MariaDB 10.6): one byte per key, bit 0 IGNORED.
+// Extra2 engine table options: per option its name length (1), name, value
+// length (2, bit 15: the value was quoted) and value; a zero length ends them.
 //
 // Default record at A + K, R bytes (see FrmDefaultValues.cpp).
-// Extra segment at A + K + R, X bytes: connect string (2-byte length + text),
+// Extra segment at A + K + R, X bytes: connect string (CONNECTION; 2-byte length + text),
 // engine name (2-byte length + text), partition text (4-byte length + text +
 // 0), one byte (5.1.11 and later), parser names of full-text keys that use
 // one (zero-terminated), long table comment (2-byte length + text) when
@@ -125,13 +143,18 @@ constexpr std::uint64_t kExtra2LengthPos = 4;
 constexpr std::uint64_t kKeyAreaPos = 6;
 constexpr std::uint64_t kOldKeyLengthPos = 14;
 constexpr std::uint64_t kRecordLengthPos = 16;
+constexpr std::uint64_t kMaxRowsPos = 18;
 constexpr std::uint64_t kOptionsPos = 30;
+constexpr std::uint64_t kAvgRowLengthPos = 34;
 constexpr std::uint64_t kTableCollationPos = 38;
+constexpr std::uint64_t kChoicesPos = 39;
 constexpr std::uint64_t kRowTypePos = 40;
 constexpr std::uint64_t kTableCollationHighPos = 41;
+constexpr std::uint64_t kStatsSamplePagesPos = 42;
 constexpr std::uint64_t kKeyLengthPos = 47;
 constexpr std::uint64_t kServerVersionPos = 51;
 constexpr std::uint64_t kExtraSizePos = 55;
+constexpr std::uint64_t kKeyBlockSizePos = 62;
 constexpr std::uint64_t kOldFormPosPos = 67;
 
 constexpr std::uint64_t kFormInfoSize = 288;
@@ -169,7 +192,24 @@ constexpr std::uint8_t kServerHidden = 3;
 constexpr std::uint16_t kFieldNumberMask = 0x3FFF; // the top bits mark "name used"
 constexpr std::uint16_t kPackRecordOption = 0x0001;
 constexpr std::uint16_t kUsesParserFlag = 0x4000;
+constexpr std::uint16_t kUsesCommentFlag = 0x1000;
+constexpr std::uint16_t kUsesBlockSizeFlag = 0x8000;
+constexpr std::uint8_t kReverseSortBit = 0x80;
+constexpr std::uint8_t kIgnoredKeyBit = 0x01;
 constexpr std::uint32_t kAutoPartitionVersion = 50110;
+// Servers before these kept other things (RAID settings) where the newer
+// options are.
+constexpr std::uint32_t kKeyBlockSizeVersion = 50100;
+constexpr std::uint32_t kPersistentStatsVersion = 50606;
+
+constexpr std::uint16_t kOptionPackKeys = 0x0002;
+constexpr std::uint16_t kOptionChecksum = 0x0020;
+constexpr std::uint16_t kOptionDelayKeyWrite = 0x0040;
+constexpr std::uint16_t kOptionNoPackKeys = 0x0080;
+constexpr std::uint16_t kOptionStatsPersistent = 0x1000;
+constexpr std::uint16_t kOptionNoStatsPersistent = 0x2000;
+constexpr std::uint8_t kLastRowType = 6; // PAGE
+constexpr std::uint16_t kQuotedValueBit = 0x8000;
 
 // Key flags (unique bit inverted) and the kind of key they make.
 enum class KeyGroup { Foreign, PrimaryOrUnique, Plain, Fulltext, Spatial, Unknown };
@@ -253,6 +293,7 @@ struct Layout {
     std::uint16_t commentsLength = 0;
     std::uint16_t expressionsLength = 0;
     std::uint8_t tableCommentLength = 0;
+    std::uint32_t keyCountDeclared = 0;
     std::uint64_t fieldRecordSize = kFieldRecordSize;
     std::uint64_t fieldsPos = 0;
     std::uint64_t namesPos = 0;
@@ -274,6 +315,7 @@ struct KeyRead {
     std::uint8_t firstAttribute;
     std::size_t firstPart;
     std::size_t partCount;
+    std::uint16_t blockSize;
 };
 
 // The key records read, in file order, with their flags and parts.
@@ -324,6 +366,9 @@ private:
     }
 
     std::optional<DecodeError> readHeader();
+    void readTableOptions();
+    static bool readChoice(std::uint8_t bits, OptionChoice& choice);
+    void readEngineOptions();
     void readFormInfo();
     QStringList readScreenLabels();
     QStringList readNamesBlock();
@@ -342,8 +387,12 @@ private:
     void readKeys();
     KeyAreaHeader readKeyAreaHeader(ByteReader& k);
     KeyRecords readKeyRecords(ByteReader& k, const KeyAreaHeader& header);
-    void readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead);
-    void placeKeyParts(const KeyRecords& read);
+    std::optional<std::size_t> readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead);
+    std::vector<QString> readKeyComments(ByteReader& k, const KeyAreaHeader& header,
+                                         std::optional<std::size_t> afterNames,
+                                         const std::vector<std::uint16_t>& keyFlags);
+    std::vector<std::uint8_t> readIndexFlags(std::size_t keyCount);
+    void placeKeyParts(const KeyRecords& read, const std::vector<QString>& comments);
     void readExtraSegment(const std::vector<std::uint16_t>& keyFlags);
 
     ByteReader m_file;
@@ -411,6 +460,86 @@ std::optional<DecodeError> Parser::readHeader()
     return std::nullopt;
 }
 
+// A choice of TRANSACTIONAL or PAGE_CHECKSUM; false for a value the server
+// never writes, which leaves the choice unset.
+bool Parser::readChoice(std::uint8_t bits, OptionChoice& choice)
+{
+    if (bits > static_cast<std::uint8_t>(OptionChoice::Yes))
+        return false;
+    choice = static_cast<OptionChoice>(bits);
+    return true;
+}
+
+// The options of the header. A value the server never writes costs that
+// option alone.
+void Parser::readTableOptions()
+{
+    TableOptions& o = m_out.m_table->m_options;
+    ByteReader h = m_file.sub(0, kHeaderSize);
+    h.seek(kMaxRowsPos);
+    o.m_maxRows = h.u32le();
+    o.m_minRows = h.u32le();
+    h.seek(kAvgRowLengthPos);
+    o.m_avgRowLength = h.u32le();
+    const std::uint16_t options = m_l.options;
+    o.m_packKeys = options & kOptionPackKeys;
+    o.m_noPackKeys = options & kOptionNoPackKeys;
+    o.m_checksum = options & kOptionChecksum;
+    o.m_delayKeyWrite = options & kOptionDelayKeyWrite;
+    if (m_l.rowType <= kLastRowType)
+        o.m_rowType = m_l.rowType;
+    else
+        damage(kRowTypePos, "ROW_FORMAT " + std::to_string(m_l.rowType) + " is no row format; left out");
+    if (m_l.oldLayout)
+        return;
+    h.seek(kChoicesPos);
+    const std::uint8_t choices = h.u8();
+    if (!readChoice(choices & 0x03, o.m_transactional))
+        damage(kChoicesPos, "TRANSACTIONAL holds a value the server never writes; left out");
+    if (!readChoice((choices >> 2) & 0x03, o.m_pageChecksum))
+        damage(kChoicesPos, "PAGE_CHECKSUM holds a value the server never writes; left out");
+    if (m_l.serverVersion >= kKeyBlockSizeVersion) {
+        h.seek(kKeyBlockSizePos);
+        o.m_keyBlockSize = h.u16le();
+    }
+    if (m_l.serverVersion < kPersistentStatsVersion)
+        return;
+    o.m_statsPersistent = options & kOptionStatsPersistent;
+    o.m_noStatsPersistent = options & kOptionNoStatsPersistent;
+    h.seek(kStatsSamplePagesPos);
+    o.m_statsSamplePages = h.u16le();
+    const std::uint8_t recalc = h.u8();
+    if (recalc <= static_cast<std::uint8_t>(StatsRecalc::Off))
+        o.m_statsAutoRecalc = static_cast<StatsRecalc>(recalc);
+    else
+        damage(kStatsSamplePagesPos + 2, "STATS_AUTO_RECALC " + std::to_string(recalc) + " is no choice; left out");
+}
+
+// The engine's own options, from the extra2 block: those read before a
+// damaged one are kept.
+void Parser::readEngineOptions()
+{
+    const std::vector<std::uint8_t>* entry = m_l.extra2.find(FrmExtra2Kind::EngineTableOptions);
+    if (!entry)
+        return;
+    ByteReader r(*entry, kHeaderSize);
+    auto& options = m_out.m_table->m_options.m_engineOptions;
+    while (r.remaining() > 0) {
+        const std::uint64_t at = r.pos();
+        const std::uint8_t nameLength = r.u8();
+        if (nameLength == 0)
+            return; // the table's options end; the columns' and keys' follow
+        auto name = r.bytes(nameLength);
+        const std::uint16_t valueLength = r.u16le() & ~kQuotedValueBit;
+        auto value = r.bytes(valueLength);
+        if (!r) {
+            damage(r.base() + at, "an engine option of the table runs past its entry; it and those after it are left out");
+            return;
+        }
+        options.emplace_back(FrmText::metadataText(name), FrmText::metadataText(value));
+    }
+}
+
 void Parser::readFormInfo()
 {
     ByteReader f = m_file.sub(m_l.formPos, kFormInfoSize);
@@ -437,7 +566,7 @@ void Parser::readFormInfo()
 
     if (m_l.tableCommentLength != 0xFF) {
         ByteReader c = f.sub(kFormComment, std::min<std::uint64_t>(m_l.tableCommentLength, kFormInfoSize - kFormComment));
-        m_out.m_tableComment = FrmText::metadataText(c.bytes(c.size()));
+        m_out.m_table->m_options.m_comment = FrmText::metadataText(c.bytes(c.size()));
     }
     m_l.fieldsPos = m_l.formPos + kFormInfoSize + m_l.screensLength;
     m_l.namesPos = m_l.fieldsPos + m_l.fieldCount * m_l.fieldRecordSize;
@@ -584,6 +713,10 @@ void Parser::fillColumn(ColumnInformation& column, const FieldRecord& f)
     } else {
         column.m_typeName = ColumnTypeNames::FieldTypeName(
             code, f.typeByte == kGeometryTypeByte ? f.subtypeOrCharset : f.collation);
+        // MySQL 4.1's VARBINARY (the type 5.0 replaced) keeps its values at
+        // full width like CHAR, not behind a length: it keeps the old code.
+        if (f.typeByte == TYPE_VAR_STRING && code == TYPE_VARBINARY)
+            code = TYPE_VAR_STRING;
         column.m_charset = f.collation;
         column.m_commentLength = f.commentLength;
         if (f.commentLength > 0) {
@@ -848,9 +981,10 @@ void Parser::readKeys()
         return;
     }
     const KeyAreaHeader header = readKeyAreaHeader(k);
+    m_l.keyCountDeclared = header.keyCount;
     const KeyRecords keys = readKeyRecords(k, header);
-    readKeyNames(k, header, keys.keys.size());
-    placeKeyParts(keys);
+    const std::optional<std::size_t> afterNames = readKeyNames(k, header, keys.keys.size());
+    placeKeyParts(keys, readKeyComments(k, header, afterNames, keys.flags));
     readExtraSegment(keys.flags);
 }
 
@@ -884,6 +1018,9 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
         k.seek(start + (m_l.oldLayout ? 3 : 4));
         const std::uint8_t partCount = k.u8();
         const std::uint8_t algorithm = m_l.oldLayout ? 0 : k.u8();
+        // The size is the key's own only where its flags say it was declared.
+        const std::uint16_t storedBlockSize = m_l.oldLayout || m_l.serverVersion < kKeyBlockSizeVersion ? 0 : k.u16le();
+        const std::uint16_t blockSize = (flags & kUsesBlockSizeFlag) ? storedBlockSize : 0;
         k.seek(start + recordSize);
         const KeyGroup group = keyGroup(flags, m_l.oldLayout);
         if (!k || group == KeyGroup::Unknown || partCount == 0 || partCount > remaining
@@ -892,11 +1029,13 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
                                             + std::to_string(flags) + ")");
             break;
         }
-        KeyRead key{group, 0, out.parts.size(), partCount};
+        KeyRead key{group, 0, out.parts.size(), partCount, blockSize};
         for (std::uint8_t p = 0; p < partCount; ++p) {
             ByteReader part = k.sub(k.pos(), kKeyPartSize);
             KeysInformation info;
             info.m_column = part.u16le() & kFieldNumberMask;
+            part.seek(4);
+            info.m_descending = !m_l.oldLayout && (part.u8() & kReverseSortBit) != 0;
             part.seek(6);
             const std::uint8_t attribute = part.u8();
             info.m_prefixLength = part.u16le();
@@ -914,7 +1053,9 @@ KeyRecords Parser::readKeyRecords(ByteReader& k, const KeyAreaHeader& header)
     return out;
 }
 
-void Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead)
+// Returns where the names end in the block (past the last separator); none
+// when they could not all be read.
+std::optional<std::size_t> Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_t keysRead)
 {
     // Key names follow the last part: FF name FF name ... FF.
     TableInformation& table = *m_out.m_table;
@@ -928,18 +1069,65 @@ void Parser::readKeyNames(ByteReader& k, const KeyAreaHeader& header, std::size_
         if (cursor >= block.size() || end >= block.size()) {
             if (i < keysRead)
                 damage(m_l.keyArea + k.pos(), "key names cut short");
-            break;
+            return std::nullopt;
         }
         table.m_keyNames.append(FrmText::metadataText(block.subspan(cursor, end - cursor)));
         cursor = end + 1;
     }
+    return cursor;
 }
 
-void Parser::placeKeyParts(const KeyRecords& read)
+// The comments of the keys whose flags say they have one, in key order,
+// behind the names and their closing zero; empty for the others, and for
+// all when the names could not be read. A comment that runs past the block
+// is lost, and so are those after it.
+std::vector<QString> Parser::readKeyComments(ByteReader& k, const KeyAreaHeader& header,
+                                             std::optional<std::size_t> afterNames,
+                                             const std::vector<std::uint16_t>& keyFlags)
+{
+    std::vector<QString> comments(keyFlags.size());
+    if (!afterNames)
+        return comments;
+    ByteReader block = k.sub(k.pos(), std::min<std::uint64_t>(header.namesLength, k.remaining()));
+    block.seek(*afterNames + 1);
+    for (std::size_t i = 0; i < keyFlags.size() && !stopped(); ++i) {
+        if (m_l.oldLayout || !(keyFlags[i] & kUsesCommentFlag))
+            continue;
+        const std::uint64_t at = block.pos();
+        const std::uint16_t length = block.u16le();
+        auto text = block.bytes(length);
+        if (!block) {
+            damage(block.base() + at,
+                   "the comment of key " + std::to_string(i + 1) + " runs past the key names");
+            break;
+        }
+        comments[i] = FrmText::metadataText(text);
+    }
+    return comments;
+}
+
+// One byte per key (bit 0: IGNORED); empty when the file has none or they
+// do not match the keys.
+std::vector<std::uint8_t> Parser::readIndexFlags(std::size_t keyCount)
+{
+    const std::vector<std::uint8_t>* flags = m_l.extra2.find(FrmExtra2Kind::IndexFlags);
+    if (!flags)
+        return {};
+    if (flags->size() != m_l.keyCountDeclared) {
+        damage(kHeaderSize, "the index flags (IGNORED) name " + std::to_string(flags->size()) + " of "
+                                + std::to_string(m_l.keyCountDeclared) + " keys");
+        return {};
+    }
+    return std::vector<std::uint8_t>(flags->begin(), flags->begin() + static_cast<std::ptrdiff_t>(
+                                                         std::min(keyCount, flags->size())));
+}
+
+void Parser::placeKeyParts(const KeyRecords& read, const std::vector<QString>& comments)
 {
     // The primary key is the first key, unique, and named PRIMARY by the server;
     // without the names, its parts must be NOT NULL.
     TableInformation& table = *m_out.m_table;
+    const std::vector<std::uint8_t> indexFlags = readIndexFlags(read.keys.size());
     for (std::size_t i = 0; i < read.keys.size(); ++i) {
         const KeyRead& key = read.keys[i];
         bool primary = false;
@@ -950,6 +1138,9 @@ void Parser::placeKeyParts(const KeyRecords& read)
         for (std::size_t p = 0; p < key.partCount; ++p) {
             KeysInformation part = read.parts[key.firstPart + p];
             part.m_kind = kindText(key.group, primary);
+            part.m_comment = comments[i];
+            part.m_ignored = i < indexFlags.size() && (indexFlags[i] & kIgnoredKeyBit) != 0;
+            part.m_blockSize = key.blockSize;
             table.m_keyParts.push_back(part);
         }
     }
@@ -964,7 +1155,13 @@ void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)
         damage(x);
         return;
     }
-    x.skip(x.u16le()); // connect string
+    const std::uint16_t connectLength = x.u16le();
+    auto connect = x.bytes(connectLength);
+    if (!x) {
+        damage(x.base(), "the CONNECTION string runs past the extra segment");
+        return;
+    }
+    m_out.m_table->m_options.m_connection = FrmText::metadataText(connect);
     if (x.remaining() > 2) {
         const std::uint16_t n = x.u16le();
         auto name = x.bytes(n);
@@ -987,11 +1184,13 @@ void Parser::readExtraSegment(const std::vector<std::uint16_t>& keyFlags)
         while (x.remaining() > 0 && x.u8() != 0) {
         }
     }
+    const std::uint64_t at = x.base() + x.pos();
     const std::uint16_t n = x.u16le();
     auto comment = x.bytes(n);
     if (x)
-        m_out.m_tableComment = FrmText::metadataText(comment);
-    damage(x);
+        m_out.m_table->m_options.m_comment = FrmText::metadataText(comment);
+    else
+        damage(at, "the table's COMMENT runs past the extra segment; left out");
 }
 
 Result<FrmContents> Parser::run(const QString& path)
@@ -1006,6 +1205,10 @@ Result<FrmContents> Parser::run(const QString& path)
     table.m_collation = m_l.collation;
     if (!m_out.m_damage)
         readFormInfo();
+    // After the form information, which a damaged header keeps unread: a
+    // damaged option costs that option alone.
+    readTableOptions();
+    readEngineOptions();
     if (m_l.hasForm) {
         table.m_columnCount = m_l.fieldCount;
         readColumns(readColumnNames());

@@ -22,7 +22,6 @@ struct FrmContents {
     std::unique_ptr<TableInformation> m_table;
     // The engine named in the definition ("InnoDB", "MyISAM", ...); empty when not recorded.
     QString m_engineName;
-    QString m_tableComment;
     // Set when part of the file was damaged: the table then holds what could be read.
     std::optional<platform::DecodeError> m_damage;
 };

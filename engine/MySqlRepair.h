@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -36,6 +37,7 @@ inline constexpr std::uint64_t PREVIEW_PAGE_ROWS = 100;
 
 class AppState;
 class ReportWindow;
+class TriggerSession;
 
 // The engine: one per process. It owns the scanned model of databases,
 // tables, columns and key parts and the paths of the server's environment,
@@ -244,6 +246,10 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
+    // The scan's line saying that the redo log holds changes the data files
+    // lack (the server did not shut down cleanly); empty when the files show
+    // no such changes or cannot tell. The repair's log repeats it.
+    QString m_redoLogWarning;
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
     // Set once this repair's backup holds a verified copy of the server's
@@ -273,6 +279,9 @@ private:
     void RestoreAfterFailedRepair(unsigned messageId);
     bool ServiceIsRunning() const;
     void ScanDatabaseFolder(const QString& folder);
+    // Sets and logs m_redoLogWarning when the redo log beside the shared
+    // tablespace (or in dataFolder) holds changes the data files lack.
+    void CheckRedoLog(const QString& dataFolder);
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
     bool MetOldVersionTables(std::size_t firstDatabase) const;
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,
@@ -280,10 +289,18 @@ private:
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);
+    // Whether the view just created named a definer the server does not know.
+    bool DefinerWasMissing();
+    // The connection's sql_mode and character set settings; nothing when
+    // they cannot be read.
+    std::optional<TriggerSession> ConnectionSession();
     QString RecoveredDatabaseName(const QString& name, int attempt) const;
     QString CreateRecoveredDatabase(const QString& name);
     void CreateTables(MySqlInfo& database);
     void MoveTableRows(TableInformation& table);
+    // "alter table .. engine=innodb" with the table's options; once more
+    // without them when the server refuses them.
+    void TurnBackIntoInnodb(const TableInformation& table);
 
     AppState& m_app;
 };

@@ -56,14 +56,40 @@ void MySqlRepair::CreateTables(MySqlInfo& database)
         ReportProgress(PROGRESS_STEP);
         if (stopRequested())
             break;
-        table->m_created = RunLoggedStatement(TableStatements::CreateTable(*table),
-                                              QStringLiteral("Table %1 could not be created:")
-                                                  .arg(TableStatements::SqlName(table->m_name)));
-        if (!table->m_created) {
+        const QString name = TableStatements::SqlName(table->m_name);
+        const QString statement = TableStatements::CreateTable(*table);
+        table->m_created = RunLoggedStatement(statement, QStringLiteral("Table %1 could not be created:").arg(name));
+        if (table->m_created)
+            continue;
+        CloseConnection();
+        OpenConnection();
+        // Options this server refuses cost the options, not the table.
+        const QString plain = TableStatements::CreateTable(*table, false);
+        if (plain == statement || stopRequested())
+            continue;
+        table->m_created = RunLoggedStatement(plain, QStringLiteral("Table %1 could not be created:").arg(name));
+        if (table->m_created) {
+            AppendLog(QStringLiteral("Table %1 is created without its options:%2")
+                          .arg(name, TableStatements::TableOptionsClause(*table)));
+        } else {
             CloseConnection();
             OpenConnection();
         }
     }
+}
+
+void MySqlRepair::TurnBackIntoInnodb(const TableInformation& table)
+{
+    const QString name = TableStatements::SqlName(table.m_name);
+    const QString what = QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name);
+    const QString statement = TableStatements::AlterToInnodb(table);
+    if (RunLoggedStatement(statement, what) || stopRequested())
+        return;
+    // Options this server refuses cost the options, not the engine.
+    const QString plain = TableStatements::AlterToInnodb(table, false);
+    if (plain != statement && RunLoggedStatement(plain, what))
+        AppendLog(QStringLiteral("Table %1 is turned back into InnoDB without its options:%2")
+                      .arg(name, TableStatements::TableOptionsClause(table)));
 }
 
 void MySqlRepair::MoveTableRows(TableInformation& table)
@@ -98,8 +124,7 @@ void MySqlRepair::MoveTableRows(TableInformation& table)
                                      "into InnoDB.")
                           .arg(name));
         else
-            RunLoggedStatement(TableStatements::AlterToInnodb(table),
-                               QStringLiteral("Table %1 could not be turned back into InnoDB:").arg(name));
+            TurnBackIntoInnodb(table);
     }
     AppendLog(StringTable::Load(IDS_RECORDS_RECOVERED) + QStringLiteral("  ") + QString::number(m_rowsWritten));
     if (m_rowsFailed > 0)

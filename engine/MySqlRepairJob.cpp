@@ -62,6 +62,9 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     AppendLog(QString());
     AppendLog(StringTable::Load(IDS_REPAIR_STARTED) + logTimeText());
     AppendLog(QString());
+    // The rows this repair writes are those of the data files as they stand.
+    if (!m_redoLogWarning.isEmpty())
+        AppendLog(m_redoLogWarning);
 
     LoginDetails login = m_login;
     if (!m_hWndReport || !m_hWndReport->RunLoginDialog(login.m_host, login.m_user, login.m_password)) {

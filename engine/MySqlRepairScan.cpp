@@ -7,6 +7,7 @@
 #include "engine/FrmReader.h"
 #include "engine/StringTable.h"
 #include "recovery/innodb/InnodbDictionary.h"
+#include "recovery/innodb/InnodbRedoLogHeader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,10 @@ namespace {
 
 // Attempts to open the shared tablespace, which another program may hold for a moment.
 constexpr int kIbdataOpenAttempts = 5;
+// The first redo log file, where both log formats keep their checkpoints.
+const char* const kRedoLogName = "ib_logfile0";
+// The bytes of the shared tablespace's page 0 up to its flush LSN.
+constexpr std::uint64_t kFlushLsnEnd = 34;
 
 // The last component of a folder path, without trailing separators.
 QString folderName(QString path)
@@ -80,10 +85,13 @@ void MySqlRepair::ScanDataFolder()
     // Each scan reads the dictionary afresh: the file may have been replaced.
     m_dictionary.reset();
     m_dictionaryTried = false;
+    m_redoLogWarning.clear();
+    const QString dataFolder = m_app.m_bManualFolder ? m_app.m_strDataFolder : m_strDataFolder;
     m_strDataFolder.clear();
     AppendLog(StringTable::Load(IDS_SCANNING_DATABASES));
 
     if (!m_app.m_selectedDatabases.isEmpty()) {
+        CheckRedoLog(dataFolder);
         const std::size_t firstScanned = m_databases.size();
         for (const QString& folder : m_app.m_selectedDatabases) {
             if (stopRequested())
@@ -164,6 +172,41 @@ bool MySqlRepair::MetOldVersionTables(std::size_t firstDatabase) const
     return false;
 }
 
+void MySqlRepair::CheckRedoLog(const QString& dataFolder)
+{
+    using recovery::innodb::InnodbRedoLogHeader;
+    using recovery::innodb::RedoLogVerdict;
+    // The server keeps its log beside ibdata1 unless told otherwise; the
+    // data folder is the other place to look.
+    const QString ibdata = SharedTablespacePath();
+    QStringList candidates;
+    if (!ibdata.isEmpty())
+        candidates << QFileInfo(ibdata).absolutePath() + QLatin1Char('/') + QLatin1String(kRedoLogName);
+    if (!dataFolder.isEmpty())
+        candidates << QDir(dataFolder).filePath(QLatin1String(kRedoLogName));
+    platform::DataFile log;
+    for (const QString& candidate : candidates)
+        if (QFileInfo(candidate).isFile() && log.open(candidate.toStdString()))
+            break;
+    if (!log.isOpen())
+        return;
+
+    std::uint64_t flushLsn = 0;
+    platform::DataFile shared;
+    if (!ibdata.isEmpty() && shared.open(ibdata.toStdString()))
+        if (auto page = shared.readExactly(0, kFlushLsnEnd))
+            flushLsn = InnodbRedoLogHeader::flushLsn(*page);
+    const auto state = InnodbRedoLogHeader::inspect(log, flushLsn);
+    if (state.verdict != RedoLogVerdict::ChangesPending)
+        return;
+    m_redoLogWarning = QStringLiteral("The server did not shut down cleanly: its redo log %1 holds changes that the "
+                                      "data files do not have yet (%2). These last changes are not read. To recover "
+                                      "them too, start a server of the version that wrote them once on a copy of "
+                                      "the data folder, so that it applies its redo log, stop it, and read the copy again.")
+                           .arg(QString::fromStdString(log.path()), QString::fromStdString(state.why));
+    AppendLog(m_redoLogWarning);
+}
+
 QString MySqlRepair::SharedTablespacePath() const
 {
     return m_app.m_bManualFolder ? m_app.m_strIbdataPath : m_strIbdataPath;
@@ -212,6 +255,11 @@ std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
     auto root = m_dictionary->clusteredIndexRoot(qualifiedName);
     if (!root) {
         AppendLog(QStringLiteral("Table %1: %2").arg(qualifiedName, QString::fromStdString(root.error().what)));
+        if (!m_redoLogWarning.isEmpty() && !m_dictionary->hasTable(qualifiedName))
+            AppendLog(QStringLiteral("Table %1 is likely missing from the data dictionary because the server did not "
+                                     "shut down cleanly: a table made shortly before that is known only to the redo "
+                                     "log, which is not read.")
+                          .arg(qualifiedName));
         return 0;
     }
     return *root;

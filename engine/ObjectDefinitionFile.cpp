@@ -51,6 +51,7 @@ QByteArray ObjectDefinitionFile::Unescape(const QByteArray& value)
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
         case '0': out += '\0'; break;
+        case 'z': // as the server writes it
         case 'Z': out += '\x1a'; break;
         default: out += next; break; // \' \" \\ and anything else: the byte itself
         }

@@ -38,6 +38,10 @@ QStringList RepairConnection::SessionSettings(const QString& serverVersion)
     // rather than lost. Only MariaDB knows the variable; MySQL refuses it.
     if (serverVersion.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive))
         settings << QStringLiteral("SET check_constraint_checks = 0");
+    // A table gets the options it was made with also where they draw a
+    // warning rather than an error (e.g. a ROW_FORMAT whose rows may grow
+    // past a page, which servers before strict InnoDB allowed).
+    settings << QStringLiteral("SET innodb_strict_mode = 0");
     return settings;
 }
 

@@ -45,6 +45,16 @@ unsigned keyPrefix(const ColumnInformation& column, std::uint16_t partBytes)
     }
 }
 
+// MySQL 4.1's VARBINARY keeps the code of its VARCHAR, with the binary
+// character set.
+bool isBinaryString(const ColumnInformation& column)
+{
+    return column.m_typeCode == TYPE_BINARY || column.m_typeCode == TYPE_VARBINARY
+        || (column.m_typeCode == TYPE_VAR_STRING && column.m_charset == kBinaryCollation);
+}
+
+const char* const kRowFormats[] = {"", "FIXED", "DYNAMIC", "COMPRESSED", "REDUNDANT", "COMPACT", "PAGE"};
+
 bool quotedDefault(ColumnTypeCode code)
 {
     switch (code) {
@@ -123,6 +133,8 @@ std::vector<KeyReferences> keyReferences(const TableInformation& table)
             const unsigned prefix = keyPrefix(column, parts[k].m_prefixLength);
             if (prefix > 0 && !wholeColumns)
                 reference += QStringLiteral("(%1)").arg(prefix);
+            if (parts[k].m_descending && !wholeColumns)
+                reference += QStringLiteral(" desc");
             key.references << reference;
         }
         i += count;
@@ -190,7 +202,7 @@ QString TableStatements::DefaultClause(const ColumnInformation& column)
     QString text;
     if (value.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         text = QStringLiteral("NULL");
-    else if (code == TYPE_BINARY || code == TYPE_VARBINARY)
+    else if (isBinaryString(column))
         text = hexLiteral(value); // the bytes as they are, whatever the connection's character set
     else if (quotedDefault(code)) // blanks only pad a CHAR; a VARCHAR keeps them
         text = paddedWithBlanks(code) && value.trimmed().isEmpty() ? QStringLiteral("''") : Literal(value);
@@ -204,7 +216,7 @@ QString TableStatements::DefaultClause(const ColumnInformation& column)
 QString TableStatements::ColumnClause(const TableInformation& table, const ColumnInformation& column)
 {
     QString clause = RowWriter::QuoteName(column.m_name) + QLatin1Char(' ') + TypeText(column);
-    if (isCharacterCode(column.m_typeCode)) {
+    if (isCharacterCode(column.m_typeCode) && !isBinaryString(column)) {
         const Collation collation = Collations::Find(column.m_charset);
         if (!collation.m_name.isEmpty())
             clause += QStringLiteral("character set %1 collate %2 ").arg(collation.m_charset, collation.m_name);
@@ -233,6 +245,18 @@ QString TableStatements::ColumnClause(const TableInformation& table, const Colum
     return clause;
 }
 
+QString TableStatements::KeyOptions(const TableInformation& table, const KeysInformation& key)
+{
+    QString text;
+    if (key.m_blockSize != 0 && key.m_blockSize != table.m_options.m_keyBlockSize)
+        text += QStringLiteral(" key_block_size=%1").arg(key.m_blockSize);
+    if (!key.m_comment.isEmpty())
+        text += QStringLiteral(" comment ") + Literal(key.m_comment);
+    if (key.m_ignored)
+        text += QStringLiteral(" ignored");
+    return text;
+}
+
 QString TableStatements::KeyClause(const TableInformation& table)
 {
     // The keys in the order the statement lists them: single-column primary,
@@ -246,7 +270,7 @@ QString TableStatements::KeyClause(const TableInformation& table)
         const KeysInformation& first = *key.first;
         const bool single = key.references.size() == 1;
         const QString list = QLatin1Char('(') + key.references.join(QLatin1Char(',')) + QLatin1Char(')')
-            + (first.m_longHash ? QStringLiteral(" using hash") : QString());
+            + (first.m_longHash ? QStringLiteral(" using hash") : QString()) + KeyOptions(table, first);
         // A name lost with a damaged definition is left to the server, which
         // names the key after its first column; an empty name would cost the table.
         const QString named = (key.name.isEmpty() ? QString() : RowWriter::QuoteName(key.name)) + list;
@@ -283,7 +307,56 @@ QString TableStatements::CheckClause(const TableInformation& table)
     return clause;
 }
 
-QString TableStatements::CreateTable(const TableInformation& table)
+bool TableStatements::OptionsGoWithCreate(const TableInformation& table)
+{
+    return table.m_engine != QLatin1String("innodb");
+}
+
+QString TableStatements::TableOptionsClause(const TableInformation& table)
+{
+    const TableOptions& o = table.m_options;
+    QString text;
+    const auto number = [&text](const char* name, std::uint32_t value) {
+        if (value != 0)
+            text += QStringLiteral(" %1=%2").arg(QLatin1String(name)).arg(value);
+    };
+    const auto choice = [&text](const char* name, OptionChoice value) {
+        if (value != OptionChoice::Unset)
+            text += QStringLiteral(" %1=%2").arg(QLatin1String(name)).arg(value == OptionChoice::Yes ? 1 : 0);
+    };
+    number("MIN_ROWS", o.m_minRows);
+    number("MAX_ROWS", o.m_maxRows);
+    number("AVG_ROW_LENGTH", o.m_avgRowLength);
+    if (o.m_packKeys)
+        text += QStringLiteral(" PACK_KEYS=1");
+    else if (o.m_noPackKeys)
+        text += QStringLiteral(" PACK_KEYS=0");
+    if (o.m_statsPersistent)
+        text += QStringLiteral(" STATS_PERSISTENT=1");
+    else if (o.m_noStatsPersistent)
+        text += QStringLiteral(" STATS_PERSISTENT=0");
+    if (o.m_statsAutoRecalc != StatsRecalc::Default)
+        text += QStringLiteral(" STATS_AUTO_RECALC=%1").arg(o.m_statsAutoRecalc == StatsRecalc::On ? 1 : 0);
+    number("STATS_SAMPLE_PAGES", o.m_statsSamplePages);
+    if (o.m_checksum)
+        text += QStringLiteral(" CHECKSUM=1");
+    choice("PAGE_CHECKSUM", o.m_pageChecksum);
+    if (o.m_delayKeyWrite)
+        text += QStringLiteral(" DELAY_KEY_WRITE=1");
+    if (o.m_rowType != 0 && o.m_rowType < std::size(kRowFormats))
+        text += QStringLiteral(" ROW_FORMAT=") + QLatin1String(kRowFormats[o.m_rowType]);
+    choice("TRANSACTIONAL", o.m_transactional);
+    number("KEY_BLOCK_SIZE", o.m_keyBlockSize);
+    if (!o.m_comment.isEmpty())
+        text += QStringLiteral(" COMMENT=") + Literal(o.m_comment);
+    if (!o.m_connection.isEmpty())
+        text += QStringLiteral(" CONNECTION=") + Literal(o.m_connection);
+    for (const auto& [name, value] : o.m_engineOptions)
+        text += QLatin1Char(' ') + RowWriter::QuoteName(name) + QLatin1Char('=') + Literal(value);
+    return text;
+}
+
+QString TableStatements::CreateTable(const TableInformation& table, bool withOptions)
 {
     QStringList clauses;
     for (const auto& column : table.columns())
@@ -293,15 +366,19 @@ QString TableStatements::CreateTable(const TableInformation& table)
     const Collation collation = Collations::Find(table.m_collation);
     if (!collation.m_name.isEmpty())
         options += QStringLiteral(" default charset=%1 collate=%2").arg(collation.m_charset, collation.m_name);
+    if (withOptions && OptionsGoWithCreate(table))
+        options += TableOptionsClause(table);
     return QStringLiteral("create table ") + RowWriter::QuoteName(SqlName(table.m_name)) + QLatin1Char('(')
         + clauses.join(QLatin1Char(',')) + KeyClause(table) + CheckClause(table) + QLatin1Char(')') + options
         + QLatin1Char(';');
 }
 
-QString TableStatements::AlterToInnodb(const TableInformation& table)
+QString TableStatements::AlterToInnodb(const TableInformation& table, bool withOptions)
 {
+    // The options are the InnoDB table's: a MyISAM table may refuse some.
+    const QString options = withOptions && !OptionsGoWithCreate(table) ? TableOptionsClause(table) : QString();
     return QStringLiteral("alter table  ") + RowWriter::QuoteName(SqlName(table.m_name)) + QStringLiteral(" engine=innodb")
-        + HashKeysAgain(table);
+        + options + HashKeysAgain(table);
 }
 
 QString TableStatements::HashKeysAgain(const TableInformation& table)
@@ -313,7 +390,8 @@ QString TableStatements::HashKeysAgain(const TableInformation& table)
     for (const KeyReferences& key : keyReferences(table)) {
         if (key.first->m_longHash && key.valid && !key.name.isEmpty())
             clause += QStringLiteral(", drop key %1, add unique key %1(%2) using hash")
-                          .arg(RowWriter::QuoteName(key.name), key.references.join(QLatin1Char(',')));
+                          .arg(RowWriter::QuoteName(key.name), key.references.join(QLatin1Char(',')))
+                + KeyOptions(table, *key.first);
     }
     return clause;
 }

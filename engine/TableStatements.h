@@ -19,10 +19,15 @@ public:
     // defaults and CHECK constraints carry the expressions the definition
     // holds, as the server printed them. The server's hidden columns are
     // left out (it makes them again for the keys that use them).
-    static QString CreateTable(const TableInformation& table);
-    // "alter table  `t` engine=innodb", with the table's hash keys made
-    // again (see HashKeysAgain).
-    static QString AlterToInnodb(const TableInformation& table);
+    // The table's options (withOptions) go here unless the table becomes
+    // InnoDB after its rows.
+    static QString CreateTable(const TableInformation& table, bool withOptions = true);
+    // "alter table  `t` engine=innodb", with the InnoDB table's options
+    // (withOptions) and its hash keys made again (see HashKeysAgain).
+    static QString AlterToInnodb(const TableInformation& table, bool withOptions = true);
+    // The options as SHOW CREATE TABLE writes them after the character set
+    // (" MAX_ROWS=1000 ... COMMENT='...'"); empty when there are none.
+    static QString TableOptionsClause(const TableInformation& table);
 
     // A string literal: quotes and backslashes escaped, between apostrophes.
     static QString Literal(const QString& text);
@@ -34,6 +39,9 @@ private:
     static QString TypeText(const ColumnInformation& column);
     static QString DefaultClause(const ColumnInformation& column);
     static QString KeyClause(const TableInformation& table);
+    // A key's KEY_BLOCK_SIZE, COMMENT and IGNORED, each with a leading blank.
+    static QString KeyOptions(const TableInformation& table, const KeysInformation& key);
+    static bool OptionsGoWithCreate(const TableInformation& table);
     static QString CheckClause(const TableInformation& table);
     static QString HashKeysAgain(const TableInformation& table);
 };

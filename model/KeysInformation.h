@@ -20,6 +20,14 @@ struct KeysInformation {
     // A UNIQUE key the server checks through a hash of its values, kept in
     // a hidden column (a key on whole TEXT or BLOB columns): USING HASH.
     bool m_longHash = false;
+    // This part sorts its column in descending order (DESC).
+    bool m_descending = false;
+    // The key's own attributes, the same on every part of the key: the
+    // optimizer leaves it unused (IGNORED), its COMMENT, and the
+    // KEY_BLOCK_SIZE declared for it (0: the table's).
+    bool m_ignored = false;
+    QString m_comment = {};
+    std::uint16_t m_blockSize = 0;
 };
 
 } // namespace engine

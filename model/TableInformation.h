@@ -2,6 +2,7 @@
 
 #include "model/ColumnInformation.h"
 #include "model/KeysInformation.h"
+#include "model/TableOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,7 @@ public:
     std::uint16_t m_columnCount = 0;
     // The table's default collation number; 0: not recorded.
     std::uint16_t m_collation = 0;
+    TableOptions m_options;
     bool m_dynamicRows = false;
     bool m_created = false;        // its CREATE TABLE succeeded in the repair
 

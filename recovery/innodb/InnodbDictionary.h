@@ -122,6 +122,8 @@ public:
     platform::Result<InnodbTableLocation> findTable(const QString& qualifiedName) const;
     // findTable(qualifiedName)->rootPage.
     platform::Result<std::uint64_t> clusteredIndexRoot(const QString& qualifiedName) const;
+    // Whether SYS_TABLES names the table at all (letter case aside).
+    bool hasTable(const QString& qualifiedName) const { return tableNamed(qualifiedName) != nullptr; }
 
     const std::vector<SysTablesRow>& tables() const { return m_tables; }
     const std::vector<SysIndexesRow>& indexes() const { return m_indexes; }

@@ -93,11 +93,15 @@ RowValue floatingValue(const ColumnInformation& c, ByteReader& r, bool isDouble)
 // keeps its zero bytes, which are part of the value.
 RowValue characterValue(const ColumnInformation& c, std::span<const std::uint8_t> bytes)
 {
-    if (c.m_typeCode == engine::TYPE_BINARY || c.m_charset == engine::kBinaryCollation)
+    if (c.m_typeCode == engine::TYPE_BINARY)
         return RowValue::Stored(toBytes(bytes), &ValueText::binaryText);
+    // The blanks pad the value to its column; MySQL 4.1 took them off its
+    // VARBINARY values too, as the server does after its REPAIR TABLE.
     std::size_t n = bytes.size();
     while (n > 0 && bytes[n - 1] == ' ')
         --n;
+    if (c.m_charset == engine::kBinaryCollation)
+        return RowValue::Stored(toBytes(bytes.first(n)), &ValueText::binaryText);
     return RowValue::Stored(toBytes(bytes.first(n)), &ValueText::storedCharacterText, c.m_charset);
 }
 

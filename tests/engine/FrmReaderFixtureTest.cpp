@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <random>
+#include <algorithm>
 #include <vector>
 
 using engine::ColumnInformation;
@@ -329,7 +330,7 @@ TEST_F(FrmReaderFixture, TableCommentAndSmallFiles)
     EXPECT_LT(bytes.size(), 8192u);
     auto r = FrmReader::read(bytes, path);
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r->m_tableComment, "one column of every type");
+    EXPECT_EQ(r->m_table->m_options.m_comment, "one column of every type");
     EXPECT_EQ(r->m_table->m_name, "all_types");
 }
 
@@ -471,6 +472,84 @@ TEST_F(FrmReaderFixture, DamagedExpressionBlockKeepsTheColumns)
         EXPECT_EQ(columns[10]->m_onUpdateExpression, "current_timestamp()") << c.name;
         EXPECT_EQ(columns[11]->m_defaultExpression, "current_timestamp(3)") << c.name;
         EXPECT_EQ(columns[11]->m_onUpdateExpression, "") << c.name;
+    }
+}
+
+// Where a text first occurs in the file; the file's size when it does not.
+std::size_t findText(const Bytes& bytes, const char* text)
+{
+    const std::string t(text);
+    return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), t.begin(), t.end()) - bytes.begin());
+}
+
+// An option or a comment the server never writes so costs that option or
+// comment; the columns, the keys and the other options stay.
+TEST_F(FrmReaderFixture, DamagedOptionsCostTheOptionNotTheTable)
+{
+    const QString path = FixtureSet::dataFolder("default") + "/fx_mariadb/opt_innodb_redundant.frm";
+    const Bytes good = FixtureSet::readBytes(path);
+    const QString dynamicPath = FixtureSet::dataFolder("default") + "/fx_mariadb/opt_innodb_dynamic.frm";
+    const Bytes dynamic = FixtureSet::readBytes(dynamicPath);
+    ASSERT_GT(good.size(), 1000u);
+    ASSERT_GT(dynamic.size(), 500u);
+    const std::size_t keyComment = findText(good, "a key comment longer") - 2;
+    const std::size_t tableComment = findText(good, "a table comment too long") - 2;
+    const std::size_t engineOptionValue = findText(dynamic, "ENCRYPTED") + 9;
+    ASSERT_LT(tableComment, good.size());
+    ASSERT_LT(engineOptionValue, dynamic.size());
+    struct Case {
+        const char* name;
+        bool dynamicTable;
+        std::size_t at;
+        Bytes bytes;
+        const char* damage; // a word of the damage text; null: none
+    };
+    const Case cases[] = {
+        {"intact", false, 0, {}, nullptr},
+        {"row format 9", false, 40, {9}, "ROW_FORMAT"},
+        {"choices 3 and 3", false, 39, {0x0F}, "TRANSACTIONAL"},
+        {"stats recalculation 7", false, 44, {7}, "STATS_AUTO_RECALC"},
+        {"key comment past the names", false, keyComment, {0xFF, 0x7F}, "comment of key 2"},
+        {"table comment past the segment", false, tableComment, {0xFF, 0x7F}, "table's COMMENT"},
+        {"engine option past its entry", true, engineOptionValue, {0xFF, 0x7F}, "engine option"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bad = c.dynamicTable ? dynamic : good;
+        std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(c.at));
+        auto r = FrmReader::read(bad, c.dynamicTable ? dynamicPath : path);
+        ASSERT_TRUE(r.ok());
+        const TableInformation& t = *r->m_table;
+        EXPECT_EQ(t.columns().size(), 2u);
+        const QStringList keyNames = c.dynamicTable ? QStringList{"PRIMARY"} : QStringList{"PRIMARY", "kv", "kvi"};
+        EXPECT_EQ(t.m_keyNames, keyNames);
+        EXPECT_EQ(r->m_damage.has_value(), c.damage != nullptr);
+        if (c.damage && r->m_damage) {
+            EXPECT_NE(r->m_damage->what.find(c.damage), std::string::npos) << r->m_damage->what;
+        }
+        const std::string name = c.name;
+        const engine::TableOptions& o = t.m_options;
+        if (c.dynamicTable) {
+            EXPECT_EQ(o.m_rowType, 2u);
+            EXPECT_EQ(o.m_comment, "it's \\ quoted");
+            EXPECT_TRUE(o.m_engineOptions.empty());
+            continue;
+        }
+        EXPECT_EQ(o.m_rowType, name == "row format 9" ? 0u : 4u);
+        const bool choicesLost = name == "choices 3 and 3";
+        EXPECT_EQ(o.m_pageChecksum, choicesLost ? engine::OptionChoice::Unset : engine::OptionChoice::Yes);
+        EXPECT_EQ(o.m_transactional, choicesLost ? engine::OptionChoice::Unset : engine::OptionChoice::No);
+        EXPECT_EQ(o.m_statsAutoRecalc, name == "stats recalculation 7" ? engine::StatsRecalc::Default
+                                                                       : engine::StatsRecalc::Off);
+        EXPECT_TRUE(o.m_statsPersistent);
+        EXPECT_EQ(o.m_maxRows, 1000u);
+        EXPECT_EQ(o.m_comment.startsWith("a table comment too long"), name != "table comment past the segment");
+        ASSERT_EQ(t.m_keyParts.size(), 4u);
+        EXPECT_TRUE(t.m_keyParts[0].m_descending);
+        EXPECT_EQ(t.m_keyParts[1].m_comment.startsWith("a key comment longer"), name != "key comment past the names");
+        EXPECT_TRUE(t.m_keyParts[2].m_ignored);
+        EXPECT_TRUE(t.m_keyParts[3].m_ignored);
+        EXPECT_EQ(t.m_keyParts[3].m_comment, name == "key comment past the names" ? "" : "ignored and commented");
     }
 }
 

@@ -64,11 +64,13 @@ TEST(MySqlRepairConnectionText, SessionSettingsSuitTheServer)
         const char* version;
         QStringList settings;
     } cases[] = {
-        {"10.11.6-MariaDB-0+deb12u1", {"SET time_zone = '+00:00'", "SET check_constraint_checks = 0"}},
-        {"5.5.5-10.6.12-MariaDB-log", {"SET time_zone = '+00:00'", "SET check_constraint_checks = 0"}},
-        {"8.0.36", {"SET time_zone = '+00:00'"}},
-        {"5.7.44-log", {"SET time_zone = '+00:00'"}},
-        {"", {"SET time_zone = '+00:00'"}},
+        {"10.11.6-MariaDB-0+deb12u1",
+         {"SET time_zone = '+00:00'", "SET check_constraint_checks = 0", "SET innodb_strict_mode = 0"}},
+        {"5.5.5-10.6.12-MariaDB-log",
+         {"SET time_zone = '+00:00'", "SET check_constraint_checks = 0", "SET innodb_strict_mode = 0"}},
+        {"8.0.36", {"SET time_zone = '+00:00'", "SET innodb_strict_mode = 0"}},
+        {"5.7.44-log", {"SET time_zone = '+00:00'", "SET innodb_strict_mode = 0"}},
+        {"", {"SET time_zone = '+00:00'", "SET innodb_strict_mode = 0"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MySqlRepair::SessionSettings(QString::fromLatin1(c.version)), c.settings) << c.version;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 
@@ -142,6 +144,69 @@ TEST(RepairDriver, KeysWhoseNamesWereCutOffCostNoRow)
     for (const auto& key : keys)
         shown << key[0].value_or(QString()) + QLatin1Char(' ') + key[1].value_or(QString());
     EXPECT_EQ(shown.join(" | ").toStdString(), "PRIMARY id | si si,dt_datetime | txt txt | uk_i i | vc vc");
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
+}
+
+
+// Options this server refuses (an option no engine knows, encryption without
+// its plugin) cost the options: the tables are made, get their rows, and
+// the InnoDB one is InnoDB again; the log names the options left out.
+TEST(RepairDriver, RefusedOptionsCostTheOptionsNotTheTable)
+{
+    const auto server = testsupport::ScratchServer::fromEnvironment();
+    ASSERT_TRUE(server.running());
+    testsupport::ScannedEngine scanned(testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data",
+                                       {QStringLiteral("fx_mariadb")});
+    engine::AppState& app = scanned.app;
+    engine::MySqlRepair& repair = scanned.repair;
+    ASSERT_EQ(repair.m_databases.size(), 1u);
+    engine::MySqlInfo& database = *repair.m_databases[0];
+    database.m_name = QStringLiteral("drv_options");
+    auto& tables = database.m_tables;
+    tables.erase(std::remove_if(tables.begin(), tables.end(),
+                                [](const auto& t) {
+                                    return t->m_name != QLatin1String("opt_myisam")
+                                        && t->m_name != QLatin1String("opt_innodb_dynamic");
+                                }),
+                 tables.end());
+    ASSERT_EQ(tables.size(), 2u);
+    for (const auto& table : tables) {
+        auto& options = table->m_options.m_engineOptions;
+        if (table->m_engine == QLatin1String("myisam"))
+            options = {{QStringLiteral("no_such_option"), QStringLiteral("1")}};
+        else
+            options = {{QStringLiteral("ENCRYPTED"), QStringLiteral("YES")}};
+    }
+
+    repair.m_login = {server.host, server.user, server.password};
+    app.m_service.m_port = server.port;
+    repair.m_strDataFolder = server.dataFolder;
+    repair.OpenConnection();
+    const QString target = QStringLiteral("recovered_drv_options");
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
+    app.m_bManualFolder = false; // no restore: this server's files are not ours
+    app.m_bRepair = true;
+    repair.RepairDatabases();
+    app.m_bRepair = false;
+
+    const QString log = scanned.report.log().join('\n');
+    EXPECT_TRUE(log.contains(QStringLiteral("Table opt_myisam is created without its options:")
+                             + QStringLiteral(" MIN_ROWS=10 MAX_ROWS=1000")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Table opt_innodb_dynamic is turned back into InnoDB without its options:")
+                             + QStringLiteral(" ROW_FORMAT=DYNAMIC")))
+        << log.toStdString();
+    repair.OpenConnection();
+    const auto got = repair.m_connection->query(QStringLiteral(
+        "SELECT TABLE_NAME, ENGINE, TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = '%1' "
+        "ORDER BY TABLE_NAME").arg(target));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0][1].value_or(QString()), QStringLiteral("InnoDB"));
+    EXPECT_EQ(got[1][1].value_or(QString()), QStringLiteral("MyISAM"));
+    EXPECT_EQ(got[1][2].value_or(QString()), QStringLiteral("4"));
+    const auto innodbRows = repair.m_connection->query(QStringLiteral("SELECT COUNT(*) FROM %1.opt_innodb_dynamic").arg(target));
+    ASSERT_EQ(innodbRows.size(), 1u);
+    EXPECT_EQ(innodbRows[0][0].value_or(QString()), QStringLiteral("3"));
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
 }
 

@@ -81,6 +81,64 @@ TEST(TableStatements, KeysComeInTheirFixedOrderAndBadPartsAreLeftOut)
 // Every key of the definition takes its own name, the index the server made
 // for a foreign key included; a key whose name the definition lost is left
 // for the server to name.
+// The options go with the statement that makes the final table: the CREATE
+// of a MyISAM table, the ALTER that turns an InnoDB one back into InnoDB
+// (MyISAM refuses e.g. TRANSACTIONAL).
+TEST(TableStatements, TableAndKeyOptionsGoWithTheFinalEngine)
+{
+    TableInformation table;
+    table.m_name = QStringLiteral("t");
+    addColumn(table, "a", "int", engine::TYPE_INT, 11, "not null");
+    addColumn(table, "b", "int", engine::TYPE_INT, 11);
+    engine::KeysInformation primary{1, 1, QStringLiteral("Primary Key"), 0};
+    primary.m_descending = true;
+    primary.m_comment = QStringLiteral("it's");
+    engine::KeysInformation first{1, 2, QStringLiteral("Key"), 0};
+    first.m_ignored = true;
+    first.m_blockSize = 1024;
+    engine::KeysInformation second = first;
+    second.m_column = 2;
+    second.m_descending = true;
+    table.m_keyParts = {primary, first, second};
+    table.m_keyNames = QStringList{QStringLiteral("PRIMARY"), QStringLiteral("kab")};
+    engine::TableOptions& o = table.m_options;
+    o.m_rowType = 4;
+    o.m_maxRows = 1000;
+    o.m_minRows = 10;
+    o.m_avgRowLength = 50;
+    o.m_keyBlockSize = 2;
+    o.m_noPackKeys = true;
+    o.m_checksum = true;
+    o.m_delayKeyWrite = true;
+    o.m_noStatsPersistent = true;
+    o.m_statsAutoRecalc = engine::StatsRecalc::Off;
+    o.m_statsSamplePages = 25;
+    o.m_transactional = engine::OptionChoice::No;
+    o.m_pageChecksum = engine::OptionChoice::Yes;
+    o.m_comment = QStringLiteral("people's \\ names");
+    o.m_connection = QStringLiteral("x");
+    o.m_engineOptions = {{QStringLiteral("ENCRYPTED"), QStringLiteral("NO")}};
+    const QString options = QStringLiteral(
+        " MIN_ROWS=10 MAX_ROWS=1000 AVG_ROW_LENGTH=50 PACK_KEYS=0 STATS_PERSISTENT=0 STATS_AUTO_RECALC=0"
+        " STATS_SAMPLE_PAGES=25 CHECKSUM=1 PAGE_CHECKSUM=1 DELAY_KEY_WRITE=1 ROW_FORMAT=REDUNDANT TRANSACTIONAL=0"
+        " KEY_BLOCK_SIZE=2 COMMENT='people''s \\\\ names' CONNECTION='x' `ENCRYPTED`='NO'");
+    EXPECT_EQ(TableStatements::TableOptionsClause(table), options);
+    const QString keys = QStringLiteral(",Primary key(`a` desc) comment 'it''s',"
+                                        "Key `kab`(`a`,`b` desc) key_block_size=1024 ignored)");
+
+    table.m_engine = QStringLiteral("myisam");
+    EXPECT_EQ(TableStatements::CreateTable(table),
+              QStringLiteral("create table `t`(`a` int(11) not null ,`b` int(11) null ") + keys + "engine=myisam"
+                  + options + ";");
+    EXPECT_EQ(TableStatements::AlterToInnodb(table), QStringLiteral("alter table  `t` engine=innodb"));
+
+    table.m_engine = QStringLiteral("innodb");
+    EXPECT_EQ(TableStatements::CreateTable(table),
+              QStringLiteral("create table `t`(`a` int(11) not null ,`b` int(11) null ") + keys + "engine=myisam;");
+    EXPECT_EQ(TableStatements::AlterToInnodb(table), QStringLiteral("alter table  `t` engine=innodb") + options);
+    EXPECT_EQ(TableStatements::AlterToInnodb(table, false), QStringLiteral("alter table  `t` engine=innodb"));
+}
+
 TEST(TableStatements, EveryKeyTakesItsOwnName)
 {
     const struct {

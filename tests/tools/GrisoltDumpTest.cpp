@@ -63,11 +63,14 @@ TEST_P(GrisoltDump, ModelAgreesWithTheServer)
     }
     EXPECT_GT(tables, 20);
 
-    QStringList triggerTables;
+    // The tables with triggers, per database.
+    QMap<QString, QStringList> triggerTables;
     for (const QStringList& trigger : readTsv(expected + QStringLiteral("triggers.tsv")))
-        if (!triggerTables.contains(trigger.value(4)))
-            triggerTables << trigger.value(4);
-    EXPECT_EQ(dump.triggers.value(QStringLiteral("fx_objects")), triggerTables);
+        if (!triggerTables[trigger.value(0)].contains(trigger.value(4)))
+            triggerTables[trigger.value(0)] << trigger.value(4);
+    EXPECT_FALSE(triggerTables.isEmpty());
+    for (auto it = triggerTables.cbegin(); it != triggerTables.cend(); ++it)
+        EXPECT_EQ(dump.triggers.value(it.key()), it.value()) << it.key().toStdString();
 }
 
 // The printed rows as the values the server returned: every row, no

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -40,6 +41,30 @@ std::vector<QStringList> readTsv(const QString& path)
         rows.push_back(row);
     }
     return rows;
+}
+
+// Which parts of a key the server's SHOW CREATE TABLE lists as DESC, in
+// part order (MariaDB 10.8).
+QList<bool> descendingParts(const QString& createFile, const QString& indexName, qsizetype parts)
+{
+    QList<bool> descending(parts, false);
+    QFile f(createFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return descending;
+    const QString head = indexName == QLatin1String("PRIMARY") ? QStringLiteral("PRIMARY KEY (")
+                                                                : QStringLiteral("KEY `%1` (").arg(indexName);
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+        const qsizetype at = line.indexOf(head);
+        if (at < 0)
+            continue;
+        // `a`(10) DESC,`b`) ...: each part is a name, a prefix, DESC.
+        static const QRegularExpression part(QStringLiteral("\\G,?`(?:[^`]|``)*`(?:\\(\\d+\\))?( DESC)?"));
+        auto it = part.globalMatch(line, at + head.size());
+        for (qsizetype i = 0; i < parts && it.hasNext(); ++i)
+            descending[i] = !it.next().captured(1).isEmpty();
+        break;
+    }
+    return descending;
 }
 
 InnodbDictionary loadDictionary(const QString& ibdata1)
@@ -689,8 +714,12 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
             // The server shows a SPATIAL index (TYPE 64) with a part length the
             // dictionary does not keep.
             const bool spatial = index[3].toUInt() & 64;
+            // A DESC part is kept as bit 15 of the low half.
+            const QList<bool> descending = descendingParts(
+                testsupport::FixtureSet::expectedFile(set, name[0], name[1], ".create.sql"), index[1], keyNames.size());
             const bool packed = !spatial
-                && std::any_of(subParts.begin(), subParts.end(), [](const QString& s) { return s != "\\N"; });
+                && (std::any_of(subParts.begin(), subParts.end(), [](const QString& s) { return s != "\\N"; })
+                    || descending.contains(true));
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 fieldNames << fields[i]->colName;
                 // A FULLTEXT index (TYPE 32) the server copied in an ALTER
@@ -699,9 +728,10 @@ TEST(InnodbDictionary, ColumnsAndFieldsAsTheServerListsThem)
                     EXPECT_EQ(packed ? fields[i]->pos >> 16 : fields[i]->pos, i);
                 }
                 if (packed) {
-                    EXPECT_EQ((fields[i]->pos & 0xFFFF) != 0, subParts[static_cast<qsizetype>(i)] != "\\N");
+                    EXPECT_EQ((fields[i]->pos & 0x7FFF) != 0, subParts.value(static_cast<qsizetype>(i)) != "\\N");
+                    EXPECT_EQ((fields[i]->pos & 0x8000) != 0, descending.value(static_cast<qsizetype>(i)));
                 }
-                prefixParts += (packed && (fields[i]->pos & 0xFFFF)) ? 1 : 0;
+                prefixParts += (packed && (fields[i]->pos & 0x7FFF)) ? 1 : 0;
             }
             if (index[1] == "FTS_DOC_ID_INDEX") {
                 EXPECT_EQ(fieldNames, QStringList{"FTS_DOC_ID"});

@@ -10,6 +10,7 @@
 #include "platform/OdbcConnection.h"
 #include "platform/OdbcError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
@@ -226,6 +227,97 @@ TEST(MyisamForeign, TablesOfMySql5ReadAsTheServerReadsThem)
                 EXPECT_GT(pages, 1);
             }
         }
+    }
+}
+
+// ---- A MyISAM table of MySQL 4.1 with its VARBINARY and VARCHAR (the types
+// 5.0 replaced), from the server's own test data.
+
+// Where the server's test-data package (mariadb-test-data) puts it.
+const QString kServerTestData = QStringLiteral("/usr/share/mysql/mysql-test/std_data/");
+
+QList<QStringList> textRows(const std::vector<std::vector<std::optional<QString>>>& rows)
+{
+    QList<QStringList> out;
+    for (const auto& row : rows) {
+        QStringList cells;
+        for (const auto& cell : row)
+            cells << cell.value_or(QStringLiteral("\\N"));
+        out << cells;
+    }
+    return out;
+}
+
+TEST(MyisamForeign, VarcharTableOfMySql41ComesBackWithTheServersRows)
+{
+    if (!QFileInfo::exists(kServerTestData + QStringLiteral("bug19371.frm"))) {
+        if (testsupport::SharedFixtures::underCi())
+            FAIL() << "the server's test data (mariadb-test-data) is not installed";
+        GTEST_SKIP() << "the server's test data (mariadb-test-data) is not installed";
+    }
+    const auto server = testsupport::ScratchServer::fromEnvironment();
+    ASSERT_TRUE(server.running());
+    platform::OdbcConnection connection;
+    connection.open(server.connectionString());
+
+    // The server's rows: it reads the files as they are, then upgrades the
+    // table with REPAIR TABLE, as CHECK TABLE ... FOR UPGRADE asks.
+    const QString serverDb = QStringLiteral("old41_server");
+    connection.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + serverDb);
+    connection.execute(QStringLiteral("CREATE DATABASE ") + serverDb);
+    // Our own copy to scan: the files are only ever read.
+    testsupport::TempDir scanDir;
+    QDir(scanDir.path()).mkdir(QStringLiteral("old41"));
+    for (const char* ext : {".frm", ".MYD", ".MYI"}) {
+        ASSERT_TRUE(myisamtest::copyFile(kServerTestData + "bug19371" + ext, server.dataFolder + serverDb + "/t1" + ext));
+        ASSERT_TRUE(myisamtest::copyFile(kServerTestData + "bug19371" + ext, scanDir.path() + "/old41/t1" + ext));
+    }
+    const QString select = QStringLiteral("SELECT HEX(a), b FROM %1.t1 ORDER BY a, b");
+    connection.execute(QStringLiteral("FLUSH TABLES"));
+    const auto asStored = textRows(connection.query(select.arg(serverDb)));
+    ASSERT_EQ(asStored.size(), 2);
+    // Before the upgrade the old VARBINARY reads padded to its full width.
+    EXPECT_EQ(asStored[0][0], QStringLiteral("616161") + QStringLiteral("20").repeated(252));
+    // Through the server's own client: the ODBC driver loses its cursor on
+    // the answer of REPAIR TABLE.
+    QProcess client;
+    client.start(QStringLiteral("mariadb"),
+                 {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + server.socket,
+                  QStringLiteral("--user=") + server.user, QStringLiteral("-N"), QStringLiteral("-e"),
+                  QStringLiteral("REPAIR TABLE ") + serverDb + QStringLiteral(".t1")});
+    ASSERT_TRUE(client.waitForFinished(60000));
+    const QByteArray answer = client.readAllStandardOutput();
+    EXPECT_TRUE(answer.contains("\tstatus\tOK")) << answer.toStdString() << client.readAllStandardError().toStdString();
+    const auto expected = textRows(connection.query(select.arg(serverDb)));
+    ASSERT_EQ(expected, (QList<QStringList>{{"616161", "ccc"}, {"626262", "ddd"}}));
+
+    ScannedEngine scanned(scanDir.path(), {"old41"});
+    ASSERT_EQ(scanned.repair.m_databases.size(), 1u);
+    auto& repair = scanned.repair;
+    repair.m_login = {server.host, server.user, server.password};
+    scanned.app.m_service.m_port = server.port;
+    repair.m_strDataFolder = server.dataFolder;
+    repair.OpenConnection();
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS recovered_old41"));
+    scanned.app.m_bManualFolder = false;
+    scanned.app.m_bRepair = true;
+    repair.RepairDatabases();
+    scanned.app.m_bRepair = false;
+    const QString log = scanned.report.log().join('\n');
+    EXPECT_EQ(repair.m_statementsFailed, 0u) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Table t1: 2 rows recovered."))) << log.toStdString();
+
+    EXPECT_EQ(textRows(connection.query(select.arg(QStringLiteral("recovered_old41")))), expected);
+    const auto shown = connection.query(QStringLiteral("SHOW CREATE TABLE recovered_old41.t1"));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0][1].value_or(QString()).toStdString(),
+              "CREATE TABLE `t1` (\n"
+              "  `a` varbinary(255) DEFAULT NULL,\n"
+              "  `b` varchar(255) DEFAULT NULL\n"
+              ") ENGINE=MyISAM DEFAULT CHARSET=latin1 COLLATE=latin1_swedish_ci");
+    if (!HasFailure()) {
+        connection.execute(QStringLiteral("DROP DATABASE recovered_old41"));
+        connection.execute(QStringLiteral("DROP DATABASE ") + serverDb);
     }
 }
 
