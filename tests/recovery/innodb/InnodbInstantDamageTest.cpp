@@ -15,12 +15,7 @@ namespace {
 
 using testsupport::ExpectedRows;
 constexpr std::uint64_t kPage = 16384;
-
-// The REDUNDANT table lives apart from the others.
-QString databaseOf(const QString& table)
-{
-    return table == QLatin1String("instant_redundant") ? QStringLiteral("fx_innodb_ibd") : QStringLiteral("fx_mariadb");
-}
+const QString kDatabase = QStringLiteral("fx_mariadb");
 
 std::uint16_t u16(const QByteArray& bytes, std::uint64_t at)
 {
@@ -38,11 +33,10 @@ protected:
     void SetUp() override
     {
         const QString source = ExpectedRows::setFolder(QStringLiteral("default")) + QStringLiteral("/data/");
+        m_dir.mkdir(kDatabase);
         for (const char* name : {"instant_add", "instant_drop", "instant_redundant"})
             for (const char* ext : {".frm", ".ibd"}) {
-                const QString database = databaseOf(QLatin1String(name));
-                m_dir.mkdir(database);
-                const QString file = database + QLatin1Char('/') + QLatin1String(name) + QLatin1String(ext);
+                const QString file = kDatabase + QLatin1Char('/') + QLatin1String(name) + QLatin1String(ext);
                 QFile::copy(source + file, m_dir.file(file));
                 QFile(m_dir.file(file)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
             }
@@ -51,7 +45,7 @@ protected:
 
     QString ibd(const QString& table) const
     {
-        return m_dir.file(databaseOf(table) + QLatin1Char('/') + table + QStringLiteral(".ibd"));
+        return m_dir.file(kDatabase + QLatin1Char('/') + table + QStringLiteral(".ibd"));
     }
     QByteArray contents(const QString& table) const
     {
@@ -75,8 +69,8 @@ protected:
     Read readAll(const QString& tableName) const
     {
         Read out;
-        auto s = innodbrows::scan(m_dir.path(), {databaseOf(tableName)});
-        engine::TableInformation* table = s->table(databaseOf(tableName), tableName);
+        auto s = innodbrows::scan(m_dir.path(), {kDatabase});
+        engine::TableInformation* table = s->table(kDatabase, tableName);
         if (!table)
             return out;
         out.root = table->m_rootPage;

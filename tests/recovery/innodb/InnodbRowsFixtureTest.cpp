@@ -177,9 +177,9 @@ TEST(InnodbRowsFixturePlaceholders, OffPageValuesShowTheirPlaceholders)
 // only leaf.
 #define INSTANT_TABLES(set)                                                                                  \
     TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},               \
-        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_innodb_ibd", "instant_redundant"}, \
+        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_mariadb", "instant_redundant"}, \
         TableCase{set, "fx_mariadb", "instant_nokey"}, TableCase{set, "fx_mariadb", "instant_small"},        \
-        TableCase{set, "fx_innodb_ibd", "instant_redundant_drop"}, TableCase{set, "fx_mariadb", "instant_varkey"}
+        TableCase{set, "fx_mariadb", "instant_redundant_drop"}, TableCase{set, "fx_mariadb", "instant_varkey"}
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                          testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),

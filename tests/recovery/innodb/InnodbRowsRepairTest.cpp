@@ -158,8 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RepairCase{"default", "fx_mariadb", "instant_add"},
                     RepairCase{"default", "fx_mariadb", "instant_drop"},
                     RepairCase{"default", "fx_mariadb", "instant_after"},
-                    RepairCase{"legacy", "fx_innodb_ibd", "instant_redundant"},
-                    RepairCase{"default", "fx_innodb_ibd", "instant_redundant_drop"},
+                    RepairCase{"legacy", "fx_mariadb", "instant_redundant"},
+                    RepairCase{"default", "fx_mariadb", "instant_redundant_drop"},
                     RepairCase{"default", "fx_mariadb", "instant_nokey"}),
     caseName);
 
