@@ -23,6 +23,7 @@ using recovery::innodb::InnodbTableLayout;
 using recovery::innodb::kFilNull;
 using recovery::innodb::kPageSize;
 using recovery::innodb::kPageTypeIndex;
+using recovery::innodb::kPageTypeInstant;
 using recovery::innodb::RecordFormat;
 
 namespace {
@@ -117,6 +118,16 @@ QString pageProblem(const QString& table, std::uint64_t page, const platform::De
     return QStringLiteral("Table %1: page %2 is damaged at offset %3 (%4); the records behind it were passed over.")
         .arg(table)
         .arg(page)
+        .arg(error.offset)
+        .arg(QString::fromStdString(error.what));
+}
+
+QString instantProblem(const QString& table, const platform::DecodeError& error)
+{
+    return QStringLiteral("Table %1: ALTER TABLE changed it in place, and its metadata record (the defaults of added "
+                          "columns and which stored field is which column) cannot be read at offset %2 (%3); its "
+                          "rows are not read.")
+        .arg(table)
         .arg(error.offset)
         .arg(QString::fromStdString(error.what));
 }
@@ -230,9 +241,10 @@ bool InnodbTableReader::LocateSource(const TableInformation& table, const TableP
     if (!root || !DefinitionUsable(table, root->indexId()) || !DefinitionAgrees(table, root->indexId())
         || !PrepareDecoder(layout, *root))
         return false;
+    const auto recordsBefore = m_repair.app().m_nTotalRecords;
     DescendToLeafLevel(source.m_rootPage, root->level());
     FollowLeafChain();
-    return true;
+    return ReadInstantMetadata(source.m_rootPage, recordsBefore);
 }
 
 void InnodbTableReader::SelectPartition(std::size_t k)
@@ -265,6 +277,13 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
         if (std::find(key.begin(), key.end(), j) == key.end()
             && !recovery::innodb::InnodbDefinitionCheck::computedByServer(*table.columns()[j]))
             order.push_back(j);
+    // Each column's place among the stored ones, which a field map names.
+    std::vector<std::size_t> storedOrdinal;
+    std::size_t stored = 0;
+    for (const auto& c : table.columns()) {
+        storedOrdinal.push_back(stored);
+        stored += recovery::innodb::InnodbDefinitionCheck::computedByServer(*c) ? 0 : 1;
+    }
     InnodbTableLayout layout;
     for (std::size_t j : order) {
         if (app.m_bStop)
@@ -274,6 +293,7 @@ InnodbTableLayout InnodbTableReader::DescribeColumns(const TableInformation& tab
             column.m_nullFlagIndex = app.m_nNullableColumns++;
         columns.push_back(column);
         layout.members.push_back(table.columns()[j]->m_members);
+        layout.storedOrdinals.push_back(storedOrdinal[j]);
     }
     m_repair.m_keyColumns.assign(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(
                                                                         std::min(key.size(), columns.size())));
@@ -319,7 +339,9 @@ std::optional<InnodbPage> InnodbTableReader::ReadRootPage(std::uint64_t root)
         ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::OutOfRange, root * kPageSize,
                                                              "no root page " + std::to_string(root) + " in the file"})
         : InnodbPage::read(m_repair.m_hDataFile, root);
-    if (rootPage && (rootPage->pageNumber() != root || rootPage->pageType() != kPageTypeIndex
+    // A table altered in place has a root of its own type.
+    if (rootPage && (rootPage->pageNumber() != root
+                     || (rootPage->pageType() != kPageTypeIndex && rootPage->pageType() != kPageTypeInstant)
                      || rootPage->level() > kMaxTreeLevel))
         rootPage = platform::DecodeError{platform::DecodeErrorCode::Corrupt, root * kPageSize,
                                          "the root page is not an index page of its own number"};
@@ -343,10 +365,47 @@ bool InnodbTableReader::PrepareDecoder(InnodbTableLayout layout, const InnodbPag
     // of a page of 4 MB values would take hundreds of megabytes.
     options.offPagePlaceholders = !app.m_bRepair && !m_repair.m_bWholeValues;
     m_decoder = std::make_unique<InnodbRecordDecoder>(std::move(layout), m_repair.m_hDataFile, options);
-    if (m_decoder->unreadable().empty())
+    if (!m_decoder->unreadable().empty()) {
+        m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
+                               .arg(m_table, QString::fromStdString(m_decoder->unreadable())));
+        m_decoder.reset();
+        return false;
+    }
+    if (!root.isInstantRoot())
         return true;
-    m_repair.AppendLog(QStringLiteral("Table %1 cannot be read: %2")
-                           .arg(m_table, QString::fromStdString(m_decoder->unreadable())));
+    if (const auto problem = m_decoder->useInstantRoot(root)) {
+        m_repair.AppendLog(instantProblem(m_table, *problem));
+        m_decoder.reset();
+        return false;
+    }
+    return true;
+}
+
+bool InnodbTableReader::ReadInstantMetadata(std::uint64_t root, std::int64_t recordsBefore)
+{
+    // The metadata record leads the leftmost leaf; without it the records
+    // written before and after the change cannot be told apart.
+    if (!m_decoder || !m_decoder->instant())
+        return true;
+    auto leaf = m_repair.m_dataPages.empty()
+        ? platform::Result<InnodbPage>(platform::DecodeError{platform::DecodeErrorCode::Corrupt, root * kPageSize,
+                                                             "no leaf page was found for its metadata record"})
+        : InnodbPage::read(m_repair.m_hDataFile, m_repair.m_dataPages.front());
+    std::optional<platform::DecodeError> problem;
+    if (!leaf)
+        problem = leaf.error();
+    else
+        problem = m_decoder->useInstantMetadata(*leaf);
+    AppState& app = m_repair.app();
+    if (!problem) {
+        // It is counted among the leaf's records, but it is no row.
+        app.m_nTotalRecords -= app.m_nTotalRecords > recordsBefore ? 1 : 0;
+        return true;
+    }
+    m_repair.AppendLog(instantProblem(m_table, *problem));
+    // This source's records are not read; other partitions' still are.
+    m_repair.m_dataPages.clear();
+    app.m_nTotalRecords = recordsBefore;
     m_decoder.reset();
     return false;
 }
@@ -594,6 +653,8 @@ void InnodbTableReader::RecoverRows(std::uint64_t firstPlace, TableInformation& 
                 if (app.m_bStop)
                     break;
                 m_repair.ReportProgress(2);
+                if (m_decoder->isMetadataRecord(record))
+                    continue;
                 ++app.m_nPageRows;
                 if (record.deleted)
                     continue;

@@ -64,6 +64,10 @@ private:
     std::optional<recovery::innodb::InnodbPage> ReadRootPage(std::uint64_t root);
     bool PrepareDecoder(recovery::innodb::InnodbTableLayout layout, const recovery::innodb::InnodbPage& root);
     void DescendToLeafLevel(std::uint64_t root, std::uint16_t rootLevel);
+    // A table altered in place: its metadata record, read from the leftmost
+    // leaf. False, logged, when it cannot be read: this source's rows are not
+    // read then, and the records counted since recordsBefore are taken back.
+    bool ReadInstantMetadata(std::uint64_t root, std::int64_t recordsBefore);
     void FollowLeafChain();
     void LogTotal();
     // False, logged, when the definition cannot describe the table's

@@ -13,16 +13,23 @@
 // | 4      | 4    | FIL_PAGE_OFFSET      | the page's own number                           |
 // | 8      | 4    | FIL_PAGE_PREV        | left sibling on the same level (FIL_NULL: none) |
 // | 12     | 4    | FIL_PAGE_NEXT        | right sibling                                   |
-// | 24     | 2    | FIL_PAGE_TYPE        | 0x45BF = B-tree page                            |
+// | 24     | 2    | FIL_PAGE_TYPE        | 0x45BF = B-tree page, 18 = root of an index     |
+// |        |      |                      | altered in place                                |
 // | 34     | 4    | FIL_PAGE_SPACE_ID    | tablespace id                                   |
 // | 40     | 2    | PAGE_HEAP_TOP        | first free byte of the record heap              |
 // | 42     | 2    | PAGE_N_HEAP          | records in the heap; bit 15 set = COMPACT       |
+// | 50     | 2    | PAGE_INSTANT         | bits 3..15, on a root of type 18: the fields of |
+// |        |      |                      | the records written before the first change     |
 // | 54     | 2    | PAGE_N_RECS          | user records on the record list                 |
 // | 64     | 2    | PAGE_LEVEL           | height above the leaves, 0 = leaf               |
 // | 66     | 8    | PAGE_INDEX_ID        | the index the page belongs to                   |
 // | 94     |      | infimum record       | COMPACT: 5 header bytes, origin 99, "infimum\0" |
 // |        |      |                      | REDUNDANT: 1 end offset + 6 header bytes,       |
 // |        |      |                      | origin 101, "infimum\0"                         |
+// |        |      |                      | (a root of type 18 after a DROP or a move: the  |
+// |        |      |                      | infimum's 8 bytes and the supremum's first 7    |
+// |        |      |                      | are zero, its 8th the null-flag bytes of the    |
+// |        |      |                      | records written before the first change)        |
 // | 112    |      | COMPACT supremum     | origin 112, "supremum"; heap starts at 120      |
 // | 116    |      | REDUNDANT supremum   | origin 116, "supremum\0"; heap starts at 125    |
 // | -8     | 8    | FIL page trailer     | checksum and low LSN                            |
@@ -40,7 +47,10 @@
 // | REDUNDANT | -7...  |      | field end offsets downwards: 1 byte (0x80 SQL NULL)  |
 // |           |        |      | or 2 bytes (0x8000 SQL NULL, 0x4000 external)        |
 // | COMPACT   | -3     | 1    | bits 0..2: status (0 ordinary, 1 node pointer,       |
-// |           |        |      | 2 infimum, 3 supremum)                               |
+// |           |        |      | 2 infimum, 3 supremum, 4 a leaf record that counts   |
+// |           |        |      | its fields: below -5 one byte n, or two when n has   |
+// |           |        |      | 0x80 ((n & 0x7F) | next << 7): fields beyond those   |
+// |           |        |      | of the first change, less one                        |
 // | COMPACT   | -4     | 2    | bits 3..15: heap number                              |
 // | COMPACT   | -5     | 1    | info bits (0x20 delete mark, 0x10 min rec), n_owned  |
 
@@ -61,6 +71,7 @@ constexpr std::uint64_t kFilPageSpaceId = 34;
 constexpr std::uint64_t kPageHeapTop = 40;
 constexpr std::uint64_t kPageNHeap = 42;
 constexpr std::uint64_t kPageNRecs = 54;
+constexpr std::uint64_t kPageInstant = 50;
 constexpr std::uint64_t kPageLevel = 64;
 constexpr std::uint64_t kPageIndexId = 66;
 constexpr std::uint64_t kPageData = 94;
@@ -78,6 +89,7 @@ constexpr std::uint16_t kRedundantExtraBytes = 6;
 constexpr std::uint8_t kRedundantInfimumEnd = 8;  // end offset of "infimum\0"
 
 constexpr std::uint8_t kInfoDeleted = 0x20;
+constexpr std::uint8_t kInfoMinRecord = 0x10;
 
 constexpr std::uint8_t kShortEndNull = 0x80;
 constexpr std::uint8_t kShortEndMask = 0x7F;
@@ -141,6 +153,20 @@ std::uint16_t InnodbPage::nRecs() const { return static_cast<std::uint16_t>(uint
 std::uint16_t InnodbPage::level() const { return static_cast<std::uint16_t>(uintAt(kPageLevel, 2)); }
 std::uint64_t InnodbPage::indexId() const { return uintAt(kPageIndexId, 8); }
 
+std::uint16_t InnodbPage::instantCoreFields() const
+{
+    return static_cast<std::uint16_t>(uintAt(kPageInstant, 2) >> 3);
+}
+
+std::optional<std::uint8_t> InnodbPage::instantCoreNullBytes() const
+{
+    static constexpr char zeros[8] = {};
+    if (!isInstantRoot() || !bytesEqual(m_bytes, infimumOrigin(), zeros, 8)
+        || !bytesEqual(m_bytes, supremumOrigin(), zeros, 7))
+        return std::nullopt;
+    return m_bytes[supremumOrigin() + 7u];
+}
+
 std::uint16_t InnodbPage::nHeap() const
 {
     return static_cast<std::uint16_t>(uintAt(kPageNHeap, 2) & ~std::uint64_t{kNHeapCompactBit});
@@ -189,6 +215,8 @@ std::optional<DecodeError> InnodbPage::checkInfimumAndSupremum() const
 {
     const bool compact = isCompact();
     const std::uint64_t supremumLen = compact ? 8 : 9;
+    if (instantCoreNullBytes())
+        return std::nullopt;
     if (!bytesEqual(m_bytes, infimumOrigin(), kInfimum, sizeof kInfimum)
         || !bytesEqual(m_bytes, supremumOrigin(), kSupremum, supremumLen))
         return corrupt(kPageData, std::string("no ") + (compact ? "COMPACT" : "REDUNDANT")
@@ -255,6 +283,7 @@ std::optional<DecodeError> InnodbPage::readCompactHeader(std::uint16_t origin, I
 {
     const std::uint8_t info = m_bytes[origin - 5u];
     out.deleted = info & kInfoDeleted;
+    out.minRecord = info & kInfoMinRecord;
     out.heapNo = static_cast<std::uint16_t>(uintAt(origin - 4u, 2) >> 3);
     out.status = m_bytes[origin - 3u] & 0x07;
     next = static_cast<std::uint16_t>(uintAt(origin - 2u, 2));
@@ -266,6 +295,7 @@ std::optional<DecodeError> InnodbPage::readRedundantHeader(std::uint16_t origin,
 {
     const std::uint8_t info = m_bytes[origin - 6u];
     out.deleted = info & kInfoDeleted;
+    out.minRecord = info & kInfoMinRecord;
     out.heapNo = static_cast<std::uint16_t>(uintAt(origin - 5u, 2) >> 3);
     const std::uint64_t nFields = (uintAt(origin - 4u, 2) >> 1) & 0x3FF;
     const bool shortEnds = m_bytes[origin - 3u] & 0x01;

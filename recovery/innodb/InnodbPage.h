@@ -24,6 +24,9 @@ inline constexpr std::uint64_t kFilPageType = 24;
 inline constexpr std::uint64_t kFilTrailerSize = 8;
 // FIL_PAGE_TYPE of a B-tree page.
 inline constexpr std::uint16_t kPageTypeIndex = 0x45BF;
+// FIL_PAGE_TYPE of the root of a clustered index that ALTER TABLE changed in
+// place: its records may hold fewer fields than the index has.
+inline constexpr std::uint16_t kPageTypeInstant = 18;
 // Where a page's contents start, after the FIL header.
 inline constexpr std::uint64_t kFilPageData = 38;
 // Bytes of a COMPACT record's header before its origin (info bits, heap
@@ -43,8 +46,13 @@ struct FieldEnd {
 struct InnodbRecord {
     std::uint16_t origin = 0;        // page offset of the record's origin
     bool deleted = false;            // delete mark (info bit 0x20)
+    // Info bit 0x10: the leftmost node pointer of a level, or on a leaf the
+    // metadata record of a table altered in place.
+    bool minRecord = false;
     std::uint16_t heapNo = 0;
-    std::uint8_t status = 0;         // COMPACT only: 0 ordinary, 1 node pointer
+    // COMPACT only: 0 ordinary, 1 node pointer, 4 a leaf record that
+    // counts its fields (a table altered in place)
+    std::uint8_t status = 0;
     // REDUNDANT only: the end offset of each field, in field order.
     std::vector<FieldEnd> fieldEnds;
 };
@@ -85,6 +93,14 @@ public:
     std::uint16_t level() const;       // PAGE_LEVEL, 0 = leaf
     std::uint64_t indexId() const;     // PAGE_INDEX_ID
     bool isLeaf() const { return level() == 0; }
+    // The root of an index altered in place (kPageTypeInstant); then
+    // PAGE_INSTANT gives the fields of the records written before it.
+    bool isInstantRoot() const { return pageType() == kPageTypeInstant; }
+    std::uint16_t instantCoreFields() const;
+    // Where a column was dropped or moved in place, the server blanks the
+    // root's infimum and supremum and keeps in the supremum's last byte the
+    // null-flag bytes of the records written before: that byte, else nullopt.
+    std::optional<std::uint8_t> instantCoreNullBytes() const;
 
     RecordFormat format() const;
     bool isCompact() const { return format() == RecordFormat::Compact; }

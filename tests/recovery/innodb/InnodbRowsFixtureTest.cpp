@@ -172,6 +172,15 @@ TEST(InnodbRowsFixturePlaceholders, OffPageValuesShowTheirPlaceholders)
         TableCase{set, db, "offpage_dynamic"}, TableCase{set, db, "no_pk"}, TableCase{set, db, "composite_pk"},   \
         TableCase{set, db, "big_btree"}, TableCase{set, db, "empty_table"}
 
+// Tables ALTER TABLE changed in place: two ADD rounds, a DROP, a column
+// added in the middle, REDUNDANT rows, no primary key, a root that is the
+// only leaf.
+#define INSTANT_TABLES(set)                                                                                  \
+    TableCase{set, "fx_mariadb", "instant_add"}, TableCase{set, "fx_mariadb", "instant_drop"},               \
+        TableCase{set, "fx_mariadb", "instant_after"}, TableCase{set, "fx_mariadb", "instant_redundant"}, \
+        TableCase{set, "fx_mariadb", "instant_nokey"}, TableCase{set, "fx_mariadb", "instant_small"},        \
+        TableCase{set, "fx_mariadb", "instant_redundant_drop"}, TableCase{set, "fx_mariadb", "instant_varkey"}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                          testing::Values(TABLES("legacy", "fx_innodb_sys"), TABLES("legacy", "fx_innodb_ibd"),
                                          TABLES("default", "fx_innodb_sys"), TABLES("default", "fx_innodb_ibd"),
@@ -186,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, InnodbRowsFixtureTest,
                                          TableCase{"legacy", "fx_innodb_ibd", "value_forms"},
                                          TableCase{"default", "fx_innodb_ibd", "value_forms"},
                                          TableCase{"legacy", "fx_mariadb", "compressed_innodb"},
-                                         TableCase{"default", "fx_mariadb", "compressed_innodb"}),
+                                         TableCase{"default", "fx_mariadb", "compressed_innodb"},
+                                         INSTANT_TABLES("legacy"), INSTANT_TABLES("default")),
                          caseName);
 
 } // namespace

@@ -154,7 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                     RepairCase{"legacy", "fx_innodb_ibd", "no_pk"},
                     RepairCase{"default", "fx_innodb_ibd", "value_forms"},
                     RepairCase{"default", "fx_mariadb", "compressed_innodb"},
-                    RepairCase{"legacy", "fx_mariadb", "compressed_innodb"}),
+                    RepairCase{"legacy", "fx_mariadb", "compressed_innodb"},
+                    RepairCase{"default", "fx_mariadb", "instant_add"},
+                    RepairCase{"default", "fx_mariadb", "instant_drop"},
+                    RepairCase{"default", "fx_mariadb", "instant_after"},
+                    RepairCase{"legacy", "fx_mariadb", "instant_redundant"},
+                    RepairCase{"default", "fx_mariadb", "instant_redundant_drop"},
+                    RepairCase{"default", "fx_mariadb", "instant_nokey"}),
     caseName);
 
 } // namespace
