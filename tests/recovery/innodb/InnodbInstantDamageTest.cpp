@@ -59,38 +59,9 @@ protected:
         f.write(bytes);
     }
 
-    struct Read {
-        std::size_t rows = 0;
-        std::uint64_t total = 0;
-        QStringList log;
-        std::vector<std::uint64_t> dataPages;
-        std::uint64_t root = 0;
-    };
-    Read readAll(const QString& tableName) const
-    {
-        Read out;
-        auto s = innodbrows::scan(m_dir.path(), {kDatabase});
-        engine::TableInformation* table = s->table(kDatabase, tableName);
-        if (!table)
-            return out;
-        out.root = table->m_rootPage;
-        s->repair.m_bWholeValues = true;
-        s->repair.LocateInnoDbTableData(*table);
-        out.total = s->app.m_nTotalRecords;
-        out.dataPages = s->repair.m_dataPages;
-        for (s->app.m_nPage = 0; s->app.m_nPage < static_cast<std::int32_t>(s->repair.m_dataPages.size());
-             s->app.m_nPage += 1 + s->app.m_nPagesMerged) {
-            s->repair.m_pageRows.clear();
-            s->repair.RecoverInnoDbRows(s->repair.m_dataPages[static_cast<std::size_t>(s->app.m_nPage)], *table);
-            out.rows += s->repair.m_pageRows.size() / std::max<std::size_t>(1, s->repair.m_columns.size());
-        }
-        out.log = s->report.log();
-        return out;
-    }
-    static bool logged(const Read& read, const QString& what)
-    {
-        return std::any_of(read.log.begin(), read.log.end(), [&](const QString& line) { return line.contains(what); });
-    }
+    using Read = innodbrows::TableRead;
+    Read readAll(const QString& tableName) const { return innodbrows::readTable(m_dir.path(), kDatabase, tableName); }
+    static bool logged(const Read& read, const QString& what) { return innodbrows::logged(read, what); }
 
     testsupport::TempDir m_dir;
 };

@@ -54,41 +54,13 @@ protected:
         return m_dir.file(QStringLiteral("fx_innodb_ibd/") + QLatin1String(table) + QStringLiteral(".ibd"));
     }
 
-    struct Read {
-        std::size_t rows = 0;
-        QStringList log;
-        std::vector<std::uint64_t> dataPages;
-        std::uint64_t root = 0;
-    };
+    using Read = innodbrows::TableRead;
     // Scans the copy and reads the table as the preview pages through it, to the end.
     Read readAll(const char* tableName, const QString& database = QStringLiteral("fx_innodb_ibd")) const
     {
-        Read out;
-        auto s = innodbrows::scan(m_dir.path(), {database});
-        engine::TableInformation* table = s->table(database, QLatin1String(tableName));
-        if (!table)
-            return out;
-        out.root = table->m_rootPage;
-        // Off-page values are read whole, as a repair reads them.
-        s->repair.m_bWholeValues = true;
-        s->repair.LocateInnoDbTableData(*table);
-        out.dataPages = s->repair.m_dataPages;
-        for (s->app.m_nPage = 0; s->app.m_nPage < static_cast<std::int32_t>(s->repair.m_dataPages.size());
-             s->app.m_nPage += 1 + s->app.m_nPagesMerged) {
-            s->repair.m_pageRows.clear();
-            s->repair.RecoverInnoDbRows(s->repair.m_dataPages[static_cast<std::size_t>(s->app.m_nPage)], *table);
-            out.rows += s->repair.m_pageRows.size() / std::max<std::size_t>(1, s->repair.m_columns.size());
-        }
-        out.log = s->report.log();
-        return out;
+        return innodbrows::readTable(m_dir.path(), database, QLatin1String(tableName));
     }
-    static bool logged(const Read& read, const QString& what)
-    {
-        for (const QString& line : read.log)
-            if (line.contains(what))
-                return true;
-        return false;
-    }
+    static bool logged(const Read& read, const QString& what) { return innodbrows::logged(read, what); }
 
     testsupport::TempDir m_dir;
 };
