@@ -622,6 +622,15 @@ TEST(MySqlRepairTablespaceTest, TheTemplateStandsInForARealServersIbdataAndTheOr
                            "INSERT INTO u.m VALUES (1,'x'),(2,'y')")
                   .status,
               0);
+    // A server in use has done InnoDB work, which puts its redo log past the
+    // template's pages; a fresh one may stand a few bytes short of them and
+    // refuse to start. No statistics are kept of it: the server's own InnoDB
+    // tables must hold nothing newer than the template's.
+    ASSERT_EQ(s.server.sql("CREATE TABLE u.w (a INT PRIMARY KEY, b VARCHAR(200)) ENGINE=InnoDB STATS_PERSISTENT=0;"
+                           "INSERT INTO u.w WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s "
+                           "WHERE n < 500) SELECT n, REPEAT('w', 200) FROM s; DROP TABLE u.w")
+                  .status,
+              0);
     // A repair from a chosen folder of all its databases: the template goes in.
     s.e.app.m_bDefaultLocation = false;
     s.e.app.m_bManualFolder = true;
