@@ -55,10 +55,7 @@ TEST(RepairDriver, TakenNamesAreSkippedAndARefusedTableIsCorrupted)
     const QString strayFolder = server.dataFolder + engine::FileNameCodec::Encode(names[1]);
     ASSERT_TRUE(QDir().mkpath(strayFolder));
 
-    app.m_bManualFolder = false; // no restore: this server's files are not ours
-    app.m_bRepair = true;
-    repair.RepairDatabases();
-    app.m_bRepair = false;
+    scanned.repairIntoServer();
 
     EXPECT_EQ(repair.m_createdDatabases, QStringList{names[2]});
     EXPECT_TRUE(QDir(server.dataFolder + QStringLiteral("recovered_2_drv@0020test")).exists());
@@ -110,7 +107,6 @@ TEST(RepairDriver, KeysWhoseNamesWereCutOffCostNoRow)
         dir.write(QStringLiteral("data/fx_cut_names/all_types") + extension, bytes);
     }
     testsupport::ScannedEngine scanned(dir.path() + "/data", {QStringLiteral("fx_cut_names")});
-    engine::AppState& app = scanned.app;
     engine::MySqlRepair& repair = scanned.repair;
     const engine::TableInformation* table = scanned.table(QStringLiteral("fx_cut_names"), QStringLiteral("all_types"));
     ASSERT_NE(table, nullptr);
@@ -118,16 +114,10 @@ TEST(RepairDriver, KeysWhoseNamesWereCutOffCostNoRow)
     EXPECT_TRUE(scanned.report.log().join('\n').contains(QStringLiteral("key names cut short")))
         << scanned.report.log().join('\n').toStdString();
 
-    repair.m_login = {server.host, server.user, server.password};
-    app.m_service.m_port = server.port;
-    repair.m_strDataFolder = server.dataFolder;
-    repair.OpenConnection();
+    scanned.connectTo(server);
     const QString target = QStringLiteral("recovered_fx_cut_names");
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
-    app.m_bManualFolder = false; // no restore: this server's files are not ours
-    app.m_bRepair = true;
-    repair.RepairDatabases();
-    app.m_bRepair = false;
+    scanned.repairIntoServer();
 
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target});
     repair.OpenConnection();
@@ -157,7 +147,6 @@ TEST(RepairDriver, RefusedOptionsCostTheOptionsNotTheTable)
     ASSERT_TRUE(server.running());
     testsupport::ScannedEngine scanned(testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data",
                                        {QStringLiteral("fx_mariadb")});
-    engine::AppState& app = scanned.app;
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
     engine::MySqlInfo& database = *repair.m_databases[0];
@@ -178,16 +167,10 @@ TEST(RepairDriver, RefusedOptionsCostTheOptionsNotTheTable)
             options = {{QStringLiteral("ENCRYPTED"), QStringLiteral("YES")}};
     }
 
-    repair.m_login = {server.host, server.user, server.password};
-    app.m_service.m_port = server.port;
-    repair.m_strDataFolder = server.dataFolder;
-    repair.OpenConnection();
+    scanned.connectTo(server);
     const QString target = QStringLiteral("recovered_drv_options");
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + target);
-    app.m_bManualFolder = false; // no restore: this server's files are not ours
-    app.m_bRepair = true;
-    repair.RepairDatabases();
-    app.m_bRepair = false;
+    scanned.repairIntoServer();
 
     const QString log = scanned.report.log().join('\n');
     EXPECT_TRUE(log.contains(QStringLiteral("Table opt_myisam is created without its options:")

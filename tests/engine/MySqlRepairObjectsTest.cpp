@@ -245,10 +245,7 @@ TEST_F(ClausesRepair, ViewsAndTriggersComeBackAsTheyWereMade)
     // One definer that this server knows, one it does not.
     repair.RunStatement(QStringLiteral("CREATE USER IF NOT EXISTS 'fx_owner'@'localhost'"));
     repair.RunStatement(QStringLiteral("DROP USER IF EXISTS 'fx_gone''s'@'%'"));
-    m_scanned.app.m_bManualFolder = false; // no restore: this server's files are not ours
-    m_scanned.app.m_bRepair = true;
-    repair.RepairDatabases();
-    m_scanned.app.m_bRepair = false;
+    m_scanned.repairIntoServer();
     ASSERT_EQ(repair.m_createdDatabases, QStringList{kTarget}) << log().toStdString();
     EXPECT_EQ(repair.m_statementsFailed, 0u) << log().toStdString();
     repair.OpenConnection();

@@ -37,17 +37,6 @@ QStringList scanTables(const QString& data, const QString& ibdata, QStringList* 
     return tables;
 }
 
-void copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (entry.isDir())
-            copyFolder(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
-        else
-            ASSERT_TRUE(QFile::copy(entry.filePath(), to + QLatin1Char('/') + entry.fileName()));
-    }
-}
-
 class ScanDamage : public ::testing::Test {
 protected:
     void SetUp() override
@@ -55,7 +44,7 @@ protected:
         const QString source = testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data";
         m_data = m_dir.path() + "/data";
         for (const char* db : {"fx_innodb_sys", "fx_myisam"})
-            copyFolder(source + "/" + db, m_data + "/" + db);
+            testsupport::copyFolder(source + "/" + db, m_data + "/" + db);
         ASSERT_TRUE(QFile::copy(source + "/ibdata1", m_data + "/ibdata1"));
         bool oldVersion = true;
         m_clean = scanTables(m_data, m_data + "/ibdata1", &m_log, &oldVersion);
@@ -167,8 +156,8 @@ TEST_F(ScanDamage, AnOldVersionDefinitionSetsTheOldVersionFlag)
 TEST_F(ScanDamage, AnUnknownRootPageIsToldApartFromDamage)
 {
     const QString source = testsupport::ExpectedRows::setFolder(QStringLiteral("default")) + "/data/fx_innodb_ibd";
-    copyFolder(source, m_data + "/fx_innodb_ibd");
-    copyFolder(source, m_data + "/other_db"); // no dictionary names other_db/...
+    testsupport::copyFolder(source, m_data + "/fx_innodb_ibd");
+    testsupport::copyFolder(source, m_data + "/other_db"); // no dictionary names other_db/...
     QFile real(m_data + "/ibdata1");
     ASSERT_TRUE(real.open(QIODevice::ReadOnly));
     QByteArray damaged = real.readAll();

@@ -38,17 +38,6 @@ QString serverCount(const QString& set, const QString& table)
     return QString();
 }
 
-void copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (entry.isDir())
-            copyFolder(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
-        else
-            ASSERT_TRUE(QFile::copy(entry.filePath(), to + QLatin1Char('/') + entry.fileName()));
-    }
-}
-
 struct Scan {
     engine::AppState app;
     engine::MySqlRepair repair{app};
@@ -124,7 +113,7 @@ TEST(ScanRedoLog, NothingMoreWhereTheFilesShowNoChangesOrCannotTell)
     for (const auto& c : cases) {
         testsupport::TempDir dir;
         const QString data = dir.path() + "/data";
-        copyFolder(c.source + "/fx_crash", data + "/fx_crash");
+        testsupport::copyFolder(c.source + "/fx_crash", data + "/fx_crash");
         for (const char* file : {"ibdata1", "ib_logfile0"})
             ASSERT_TRUE(QFile::copy(c.source + "/" + file, data + "/" + file));
         c.change(data);

@@ -80,21 +80,14 @@ TEST_P(PartitionedTablesRepair, ClauseAndRowsOfEveryReadablePartition)
         return;
 
     testsupport::ScannedEngine scanned(dir.path(), {kDatabase});
-    engine::AppState& app = scanned.app;
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
     const QString name = QStringLiteral("fx_partitions_") + QLatin1String(c.label);
     repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(name);
     const QString target = QStringLiteral("recovered_") + name;
-    repair.m_login = {server.host, server.user, server.password};
-    app.m_service.m_port = server.port;
-    repair.m_strDataFolder = server.dataFolder;
-    repair.OpenConnection();
+    scanned.connectTo(server);
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-    app.m_bManualFolder = false; // no restore: this server's files are not ours
-    app.m_bRepair = true;
-    repair.RepairDatabases();
-    app.m_bRepair = false;
+    scanned.repairIntoServer();
     const QString log = scanned.report.log().join(QLatin1Char('\n'));
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << log.toStdString();
     EXPECT_TRUE(log.contains(QLatin1String(c.logged))) << log.toStdString();

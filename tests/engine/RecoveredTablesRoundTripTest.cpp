@@ -116,22 +116,15 @@ TEST_P(RecoveredTablesRoundTrip, EveryTableComesBackAsTheServerShowedItWithItsRo
     const auto server = testsupport::ScratchServer::fromEnvironment();
     ASSERT_TRUE(server.running());
     testsupport::ScannedEngine scanned(FixtureSet::dataFolder(set), {kDatabase});
-    engine::AppState& app = scanned.app;
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
     // A name of its own per set: both sets run side by side on one server.
     repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(kDatabase + QLatin1Char('_') + set);
     const QString target = QStringLiteral("recovered_") + kDatabase + QLatin1Char('_') + set;
 
-    repair.m_login = {server.host, server.user, server.password};
-    app.m_service.m_port = server.port;
-    repair.m_strDataFolder = server.dataFolder;
-    repair.OpenConnection();
+    scanned.connectTo(server);
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-    app.m_bManualFolder = false; // no restore: this server's files are not ours
-    app.m_bRepair = true;
-    repair.RepairDatabases();
-    app.m_bRepair = false;
+    scanned.repairIntoServer();
     const QString log = scanned.report.log().join(QLatin1Char('\n'));
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << log.toStdString();
     EXPECT_EQ(repair.m_statementsFailed, 0u) << log.toStdString();

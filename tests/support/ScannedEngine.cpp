@@ -34,4 +34,20 @@ engine::TableInformation* ScannedEngine::table(const QString& database, const QS
     return nullptr;
 }
 
+void ScannedEngine::connectTo(const ScratchServer& server)
+{
+    repair.m_login = {server.host, server.user, server.password};
+    app.m_service.m_port = server.port;
+    repair.m_strDataFolder = server.dataFolder;
+    repair.OpenConnection();
+}
+
+void ScannedEngine::repairIntoServer()
+{
+    app.m_bManualFolder = false;
+    app.m_bRepair = true;
+    repair.RepairDatabases();
+    app.m_bRepair = false;
+}
+
 } // namespace testsupport

@@ -4,6 +4,7 @@
 #include "engine/MySqlRepair.h"
 #include "model/TableInformation.h"
 #include "tests/support/RecordingReportWindow.h"
+#include "tests/support/ScratchServer.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,13 @@ struct ScannedEngine {
 
     // By the names as the server spells them or as the folder and file do.
     engine::TableInformation* table(const QString& database, const QString& name) const;
+
+    // Logs in to the scratch server as its root, as the login dialog would,
+    // and opens the engine's connection.
+    void connectTo(const ScratchServer& server);
+    // Runs the repair driver on that connection. Nothing is exchanged or put
+    // back afterwards: the server's files are not the scanned folder's.
+    void repairIntoServer();
 };
 
 } // namespace testsupport

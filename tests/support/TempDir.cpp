@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -47,6 +49,20 @@ QString TempDir::mkdir(const QString& name) const
     const QString path = file(name);
     QDir().mkpath(path);
     return path;
+}
+
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            copyFolder(entry.filePath(), target);
+            continue;
+        }
+        ASSERT_TRUE(QFile::copy(entry.filePath(), target)) << entry.filePath().toStdString();
+        QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
 }
 
 } // namespace testsupport

@@ -27,4 +27,9 @@ private:
     QString m_path;
 };
 
+// Copies the folder `from` with everything below it to `to`, each copied file
+// writable by its owner (fixtures may be read-only), so that tests can damage
+// a copy. A file that cannot be copied fails the test.
+void copyFolder(const QString& from, const QString& to);
+
 } // namespace testsupport

@@ -145,19 +145,6 @@ qsizetype rootInIbdata(const QString& expected, const QString& qualifiedName)
     return 0;
 }
 
-void copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (entry.isDir())
-            copyFolder(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
-        else
-            ASSERT_TRUE(QFile::copy(entry.filePath(), to + QLatin1Char('/') + entry.fileName()));
-    }
-    for (const QFileInfo& entry : QDir(to).entryInfoList(QDir::Files))
-        QFile(entry.filePath()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-}
-
 // `count` random bytes anywhere in a table's .MYD.
 std::function<void(const QString&, const QString&)> strayBytesInMyd(const char* table, quint32 seed, int count = 6)
 {
@@ -373,7 +360,7 @@ TEST(GrisoltDumpDamage, NoUnmarkedWrongRowAndEveryDamageLogged)
         testsupport::TempDir dir;
         const QString data = dir.path() + QStringLiteral("/data");
         for (const char* db : {"fx_innodb_sys", "fx_innodb_ibd", "fx_myisam"})
-            copyFolder(set + "/data/" + db, data + "/" + db);
+            testsupport::copyFolder(set + "/data/" + db, data + "/" + db);
         ASSERT_TRUE(QFile::copy(set + "/data/ibdata1", data + "/ibdata1"));
         QFile(data + "/ibdata1").setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         c.damage(data, expectedFolder);
@@ -426,7 +413,7 @@ TEST(GrisoltDumpDamage, AValueThatDoesNotInflateIsMarked)
         SCOPED_TRACE(c.table);
         testsupport::TempDir dir;
         const QString data = dir.path() + QStringLiteral("/data");
-        copyFolder(set + "/data/fx_mariadb", data + "/fx_mariadb");
+        testsupport::copyFolder(set + "/data/fx_mariadb", data + "/fx_mariadb");
         ASSERT_TRUE(QFile::copy(set + "/data/ibdata1", data + "/ibdata1"));
         QFile(data + "/ibdata1").setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         change(data + "/fx_mariadb/" + c.file, [](QByteArray& b) {

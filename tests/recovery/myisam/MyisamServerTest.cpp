@@ -294,15 +294,9 @@ TEST(MyisamForeign, VarcharTableOfMySql41ComesBackWithTheServersRows)
     ScannedEngine scanned(scanDir.path(), {"old41"});
     ASSERT_EQ(scanned.repair.m_databases.size(), 1u);
     auto& repair = scanned.repair;
-    repair.m_login = {server.host, server.user, server.password};
-    scanned.app.m_service.m_port = server.port;
-    repair.m_strDataFolder = server.dataFolder;
-    repair.OpenConnection();
+    scanned.connectTo(server);
     repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS recovered_old41"));
-    scanned.app.m_bManualFolder = false;
-    scanned.app.m_bRepair = true;
-    repair.RepairDatabases();
-    scanned.app.m_bRepair = false;
+    scanned.repairIntoServer();
     const QString log = scanned.report.log().join('\n');
     EXPECT_EQ(repair.m_statementsFailed, 0u) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("Table t1: 2 rows recovered."))) << log.toStdString();
