@@ -372,11 +372,13 @@ void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, 
         // Its rows are in files of an engine we do not read; the definition still counts.
         AppendLog(QStringLiteral("Table %1 is stored by the %2 engine; its rows cannot be read.")
                       .arg(path, contents->m_engineName));
-    else if (table->m_engine == QLatin1String("innodb"))
+    else if (table->m_engine == QLatin1String("innodb")) {
+        const QString databaseFolder = FrmReader::databaseNameFromPath(path);
         table->m_rootPage = FindInnoDbTable(
-            FrmReader::databaseNameFromPath(path) + QLatin1Char('/') + table->m_name,
+            databaseFolder + QLatin1Char('/') + table->m_name,
             QStringLiteral("Table %1 in database %2")
-                .arg(FileNameCodec::Decode(table->m_name), FileNameCodec::Decode(FrmReader::databaseNameFromPath(path))));
+                .arg(FileNameCodec::Decode(table->m_name), FileNameCodec::Decode(databaseFolder)));
+    }
     database.m_tables.push_back(std::move(table));
 }
 

@@ -35,10 +35,10 @@
 // odd ones, so bytes left from the lap before never pass), then the CRC-32C
 // of the records. An encrypted log puts an 8-byte nonce between the
 // sequence byte and the CRC-32C, which then covers the records and the
-// nonce; only the bytes after each record's length are encrypted. A record's first byte is above 1; its low 4 bits are the
-// count of bytes that follow, or 0: a varint follows and the count is its
-// value + 15. Varint: 0xxxxxxx (1 byte); 10xxxxxx +1 byte, + 0x80;
-// 110xxxxx +2, + 0x4080; 1110xxxx +3, + 0x204080; 11110000 +4, + 0x10204080.
+// nonce; only the bytes after each record's length are encrypted.
+// A record's first byte is above 1; its low 4 bits are the count of bytes
+// that follow, or 0: a varint follows and the count is its value + 15.
+// Varint: 0xxxxxxx (1 byte); 10xxxxxx +1 byte, + 0x80; 110xxxxx +2, + 0x4080; 1110xxxx +3, + 0x204080; 11110000 +4, + 0x10204080.
 // A length of 1 MiB or more is no record.
 // A clean shutdown ends the log with the last checkpoint's own
 // mini-transaction at its end LSN (end LSN = checkpoint LSN); after a crash
@@ -241,7 +241,8 @@ RedoLogState inspectCurrent(const platform::DataFile& file, const ByteReader& he
         return unknown("the log has no checkpoint");
     const auto [checkpoint, end] = *latest;
     if (end > checkpoint)
-        return judged(RedoLogVerdict::ChangesPending, checkpoint, "its last checkpoint was written with records after it");
+        return judged(RedoLogVerdict::ChangesPending, checkpoint,
+                      "its last checkpoint was written with records after it");
 
     const auto bytes = readRing(file, ring, end, std::min(kWindow, ring.capacity));
     if (!bytes)
