@@ -104,7 +104,8 @@ public:
     // The clustered index root of "db/table" (as folder and file are named)
     // in the data dictionary of the start mode's ibdata1; 0 when the table is
     // not there or the dictionary cannot be read (logged once per scan).
-    std::uint64_t FindInnoDbTable(const QString& qualifiedName);
+    // label: the table as the log names it to the user ("Table t in database d").
+    std::uint64_t FindInnoDbTable(const QString& qualifiedName, const QString& label);
     // The ibdata1 that the start mode names.
     QString SharedTablespacePath() const;
 

@@ -237,11 +237,18 @@ void MySqlRepair::CheckRedoLog(const QString& dataFolder)
     const auto state = InnodbRedoLogHeader::inspect(log, flushLsn);
     if (state.verdict != RedoLogVerdict::ChangesPending)
         return;
+    // The same steps as for transactions left open: a fast shutdown would
+    // leave the rollback of what never committed unfinished.
     m_redoLogWarning = QStringLiteral("The server did not shut down cleanly: its redo log %1 holds changes that the "
                                       "data files do not have yet (%2). These last changes are not read. To recover "
-                                      "them too, start a server of the version that wrote them once on a copy of "
-                                      "the data folder, so that it applies its redo log, stop it, and read the copy again.")
-                           .arg(QString::fromStdString(log.path()), QString::fromStdString(state.why));
+                                      "them too, start a server of the version that wrote them on a copy of the data "
+                                      "folder%3, let it apply its redo log and roll back what never committed (its "
+                                      "error log says when), run SET GLOBAL innodb_fast_shutdown=0 and stop it, then "
+                                      "read the copy.")
+                           .arg(QString::fromStdString(log.path()), QString::fromStdString(state.why),
+                                state.encrypted ? QStringLiteral(" with the key management plugin and keys it used "
+                                                                 "(the log is encrypted)")
+                                                : QString());
     AppendLog(m_redoLogWarning);
 }
 
@@ -250,7 +257,7 @@ QString MySqlRepair::SharedTablespacePath() const
     return m_app.m_bManualFolder ? m_app.m_strIbdataPath : m_strIbdataPath;
 }
 
-std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
+std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName, const QString& label)
 {
     using recovery::innodb::InnodbDictionary;
     if (!m_dictionaryTried) {
@@ -292,12 +299,13 @@ std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName)
         return 0;
     auto root = m_dictionary->clusteredIndexRoot(qualifiedName);
     if (!root) {
-        AppendLog(QStringLiteral("Table %1: %2").arg(qualifiedName, QString::fromStdString(root.error().what)));
         if (!m_redoLogWarning.isEmpty() && !m_dictionary->hasTable(qualifiedName))
-            AppendLog(QStringLiteral("Table %1 is likely missing from the data dictionary because the server did not "
-                                     "shut down cleanly: a table made shortly before that is known only to the redo "
-                                     "log, which is not read.")
-                          .arg(qualifiedName));
+            AppendLog(label
+                      + QStringLiteral(" is not in the InnoDB data dictionary, likely because the server did not shut "
+                                       "down cleanly: a table made shortly before that is known only to the redo "
+                                       "log, which is not read."));
+        else
+            AppendLog(QStringLiteral("Table %1: %2").arg(qualifiedName, QString::fromStdString(root.error().what)));
         return 0;
     }
     return *root;
@@ -364,8 +372,13 @@ void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, 
         // Its rows are in files of an engine we do not read; the definition still counts.
         AppendLog(QStringLiteral("Table %1 is stored by the %2 engine; its rows cannot be read.")
                       .arg(path, contents->m_engineName));
-    else if (table->m_engine == QLatin1String("innodb"))
-        table->m_rootPage = FindInnoDbTable(FrmReader::databaseNameFromPath(path) + QLatin1Char('/') + table->m_name);
+    else if (table->m_engine == QLatin1String("innodb")) {
+        const QString databaseFolder = FrmReader::databaseNameFromPath(path);
+        table->m_rootPage = FindInnoDbTable(
+            databaseFolder + QLatin1Char('/') + table->m_name,
+            QStringLiteral("Table %1 in database %2")
+                .arg(FileNameCodec::Decode(table->m_name), FileNameCodec::Decode(databaseFolder)));
+    }
     database.m_tables.push_back(std::move(table));
 }
 
@@ -456,7 +469,10 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
         } else if (innodb) {
             // The dictionary names the tablespace as its file is named.
             const QString file = partition.m_dataFile.mid(folder.size());
-            partition.m_rootPage = FindInnoDbTable(database + QLatin1Char('/') + file.left(file.size() - 4));
+            partition.m_rootPage = FindInnoDbTable(
+                database + QLatin1Char('/') + file.left(file.size() - 4),
+                QStringLiteral("Partition %1 of table %2 in database %3")
+                    .arg(partition.m_name, FileNameCodec::Decode(table.m_name), FileNameCodec::Decode(database)));
         }
         table.m_partitions.push_back(partition);
     }

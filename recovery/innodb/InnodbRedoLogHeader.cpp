@@ -15,9 +15,12 @@
 //
 // | Offset        | Size | Field           | Meaning                                          |
 // |---------------|------|-----------------|--------------------------------------------------|
-// | 0             | 4    | format          | 0x50687973 "Phys"; bit 31 set: encrypted         |
+// | 0             | 4    | format          | 0x50687973 "Phys"; 0xf09f979d: encrypted, as     |
+// |               |      |                 | MariaDB 10.11.15 and later write an encrypted log|
 // | 8             | 8    | first LSN       | the LSN of the byte at offset 0x3000             |
 // | 16            | 32   | creator         | "MariaDB 10.11.19", zero-padded                  |
+// | 48            | 4    | key version     | not 0: encrypted (the key's version, then what   |
+// |               |      |                 | the key is derived with); 0: not encrypted       |
 // | 508           | 4    | CRC-32C         | of bytes 0..507                                  |
 // | 0x1000,0x2000 | 8    | checkpoint LSN  | the two checkpoint blocks; the greater valid     |
 // |               |      |                 | checkpoint LSN is the latest                     |
@@ -30,10 +33,12 @@
 // Records come in mini-transactions: records, then a byte 0 or 1 (the
 // sequence bit: 1 on the ring's even laps counted from the first LSN, 0 on
 // odd ones, so bytes left from the lap before never pass), then the CRC-32C
-// of the records. A record's first byte is above 1; its low 4 bits are the
-// count of bytes that follow, or 0: a varint follows and the count is its
-// value + 15. Varint: 0xxxxxxx (1 byte); 10xxxxxx +1 byte, + 0x80;
-// 110xxxxx +2, + 0x4080; 1110xxxx +3, + 0x204080; 11110000 +4, + 0x10204080.
+// of the records. An encrypted log puts an 8-byte nonce between the
+// sequence byte and the CRC-32C, which then covers the records and the
+// nonce; only the bytes after each record's length are encrypted.
+// A record's first byte is above 1; its low 4 bits are the count of bytes
+// that follow, or 0: a varint follows and the count is its value + 15.
+// Varint: 0xxxxxxx (1 byte); 10xxxxxx +1 byte, + 0x80; 110xxxxx +2, + 0x4080; 1110xxxx +3, + 0x204080; 11110000 +4, + 0x10204080.
 // A length of 1 MiB or more is no record.
 // A clean shutdown ends the log with the last checkpoint's own
 // mini-transaction at its end LSN (end LSN = checkpoint LSN); after a crash
@@ -69,7 +74,10 @@ constexpr std::uint64_t kFlushLsnPos = 26;
 
 constexpr std::uint32_t kFormatEncrypted = 1u << 31;
 constexpr std::uint32_t kFormatCurrent = 0x50687973;
+constexpr std::uint32_t kFormatCurrentEncrypted = 0xf09f979d;
 constexpr std::uint64_t kFirstLsnPos = 8;
+constexpr std::uint64_t kKeyVersionPos = 48;
+constexpr std::uint64_t kNonceSize = 8;
 constexpr std::uint64_t kHeaderCrcPos = 508;
 constexpr std::array<std::uint64_t, 2> kCheckpointBlocks = {0x1000, 0x2000};
 constexpr std::uint64_t kCheckpointCrcPos = 60;
@@ -111,6 +119,7 @@ bool neverWritten(const ByteReader& file, std::uint64_t block, std::uint64_t siz
 struct Ring {
     std::uint64_t firstLsn = 0;
     std::uint64_t capacity = 0;
+    std::uint64_t nonceSize = 0;  // between a mini-transaction's sequence byte and its CRC-32C
     std::uint64_t offsetOf(std::uint64_t lsn) const { return kStartOffset + (lsn - firstLsn) % capacity; }
     std::uint8_t sequenceBit(std::uint64_t lsn) const { return ((lsn - firstLsn) / capacity) % 2 == 0 ? 1 : 0; }
 };
@@ -177,10 +186,14 @@ std::optional<std::uint64_t> miniTransactionEnd(const ByteReader& window, std::u
         if (first <= 1) {
             if (first != ring.sequenceBit(startLsn + (at - start)) || at == start)
                 return std::nullopt;
+            ByteReader nonce = r.sub(r.pos(), ring.nonceSize);
+            const auto nonceBytes = nonce.bytes(ring.nonceSize);
+            if (!r.seek(r.pos() + ring.nonceSize))
+                return std::nullopt;
             const std::uint32_t crc = r.u32be();
             ByteReader records = window.sub(start, at - start);
             const auto bytes = records.bytes(at - start);
-            if (!r || !records || crc32c(bytes) != crc)
+            if (!r || !records || !nonce || crc32c(nonceBytes, crc32c(bytes)) != crc)
                 return std::nullopt;
             return r.pos();
         }
@@ -196,10 +209,19 @@ RedoLogState inspectCurrent(const platform::DataFile& file, const ByteReader& he
     h.seek(kFirstLsnPos);
     Ring ring;
     ring.firstLsn = h.u64be();
+    h.seek(kKeyVersionPos);
+    const std::uint32_t keyVersion = h.u32be();
     const std::uint64_t size = file.size();
     if (!h || size <= kStartOffset)
         return unknown("the log is shorter than its header");
     ring.capacity = size - kStartOffset;
+    // Until 10.11.15 an encrypted log kept the plain format and said so by
+    // its key version alone.
+    const bool encrypted = format == kFormatCurrentEncrypted || keyVersion != 0;
+    ring.nonceSize = encrypted ? kNonceSize : 0;
+    const auto judged = [encrypted](RedoLogVerdict verdict, std::uint64_t checkpoint, std::string why) {
+        return RedoLogState{verdict, checkpoint, std::move(why), encrypted};
+    };
 
     std::optional<std::pair<std::uint64_t, std::uint64_t>> latest;  // checkpoint LSN, end LSN
     for (const std::uint64_t block : kCheckpointBlocks) {
@@ -219,21 +241,19 @@ RedoLogState inspectCurrent(const platform::DataFile& file, const ByteReader& he
         return unknown("the log has no checkpoint");
     const auto [checkpoint, end] = *latest;
     if (end > checkpoint)
-        return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint,
-                            "its last checkpoint was written with records after it"};
-    if (format & kFormatEncrypted)
-        return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the log is encrypted"};
+        return judged(RedoLogVerdict::ChangesPending, checkpoint,
+                      "its last checkpoint was written with records after it");
 
     const auto bytes = readRing(file, ring, end, std::min(kWindow, ring.capacity));
     if (!bytes)
-        return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the log cannot be read at its last checkpoint"};
+        return judged(RedoLogVerdict::Unknown, checkpoint, "the log cannot be read at its last checkpoint");
     const ByteReader window(*bytes);
     const auto checkpointEnd = miniTransactionEnd(window, 0, ring, end);
     if (!checkpointEnd)
-        return RedoLogState{RedoLogVerdict::Unknown, checkpoint, "the log has no checkpoint record at its end"};
+        return judged(RedoLogVerdict::Unknown, checkpoint, "the log has no checkpoint record at its end");
     if (miniTransactionEnd(window, *checkpointEnd, ring, end + *checkpointEnd))
-        return RedoLogState{RedoLogVerdict::ChangesPending, checkpoint, "records follow its last checkpoint"};
-    return RedoLogState{RedoLogVerdict::Clean, checkpoint, "the log ends at its last checkpoint"};
+        return judged(RedoLogVerdict::ChangesPending, checkpoint, "records follow its last checkpoint");
+    return judged(RedoLogVerdict::Clean, checkpoint, "the log ends at its last checkpoint");
 }
 
 RedoLogState inspectOlder(const ByteReader& head, std::uint64_t flushLsn)
@@ -275,13 +295,16 @@ RedoLogState InnodbRedoLogHeader::inspect(const platform::DataFile& logFile, std
     const std::uint32_t format = formatField.u32be();
     if (!formatField || head->size() < kOlderBlock)
         return unknown("the log is shorter than its header");
-    if ((format & ~kFormatEncrypted) == kFormatCurrent) {
+    if (format == kFormatCurrent || format == kFormatCurrentEncrypted) {
         if (!crcMatches(h, 0, kHeaderCrcPos))
             return unknown("the log's header block is damaged");
         return inspectCurrent(logFile, h, format);
     }
-    if (std::find(kOlderFormats.begin(), kOlderFormats.end(), format & ~kFormatEncrypted) != kOlderFormats.end())
-        return inspectOlder(h, flushLsn);
+    if (std::find(kOlderFormats.begin(), kOlderFormats.end(), format & ~kFormatEncrypted) != kOlderFormats.end()) {
+        RedoLogState state = inspectOlder(h, flushLsn);
+        state.encrypted = (format & kFormatEncrypted) != 0;
+        return state;
+    }
     return unknown("the log's format is not one known here");
 }
 

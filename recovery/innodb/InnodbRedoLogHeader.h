@@ -21,13 +21,15 @@ struct RedoLogState {
     RedoLogVerdict verdict = RedoLogVerdict::Unknown;
     std::uint64_t checkpointLsn = 0;  // the latest valid checkpoint's LSN; 0 when none was read
     std::string why;                  // what the verdict rests on, or what could not be read
+    bool encrypted = false;           // the log's records are encrypted: a server needs the key to apply them
 };
 
 // Reads the header and checkpoints of ib_logfile0, never its changes. Two
 // layouts: the one MariaDB 10.8 and later write (one file, checkpoints that
-// name the log's end), and the older one of 512-byte blocks (MySQL 5.7.9 and
-// later 5.7, MariaDB 10.2 to 10.7), judged against the LSN the shared
-// tablespace records of its last clean shutdown.
+// name the log's end; encrypted or not: the framing of its records is in the
+// clear, so no key is needed), and the older one of 512-byte blocks (MySQL
+// 5.7.9 and later 5.7, MariaDB 10.2 to 10.7), judged against the LSN the
+// shared tablespace records of its last clean shutdown.
 class InnodbRedoLogHeader {
 public:
     // The verdict on a redo log. flushLsn: FIL_PAGE_FILE_FLUSH_LSN of the

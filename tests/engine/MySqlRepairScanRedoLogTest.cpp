@@ -19,10 +19,15 @@ namespace {
 
 const QString kWarning = QStringLiteral("The server did not shut down cleanly: its redo log ");
 const QString kBornLate = QStringLiteral(
-    "Table fx_crash/born_late is likely missing from the data dictionary because the server did not shut down "
-    "cleanly: a table made shortly before that is known only to the redo log, which is not read.");
+    "Table born_late in database fx_crash is not in the InnoDB data dictionary, likely because the server did not "
+    "shut down cleanly: a table made shortly before that is known only to the redo log, which is not read.");
+const QString kLateCafe = QStringLiteral(
+    "Table late-café in database fx_crash is not in the InnoDB data dictionary, likely because the server did not "
+    "shut down cleanly: a table made shortly before that is known only to the redo log, which is not read.");
 const QString kNotInDictionary =
     QStringLiteral("Table fx_crash/born_late: table fx_crash/born_late is not in the data dictionary");
+const QString kCafeNotInDictionary =
+    QStringLiteral("Table fx_crash/late@002dcaf@0p: table fx_crash/late@002dcaf@0p is not in the data dictionary");
 
 QString crashFixture(const QString& set)
 {
@@ -61,28 +66,42 @@ struct Scan {
 
 TEST(ScanRedoLog, TheFolderOfAKilledServerIsSaidToLackItsLastChanges)
 {
-    const QString data = crashFixture(QStringLiteral("crashed"));
-    Scan scan(data, data + QStringLiteral("/ibdata1"));
-    const QStringList log = scan.report.log();
-    ASSERT_EQ(log.size(), 4) << log.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(log[0], "Scanning Database(s)...");
-    EXPECT_EQ(log[1],
-              kWarning + data
-                  + "/ib_logfile0 holds changes that the data files do not have yet (records follow its last "
-                    "checkpoint). These last changes are not read. To recover them too, start a server of the "
-                    "version that wrote them once on a copy of the data folder, so that it applies its redo log, "
-                    "stop it, and read the copy again.");
-    // The table made after the last clean shutdown: only the redo log knows it.
-    EXPECT_EQ(log[2], kNotInDictionary);
-    EXPECT_EQ(log[3], kBornLate);
+    const struct {
+        const char* set;
+        QString keys;  // what the advice adds for an encrypted log
+    } cases[] = {
+        {"crashed", QString()},
+        {"encrypted-crashed", " with the key management plugin and keys it used (the log is encrypted)"},
+    };
+    for (const auto& c : cases) {
+        const QString data = crashFixture(QString::fromLatin1(c.set));
+        Scan scan(data, data + QStringLiteral("/ibdata1"));
+        const QStringList log = scan.report.log();
+        ASSERT_EQ(log.size(), 4) << c.set << "\n" << log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(log[0], "Scanning Database(s)...");
+        EXPECT_EQ(log[1],
+                  kWarning + data
+                      + "/ib_logfile0 holds changes that the data files do not have yet (records follow its last "
+                        "checkpoint). These last changes are not read. To recover them too, start a server of the "
+                        "version that wrote them on a copy of the data folder"
+                      + c.keys
+                      + ", let it apply its redo log and roll back what never committed (its error log says when), "
+                        "run SET GLOBAL innodb_fast_shutdown=0 and stop it, then read the copy.")
+            << c.set;
+        // The tables made after the last clean shutdown: only the redo log
+        // knows them. Named as the user wrote them, not as the dictionary
+        // and the file system do ("fx_crash/late@002dcaf@0p").
+        EXPECT_EQ(log[2], kBornLate) << c.set;
+        EXPECT_EQ(log[3], kLateCafe) << c.set;
 
-    // The repair's log says it again, right after its header.
-    scan.report.m_loginAccepted = false;
-    EXPECT_EQ(scan.repair.RunRepair(), engine::MySqlRepair::REPAIR_CANCELLED);
-    const QStringList repairLog = scan.report.log().mid(log.size());
-    ASSERT_GE(repairLog.size(), 4);
-    EXPECT_TRUE(repairLog[1].startsWith("Repair process started on "));
-    EXPECT_EQ(repairLog[3], log[1]);
+        // The repair's log says it again, right after its header.
+        scan.report.m_loginAccepted = false;
+        EXPECT_EQ(scan.repair.RunRepair(), engine::MySqlRepair::REPAIR_CANCELLED);
+        const QStringList repairLog = scan.report.log().mid(log.size());
+        ASSERT_GE(repairLog.size(), 4) << c.set;
+        EXPECT_TRUE(repairLog[1].startsWith("Repair process started on ")) << c.set;
+        EXPECT_EQ(repairLog[3], log[1]) << c.set;
+    }
 }
 
 TEST(ScanRedoLog, NothingMoreWhereTheFilesShowNoChangesOrCannotTell)
@@ -96,8 +115,10 @@ TEST(ScanRedoLog, NothingMoreWhereTheFilesShowNoChangesOrCannotTell)
     } cases[] = {
         {"a clean shutdown", crashFixture(QStringLiteral("clean")), [](const QString&) {},
          {"Scanning Database(s)..."}},
+        {"a clean shutdown, the log encrypted", crashFixture(QStringLiteral("encrypted-clean")),
+         [](const QString&) {}, {"Scanning Database(s)..."}},
         {"no redo log", crashed, [](const QString& data) { ASSERT_TRUE(QFile::remove(data + "/ib_logfile0")); },
-         {"Scanning Database(s)...", kNotInDictionary}},
+         {"Scanning Database(s)...", kNotInDictionary, kCafeNotInDictionary}},
         {"a damaged log header", crashed,
          [](const QString& data) {
              QFile log(data + "/ib_logfile0");
@@ -105,10 +126,10 @@ TEST(ScanRedoLog, NothingMoreWhereTheFilesShowNoChangesOrCannotTell)
              ASSERT_TRUE(log.seek(20));
              log.write("X");
          },
-         {"Scanning Database(s)...", kNotInDictionary}},
+         {"Scanning Database(s)...", kNotInDictionary, kCafeNotInDictionary}},
         {"a log cut short", crashed,
          [](const QString& data) { ASSERT_TRUE(QFile::resize(data + "/ib_logfile0", 100)); },
-         {"Scanning Database(s)...", kNotInDictionary}},
+         {"Scanning Database(s)...", kNotInDictionary, kCafeNotInDictionary}},
     };
     for (const auto& c : cases) {
         testsupport::TempDir dir;
@@ -134,22 +155,26 @@ TEST(ScanRedoLog, TheLogIsFoundInTheDataFolderWhenIbdata1IsElsewhere)
 
 TEST(ScanRedoLog, DumpReadsTheDataFilesAsTheyStand)
 {
-    const testsupport::Dump crashed = testsupport::runDump(crashFixture(QStringLiteral("crashed")), true);
-    EXPECT_TRUE(crashed.log.contains(kWarning)) << crashed.log.toStdString();
-    EXPECT_TRUE(crashed.log.contains(kBornLate)) << crashed.log.toStdString();
-    // The files hold at least the rows of the clean shutdown; the server,
-    // applying its redo log, has more.
-    const auto kept = crashed.tables.value("fx_crash").value("kept");
-    EXPECT_EQ(serverCount(QStringLiteral("crashed"), QStringLiteral("kept")), "3900");
-    EXPECT_GE(kept.rows.size(), 2000);
-    EXPECT_LT(kept.rows.size(), 3900);
-    EXPECT_EQ(serverCount(QStringLiteral("crashed"), QStringLiteral("born_late")), "10");
-    EXPECT_TRUE(crashed.tables.value("fx_crash").value("born_late").rows.isEmpty());
+    for (const QString& prefix : {QString(), QStringLiteral("encrypted-")}) {
+        const QString crashedSet = prefix + QStringLiteral("crashed");
+        const testsupport::Dump crashed = testsupport::runDump(crashFixture(crashedSet), true);
+        EXPECT_TRUE(crashed.log.contains(kWarning)) << crashed.log.toStdString();
+        EXPECT_TRUE(crashed.log.contains(kBornLate)) << crashed.log.toStdString();
+        // The files hold at least the rows of the clean shutdown; the server,
+        // applying its redo log, has more.
+        const auto kept = crashed.tables.value("fx_crash").value("kept");
+        EXPECT_EQ(serverCount(crashedSet, QStringLiteral("kept")), "3900");
+        EXPECT_GE(kept.rows.size(), 2000) << crashedSet.toStdString();
+        EXPECT_LT(kept.rows.size(), 3900) << crashedSet.toStdString();
+        EXPECT_EQ(serverCount(crashedSet, QStringLiteral("born_late")), "10");
+        EXPECT_TRUE(crashed.tables.value("fx_crash").value("born_late").rows.isEmpty());
 
-    const testsupport::Dump clean = testsupport::runDump(crashFixture(QStringLiteral("clean")), true);
-    EXPECT_FALSE(clean.log.contains(kWarning)) << clean.log.toStdString();
-    EXPECT_EQ(QString::number(clean.tables.value("fx_crash").value("kept").rows.size()),
-              serverCount(QStringLiteral("clean"), QStringLiteral("kept")));
+        const QString cleanSet = prefix + QStringLiteral("clean");
+        const testsupport::Dump clean = testsupport::runDump(crashFixture(cleanSet), true);
+        EXPECT_FALSE(clean.log.contains(kWarning)) << clean.log.toStdString();
+        EXPECT_EQ(QString::number(clean.tables.value("fx_crash").value("kept").rows.size()),
+                  serverCount(cleanSet, QStringLiteral("kept")));
+    }
 }
 
 } // namespace

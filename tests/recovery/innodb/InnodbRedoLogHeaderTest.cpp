@@ -92,16 +92,20 @@ TEST(InnodbRedoLogHeader, LogsTheServerWrote)
     const struct {
         QString path;
         RedoLogVerdict verdict;
+        bool encrypted;
     } cases[] = {
-        {crashFixture("clean") + "/ib_logfile0", RedoLogVerdict::Clean},
-        {crashFixture("crashed") + "/ib_logfile0", RedoLogVerdict::ChangesPending},
-        {testsupport::FixtureSet::dataFolder("default") + "/ib_logfile0", RedoLogVerdict::Clean},
-        {testsupport::FixtureSet::dataFolder("legacy") + "/ib_logfile0", RedoLogVerdict::Clean},
+        {crashFixture("clean") + "/ib_logfile0", RedoLogVerdict::Clean, false},
+        {crashFixture("crashed") + "/ib_logfile0", RedoLogVerdict::ChangesPending, false},
+        {crashFixture("encrypted-clean") + "/ib_logfile0", RedoLogVerdict::Clean, true},
+        {crashFixture("encrypted-crashed") + "/ib_logfile0", RedoLogVerdict::ChangesPending, true},
+        {testsupport::FixtureSet::dataFolder("default") + "/ib_logfile0", RedoLogVerdict::Clean, false},
+        {testsupport::FixtureSet::dataFolder("legacy") + "/ib_logfile0", RedoLogVerdict::Clean, false},
     };
     for (const auto& c : cases) {
         const RedoLogState state = inspectFile(c.path);
         EXPECT_STREQ(verdictName(state.verdict), verdictName(c.verdict)) << c.path.toStdString() << ": " << state.why;
         EXPECT_GT(state.checkpointLsn, 0u) << c.path.toStdString();
+        EXPECT_EQ(state.encrypted, c.encrypted) << c.path.toStdString();
     }
     EXPECT_EQ(inspectFile(crashFixture("crashed") + "/ib_logfile0").why,
               "records follow its last checkpoint");
@@ -177,6 +181,65 @@ TEST(InnodbRedoLogHeader, DamagedLogsTellNothing)
         const RedoLogState state = inspectBytes(log);
         EXPECT_STREQ(verdictName(state.verdict), verdictName(c.verdict)) << c.name << ": " << state.why;
         EXPECT_EQ(state.why, c.why) << c.name;
+    }
+}
+
+// The encrypted logs of the bundled server, and the same logs as servers
+// from 10.8 to 10.11.14 wrote them: the plain format's identifier, the key
+// version after the creator, the same framing of mini-transactions.
+TEST(InnodbRedoLogHeader, EncryptedLogs)
+{
+    const Bytes crashed = readAll(crashFixture("encrypted-crashed") + "/ib_logfile0");
+    const Bytes clean = readAll(crashFixture("encrypted-clean") + "/ib_logfile0");
+    ASSERT_GT(crashed.size(), 0x3000u);
+    ASSERT_GT(clean.size(), 0x3000u);
+    ASSERT_EQ(be(clean, 0, 4), 0xf09f979du);
+    ASSERT_NE(be(clean, 48, 4), 0u);
+    const auto olderFormat = [](Bytes& b) {
+        putBe(b, 0, 0x50687973, 4);
+        seal(b, 0, 508);
+    };
+    // The checkpoint's own mini-transaction: an 11-byte record, the sequence
+    // byte, the 8-byte nonce and the CRC-32C.
+    constexpr std::size_t kCheckpointMtr = 24;
+    const std::size_t cleanEnd = checkpointRecordOffset(clean);
+
+    const struct {
+        const char* name;
+        const Bytes* source;
+        std::function<void(Bytes&)> change;
+        RedoLogVerdict verdict;
+        const char* why;
+    } cases[] = {
+        {"killed", &crashed, [](Bytes&) {}, RedoLogVerdict::ChangesPending, "records follow its last checkpoint"},
+        {"shut down cleanly", &clean, [](Bytes&) {}, RedoLogVerdict::Clean, "the log ends at its last checkpoint"},
+        {"killed, older format", &crashed, olderFormat, RedoLogVerdict::ChangesPending,
+         "records follow its last checkpoint"},
+        {"shut down cleanly, older format", &clean, olderFormat, RedoLogVerdict::Clean,
+         "the log ends at its last checkpoint"},
+        {"the checkpoint record repeated after it", &clean,
+         [cleanEnd](Bytes& b) {
+             std::copy_n(b.begin() + cleanEnd, kCheckpointMtr, b.begin() + cleanEnd + kCheckpointMtr);
+         },
+         RedoLogVerdict::ChangesPending, "records follow its last checkpoint"},
+        {"the same with a byte of its nonce changed", &clean,
+         [cleanEnd](Bytes& b) {
+             std::copy_n(b.begin() + cleanEnd, kCheckpointMtr, b.begin() + cleanEnd + kCheckpointMtr);
+             b[cleanEnd + kCheckpointMtr + 15] ^= 1;
+         },
+         RedoLogVerdict::Clean, "the log ends at its last checkpoint"},
+        {"the encryption data damaged", &clean, [](Bytes& b) { b[56] ^= 1; }, RedoLogVerdict::Unknown,
+         "the log's header block is damaged"},
+    };
+    for (const auto& c : cases) {
+        Bytes log = *c.source;
+        c.change(log);
+        const RedoLogState state = inspectBytes(log);
+        EXPECT_STREQ(verdictName(state.verdict), verdictName(c.verdict)) << c.name << ": " << state.why;
+        EXPECT_EQ(state.why, c.why) << c.name;
+        if (state.verdict != RedoLogVerdict::Unknown) {
+            EXPECT_TRUE(state.encrypted) << c.name;
+        }
     }
 }
 
