@@ -36,18 +36,25 @@ QList<QStringList> expectedRows(const QString& set, const char* table)
                                 + QStringLiteral(".tsv"));
 }
 
-QStringList scanLog(const QString& data, const QString& database)
-{
+struct Scan {
     engine::AppState app;
     engine::MySqlRepair repair{app};
     testsupport::RecordingReportWindow report{app};
-    repair.m_hWndReport = &report;
-    app.m_bManualFolder = true;
-    app.m_strDataFolder = data;
-    app.m_strIbdataPath = data + QStringLiteral("/ibdata1");
-    app.m_selectedDatabases = {data + QLatin1Char('/') + database + QLatin1Char('/')};
-    repair.ScanDataFolder();
-    return report.log();
+
+    Scan(const QString& data, const QString& database)
+    {
+        repair.m_hWndReport = &report;
+        app.m_bManualFolder = true;
+        app.m_strDataFolder = data;
+        app.m_strIbdataPath = data + QStringLiteral("/ibdata1");
+        app.m_selectedDatabases = {data + QLatin1Char('/') + database + QLatin1Char('/')};
+        repair.ScanDataFolder();
+    }
+};
+
+QStringList scanLog(const QString& data, const QString& database)
+{
+    return Scan(data, database).report.log();
 }
 
 QStringList linesStartingWith(const QStringList& log, const QString& start)
@@ -100,6 +107,16 @@ TEST(ScanOpenTransactions, OneLineWhereTransactionsWereLeftOpenAndNoneElsewhere)
         ASSERT_EQ(lines.size(), 1) << c.data.toStdString() << "\n" << joined(log).toStdString();
         EXPECT_EQ(lines[0], kLine + c.counts + kAdvice);
     }
+
+    // The repair's log says it again, near its header.
+    Scan scan(openFixture("open"), "fx_open");
+    const qsizetype scanned = scan.report.log().size();
+    scan.report.m_loginAccepted = false;
+    EXPECT_EQ(scan.repair.RunRepair(), engine::MySqlRepair::REPAIR_CANCELLED);
+    const QStringList repairLog = scan.report.log().mid(scanned);
+    ASSERT_GE(repairLog.size(), 2);
+    EXPECT_TRUE(repairLog[1].startsWith("Repair process started on "));
+    EXPECT_EQ(linesStartingWith(repairLog, kLine).size(), 1) << joined(repairLog).toStdString();
 }
 
 // The rows grisolt-dump prints of the folders with a transaction left open,
