@@ -176,6 +176,7 @@ void InnodbTableReader::Reset(const TableInformation& table)
     m_rowsRecovered = 0;
     m_rowsFromDamagedPages = 0;
     m_rowsWithDamagedValues = 0;
+    m_openRows = {};
     m_summaryLogged = false;
     m_repair.m_rowDamaged = false;
 }
@@ -546,6 +547,38 @@ void InnodbTableReader::LogSummary(std::size_t dataPages)
     if (m_rowsWithDamagedValues > 0)
         summary += QStringLiteral(", of them %1 with a value that could not be read").arg(m_rowsWithDamagedValues);
     m_repair.AppendLog(summary + QLatin1Char('.'));
+    LogOpenTransactionRows();
+}
+
+void InnodbTableReader::LogOpenTransactionRows()
+{
+    if (m_openRows.total() == 0)
+        return;
+    if (!m_repair.app().m_bRepair) {
+        m_repair.AppendLog(QStringLiteral("Table %1: %2 rows were written by transactions left open and never "
+                                          "committed, and are marked: %3 inserted, %4 changed and %5 deleted (the "
+                                          "delete never committed) by active transactions, %6 written by prepared "
+                                          "(XA) transactions.")
+                               .arg(m_tableName)
+                               .arg(m_openRows.total())
+                               .arg(m_openRows.inserted)
+                               .arg(m_openRows.changed)
+                               .arg(m_openRows.deleted)
+                               .arg(m_openRows.prepared));
+        return;
+    }
+    m_repair.AppendLog(QStringLiteral("Table %1: rows of transactions left open and never committed, as the "
+                                      "server's rollback would leave them: %2 inserted by active transactions "
+                                      "were left out (the rollback removes them); %3 changed by them were written "
+                                      "with the values the record holds, which never committed (the committed ones "
+                                      "are only in the undo log); %4 whose delete never committed were written; "
+                                      "%5 of prepared (XA) transactions were written (whether they commit is their "
+                                      "coordinator's decision).")
+                           .arg(m_tableName)
+                           .arg(m_openRows.inserted)
+                           .arg(m_openRows.changed)
+                           .arg(m_openRows.deleted)
+                           .arg(m_openRows.prepared));
 }
 
 void InnodbTableReader::LogTotal()
@@ -620,6 +653,10 @@ void InnodbTableReader::RecoverRows(std::uint64_t firstPlace, TableInformation& 
     const std::size_t columnCount = m_repair.m_columns.size();
     app.m_nPageCount = static_cast<std::int32_t>(dataPages.size());
     const bool preview = !app.m_bRepair;
+    // Where no transaction was left open, no record is looked up.
+    const recovery::innodb::OpenTransactions& open = m_repair.m_openTransactions;
+    const bool anyOpen = !open.empty();
+    using OpenKind = recovery::innodb::OpenTransactions::Kind;
     app.m_nPageRows = 0;
     app.m_nPagesMerged = 0;
     for (std::uint64_t place = firstPlace;;) {
@@ -656,12 +693,35 @@ void InnodbTableReader::RecoverRows(std::uint64_t firstPlace, TableInformation& 
                 if (m_decoder->isMetadataRecord(record))
                     continue;
                 ++app.m_nPageRows;
-                if (record.deleted)
+                if (record.deleted && !anyOpen)
                     continue;
                 auto slices = m_decoder->locate(*page, record);
                 if (!slices) {
-                    problem = problem ? problem : slices.error();
+                    if (!record.deleted)
+                        problem = problem ? problem : slices.error();
                     continue;
+                }
+                // A record of a transaction left open: what the server's
+                // rollback would do is done as far as the record tells.
+                OpenKind openKind = OpenKind::None;
+                bool inserted = false;
+                if (anyOpen) {
+                    auto system = m_decoder->systemColumns(*page, record, *slices);
+                    if (!system) {
+                        if (!record.deleted)
+                            problem = problem ? problem : system.error();
+                        continue;
+                    }
+                    openKind = open.kindOf(system->transactionId);
+                    inserted = system->inserted;
+                    // A delete that committed: the row is gone.
+                    if (record.deleted && openKind == OpenKind::None)
+                        continue;
+                    // An insert that a rollback removes is no row of the recovered table.
+                    if (openKind == OpenKind::Active && inserted && !record.deleted && !preview) {
+                        m_openRows.inserted += firstReading ? 1 : 0;
+                        continue;
+                    }
                 }
                 m_page = &*page;
                 m_slices = std::move(*slices);
@@ -676,9 +736,19 @@ void InnodbTableReader::RecoverRows(std::uint64_t firstPlace, TableInformation& 
                     problem = problem ? problem : m_columnError;
                     continue;
                 }
-                m_repair.m_rowDamaged = damaged || m_valueDamaged;
+                m_repair.m_rowDamaged = damaged || m_valueDamaged || openKind != OpenKind::None;
                 m_writer->Write(m_row);
                 m_repair.m_rowDamaged = false;
+                if (firstReading && openKind != OpenKind::None) {
+                    if (openKind == OpenKind::Prepared)
+                        ++m_openRows.prepared;
+                    else if (record.deleted)
+                        ++m_openRows.deleted;
+                    else if (inserted)
+                        ++m_openRows.inserted;
+                    else
+                        ++m_openRows.changed;
+                }
                 if (firstReading) {
                     ++m_rowsRecovered;
                     m_rowsFromDamagedPages += damaged ? 1 : 0;

@@ -81,6 +81,8 @@ private:
     bool CheckPage(const recovery::innodb::InnodbPage& page, std::uint64_t place);
     // The table's summary line, once every data page has been read.
     void LogSummary(std::size_t dataPages);
+    // The table's line on the rows of transactions left open, where it has any.
+    void LogOpenTransactionRows();
     // The log line for a table whose root page the scan could not learn:
     // no ibdata1, no readable dictionary, or a dictionary without the table.
     QString RootPageUnknownText() const;
@@ -121,6 +123,17 @@ private:
     std::uint64_t m_rowsRecovered = 0;
     std::uint64_t m_rowsFromDamagedPages = 0;
     std::uint64_t m_rowsWithDamagedValues = 0;
+    // Records of transactions left open: inserted, changed and delete-marked
+    // by active ones, and any of prepared ones. In a repair the inserted are
+    // left out, as the server's rollback removes them.
+    struct OpenTransactionRows {
+        std::uint64_t inserted = 0;
+        std::uint64_t changed = 0;
+        std::uint64_t deleted = 0;
+        std::uint64_t prepared = 0;
+        std::uint64_t total() const { return inserted + changed + deleted + prepared; }
+    };
+    OpenTransactionRows m_openRows;
     bool m_summaryLogged = false;
 };
 

@@ -14,6 +14,7 @@
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "platform/Result.h"
+#include "recovery/innodb/InnodbTransactionSystem.h"
 
 #include <QString>
 #include <QStringList>
@@ -251,6 +252,12 @@ public:
     // lack (the server did not shut down cleanly); empty when the files show
     // no such changes or cannot tell. The repair's log repeats it.
     QString m_redoLogWarning;
+    // The transactions the shared tablespace's undo logs show open when the
+    // server stopped (read once a scan; their rows are marked), and the
+    // scan's line about them or about why they could not be told; empty
+    // where none was open. The repair's log repeats the line.
+    recovery::innodb::OpenTransactions m_openTransactions;
+    QString m_openTransactionsWarning;
     // How long a service may take to stop or to start before we give up.
     std::int64_t m_serviceTimeoutMs = 120000;
     // Set once this repair's backup holds a verified copy of the server's
@@ -283,6 +290,9 @@ private:
     // Sets and logs m_redoLogWarning when the redo log beside the shared
     // tablespace (or in dataFolder) holds changes the data files lack.
     void CheckRedoLog(const QString& dataFolder);
+    // Sets m_openTransactions from the shared tablespace and the undo
+    // tablespaces beside it, and logs m_openTransactionsWarning.
+    void CheckOpenTransactions();
     // Whether a table of m_databases from firstDatabase on has a MySQL 3.x definition.
     bool MetOldVersionTables(std::size_t firstDatabase) const;
     void ReadTableDefinition(const QString& path, MySqlInfo& database, QStringList& viewPaths,

@@ -65,6 +65,8 @@ MySqlRepair::RepairOutcome MySqlRepair::RunRepair()
     // The rows this repair writes are those of the data files as they stand.
     if (!m_redoLogWarning.isEmpty())
         AppendLog(m_redoLogWarning);
+    if (!m_openTransactionsWarning.isEmpty())
+        AppendLog(m_openTransactionsWarning);
 
     LoginDetails login = m_login;
     if (!m_hWndReport || !m_hWndReport->RunLoginDialog(login.m_host, login.m_user, login.m_password)) {

@@ -124,12 +124,15 @@ void MySqlRepair::ScanDataFolder()
     m_dictionary.reset();
     m_dictionaryTried = false;
     m_redoLogWarning.clear();
+    m_openTransactions = {};
+    m_openTransactionsWarning.clear();
     const QString dataFolder = m_app.m_bManualFolder ? m_app.m_strDataFolder : m_strDataFolder;
     m_strDataFolder.clear();
     AppendLog(StringTable::Load(IDS_SCANNING_DATABASES));
 
     if (!m_app.m_selectedDatabases.isEmpty()) {
         CheckRedoLog(dataFolder);
+        CheckOpenTransactions();
         const std::size_t firstScanned = m_databases.size();
         for (const QString& folder : m_app.m_selectedDatabases) {
             if (stopRequested())
@@ -250,6 +253,51 @@ void MySqlRepair::CheckRedoLog(const QString& dataFolder)
                                                                  "(the log is encrypted)")
                                                 : QString());
     AppendLog(m_redoLogWarning);
+}
+
+void MySqlRepair::CheckOpenTransactions()
+{
+    // Without a readable ibdata1 there is nothing to tell; the dictionary's
+    // reading says why.
+    const QString ibdata = SharedTablespacePath();
+    platform::DataFile shared;
+    if (ibdata.isEmpty() || !QFileInfo(ibdata).isFile() || !shared.open(ibdata.toStdString()))
+        return;
+    // The server keeps its undo tablespaces beside ibdata1 unless told otherwise.
+    const QDir folder = QFileInfo(ibdata).absoluteDir();
+    std::vector<platform::DataFile> undoFiles;
+    for (const QString& name : folder.entryList({QStringLiteral("undo[0-9][0-9][0-9]")}, QDir::Files, QDir::Name)) {
+        platform::DataFile file;
+        if (file.open(folder.filePath(name).toStdString()))
+            undoFiles.push_back(std::move(file));
+    }
+    std::vector<const platform::DataFile*> undo;
+    for (const platform::DataFile& file : undoFiles)
+        undo.push_back(&file);
+    auto open = recovery::innodb::InnodbTransactionSystem::read(shared, undo);
+    if (!open) {
+        m_openTransactionsWarning =
+            QStringLiteral("Whether transactions were left open when the server stopped could not be checked: %1 "
+                           "(offset %2). Rows are read as the data files hold them; rows that never committed "
+                           "cannot be told apart.")
+                .arg(QString::fromStdString(open.error().what))
+                .arg(open.error().offset);
+        AppendLog(m_openTransactionsWarning);
+        return;
+    }
+    m_openTransactions = std::move(*open);
+    if (m_openTransactions.empty())
+        return;
+    m_openTransactionsWarning =
+        QStringLiteral("Transactions were left open when the server stopped (%1 active, %2 prepared (XA)): the rows "
+                       "they wrote never committed and are marked as damaged rows, and each table's log says how "
+                       "many. To read the data as committed, start a server of the same version on a copy of the "
+                       "data folder, let it roll them back (its error log says when), run SET GLOBAL "
+                       "innodb_fast_shutdown=0 and stop it, then read the copy; a prepared (XA) transaction stays "
+                       "until someone runs XA COMMIT or XA ROLLBACK for it.")
+            .arg(m_openTransactions.active.size())
+            .arg(m_openTransactions.prepared.size());
+    AppendLog(m_openTransactionsWarning);
 }
 
 QString MySqlRepair::SharedTablespacePath() const

@@ -151,6 +151,39 @@ void InnodbRecordDecoder::setLeafSpecs(std::vector<FieldSpec> specs)
         m_nullableBefore.push_back(m_nullableBefore.back() + (field.nullIndex >= 0 ? 1 : 0));
 }
 
+Result<InnodbRecordDecoder::SystemColumns> InnodbRecordDecoder::systemColumns(const InnodbPage& page,
+                                                                             const InnodbRecord& record,
+                                                                             const std::vector<FieldSlice>& slices) const
+{
+    // DB_TRX_ID follows the clustered key (or DB_ROW_ID), DB_ROLL_PTR follows
+    // it; the roll pointer's top bit marks an insert.
+    std::uint64_t at = record.origin;
+    if (m_layout.format == RecordFormat::Redundant) {
+        const std::size_t trx = firstUserField() - 2;
+        if (trx > 0) {
+            if (record.fieldEnds.size() < trx)
+                return page.corrupt(record.origin, "record has no DB_TRX_ID field");
+            at += record.fieldEnds[trx - 1].end;
+        }
+    } else if (m_layout.keyColumns == 0) {
+        at += kRowIdSize;
+    } else {
+        if (slices.size() < m_layout.keyColumns)
+            return page.corrupt(record.origin, "record has no DB_TRX_ID field");
+        const FieldSlice& lastKey = slices[m_layout.keyColumns - 1];
+        at = std::uint64_t{lastKey.start} + lastKey.length;
+    }
+    ByteReader r = page.reader();
+    if (at + kTrxIdSize + kRollPtrSize > kPageEnd || !r.seek(at))
+        return page.corrupt(at, "DB_TRX_ID runs past the end of the page");
+    SystemColumns system;
+    system.transactionId = r.uintBe(kTrxIdSize);
+    system.inserted = r.u8() & 0x80;
+    if (!r)
+        return *r.error();
+    return system;
+}
+
 std::size_t InnodbRecordDecoder::firstUserField() const
 {
     return (m_layout.keyColumns == 0 ? 1 : m_layout.keyColumns) + 2;

@@ -79,6 +79,14 @@ public:
 
     // The fields of the user columns of a leaf record, in column order.
     platform::Result<std::vector<FieldSlice>> locate(const InnodbPage& page, const InnodbRecord& record) const;
+    // DB_TRX_ID of a leaf record whose fields locate() gave, and whether its
+    // DB_ROLL_PTR is an insert's (the record was inserted by that transaction).
+    struct SystemColumns {
+        std::uint64_t transactionId = 0;
+        bool inserted = false;
+    };
+    platform::Result<SystemColumns> systemColumns(const InnodbPage& page, const InnodbRecord& record,
+                                                  const std::vector<FieldSlice>& slices) const;
     // The value of column `column` from its slice.
     platform::Result<engine::RowValue> value(const InnodbPage& page, const FieldSlice& slice,
                                              std::size_t column) const;
