@@ -58,6 +58,9 @@ TEST(ScanStorage, CompressedPagesAndOtherEnginesGetOneLineEach)
             {"zip_rows", QStringLiteral("Table %1zip_rows.frm: its rows cannot be read: its pages are compressed "
                                         "(ROW_FORMAT=COMPRESSED, KEY_BLOCK_SIZE=8), which this program does not read.")
                              .arg(folder)},
+            {"zip_parts", QStringLiteral("Table %1zip_parts.frm: its rows cannot be read: its pages are compressed "
+                                         "(ROW_FORMAT=COMPRESSED, KEY_BLOCK_SIZE=4), which this program does not read.")
+                              .arg(folder)},
             {"page_rows", QStringLiteral("Table %1page_rows.frm: its rows cannot be read: its pages are compressed "
                                          "(PAGE_COMPRESSED), which this program does not read.")
                               .arg(folder)},
@@ -84,6 +87,7 @@ TEST(ScanStorage, CompressedPagesAndOtherEnginesGetOneLineEach)
         EXPECT_TRUE(added.isEmpty()) << added.join('\n').toStdString();
         EXPECT_EQ(dataPages[QStringLiteral("zip_rows")], 0u);
         EXPECT_EQ(dataPages[QStringLiteral("page_rows")], 0u);
+        EXPECT_EQ(dataPages[QStringLiteral("zip_parts")], 0u);
         EXPECT_EQ(dataPages[QStringLiteral("aria_rows")], 0u);
         EXPECT_EQ(dataPages[QStringLiteral("kbs_innodb")], 1u);
     }

@@ -67,7 +67,7 @@ TEST_P(StorageKindsRepair, KeysAsTheOriginalsAndOneLinePerTableWithoutRows)
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << logText;
     EXPECT_EQ(repair.m_statementsFailed, 0u) << logText;
 
-    for (const char* name : {"zip_rows", "page_rows", "aria_rows", "csv_rows"}) {
+    for (const char* name : {"zip_rows", "zip_parts", "page_rows", "aria_rows", "csv_rows"}) {
         const auto lines = log.filter(QLatin1String(name) + QStringLiteral(".frm"));
         EXPECT_EQ(lines.size(), 1) << name << "\n" << logText;
         EXPECT_TRUE(lines.filter(QStringLiteral("rows cannot be read")).size() == 1) << name << "\n" << logText;
@@ -97,7 +97,7 @@ TEST_P(StorageKindsRepair, KeysAsTheOriginalsAndOneLinePerTableWithoutRows)
         const auto expected = testsupport::ExpectedRows::load(set, kDatabase, name);
         EXPECT_TRUE(repair.m_connection->query(select) == expected.rows());
     }
-    EXPECT_EQ(tables, 7);
+    EXPECT_EQ(tables, 8);
     repair.RunStatement(QStringLiteral("DROP DATABASE ") + RowWriter::QuoteName(target));
 }
 
