@@ -426,7 +426,7 @@ QString TableStatements::AlterToInnodb(const TableInformation& table, bool withO
 
 QString TableStatements::KeysAgain(const TableInformation& table)
 {
-    // MyISAM gives every key the block size of its index file (1024), and a
+    // MyISAM gives every key the block size of its index file (1024 and up), and a
     // change of engine keeps it: where the table has a KEY_BLOCK_SIZE, or a
     // key one of its own, the server would show it on every key, or on that
     // key, in place of the original's. Made again in the same statement,
