@@ -207,7 +207,9 @@ void InnodbTableReader::LocateTableData(TableInformation& table)
     const InnodbTableLayout layout = DescribeColumns(table);
     // Each partition is a tablespace of its own; the table's rows are theirs
     // in partition order, each page known by its row place.
-    const std::vector<TablePartition> sources = table.rowSources();
+    // The scan has logged why the rows of some tables are not read.
+    const std::vector<TablePartition> sources =
+        table.m_rowsNotRead ? std::vector<TablePartition>{} : table.rowSources();
     m_partitions.resize(sources.size());
     std::vector<std::uint64_t> places;
     bool readable = false;

@@ -14,6 +14,7 @@
 #include "platform/DataFile.h"
 #include "platform/OdbcConnection.h"
 #include "platform/Result.h"
+#include "recovery/innodb/InnodbSpaceFlags.h"
 #include "recovery/innodb/InnodbTransactionSystem.h"
 
 #include <QString>
@@ -248,6 +249,9 @@ public:
     // The dictionary of the shared tablespace, read once per scan.
     std::unique_ptr<recovery::innodb::InnodbDictionary> m_dictionary;
     bool m_dictionaryTried = false;
+    // Page 0's flags of ibdata1, read once per scan (m_instanceFlagsTried).
+    std::optional<recovery::innodb::InnodbSpaceFlags> m_instanceFlags;
+    bool m_instanceFlagsTried = false;
     // The scan's line saying that the redo log holds changes the data files
     // lack (the server did not shut down cleanly); empty when the files show
     // no such changes or cannot tell. The repair's log repeats it.
@@ -301,6 +305,13 @@ private:
     // files beside its definition: their data files, the table's engine and,
     // for InnoDB, each partition's root page. A missing one is logged.
     void FindPartitions(const QString& frmPath, TableInformation& table);
+    // Whether the rows of an InnoDB table can be read: its tablespace's pages
+    // (page 0's flags, else its definition) and the instance's (ibdata1's)
+    // uncompressed and of 16 KiB. When not, logs why and marks the table.
+    bool InnodbRowsReadable(const QString& frmPath, TableInformation& table);
+    // Whether the instance's pages, as ibdata1 tells them, are of a size the
+    // readers read (unknown counts as such); read once per scan.
+    bool InstancePagesReadable();
     bool stopRequested() const;
     static std::uint8_t myiProbeByte(const QString& frmPath);
     bool WriteObjectFile(const QString& newName, const QString& sourcePath, const QString& text);

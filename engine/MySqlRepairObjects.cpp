@@ -122,6 +122,7 @@ void MySqlRepair::RecoverViews(const MySqlInfo& database, const QString& newName
         QString statement;
         QString withoutDefiner; // empty for a view without a DEFINER clause
         QString definer;
+        bool definerRights = true; // SQL SECURITY DEFINER: the definer must exist
     };
     std::vector<View> pending;
     for (const QString& path : database.m_viewFiles) {
@@ -143,7 +144,8 @@ void MySqlRepair::RecoverViews(const MySqlInfo& database, const QString& newName
             AppendLog(QStringLiteral("View %1: %2.").arg(name, problem));
         const QString quotedName = RowWriter::QuoteName(name);
         const QString query = retarget(select, oldName, newName);
-        View view{name, definition.CreateStatement(quotedName, query), QString(), definition.Definer()};
+        View view{name, definition.CreateStatement(quotedName, query), QString(), definition.Definer(),
+                  definition.RunsAsDefiner()};
         if (definition.HasDefiner())
             view.withoutDefiner = definition.CreateStatement(quotedName, query, false);
         WriteObjectFile(newName, path, view.statement + QLatin1Char(';'));
@@ -165,7 +167,8 @@ void MySqlRepair::RecoverViews(const MySqlInfo& database, const QString& newName
                           .arg(view.name, view.definer));
             return;
         }
-        if (!view.definer.isEmpty() && DefinerWasMissing())
+        // A view that runs with its caller's rights needs no definer account.
+        if (!view.definer.isEmpty() && view.definerRights && DefinerWasMissing())
             AppendLog(QStringLiteral("View %1: its definer %2 does not exist on this server, which keeps the view but "
                                      "refuses to run it until the account exists. Create the account (CREATE USER %2) "
                                      "with the rights the view needs, or make the view again with another DEFINER.")

@@ -10,6 +10,7 @@
 #include "engine/StringTable.h"
 #include "recovery/innodb/InnodbDictionary.h"
 #include "recovery/innodb/InnodbRedoLogHeader.h"
+#include "recovery/innodb/InnodbSpaceFlags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -85,6 +86,27 @@ void sortPartitionNames(QStringList& names, const QString& clause)
     std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
 }
 
+// The size of a compressed page the definition asks for: ROW_FORMAT=COMPRESSED,
+// or a KEY_BLOCK_SIZE with no other ROW_FORMAT (the server's default then is
+// 8 KiB); 0 for none.
+std::uint32_t declaredCompressedPageSize(const TableOptions& options)
+{
+    constexpr std::uint8_t kRowFormatCompressed = 3;
+    constexpr std::uint32_t kDefaultCompressedPage = 8192;
+    if (options.m_rowType != kRowFormatCompressed && (options.m_rowType != 0 || options.m_keyBlockSize == 0))
+        return 0;
+    return options.m_keyBlockSize != 0 ? std::uint32_t{options.m_keyBlockSize} * 1024 : kDefaultCompressedPage;
+}
+
+bool declaredPageCompressed(const TableOptions& options)
+{
+    for (const auto& [name, value] : options.m_engineOptions)
+        if (name.compare(QLatin1String("PAGE_COMPRESSED"), Qt::CaseInsensitive) == 0)
+            return value == QLatin1String("1") || value.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0
+                || value.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
+    return false;
+}
+
 } // namespace
 
 bool MySqlRepair::stopRequested() const
@@ -123,6 +145,8 @@ void MySqlRepair::ScanDataFolder()
     // Each scan reads the dictionary afresh: the file may have been replaced.
     m_dictionary.reset();
     m_dictionaryTried = false;
+    m_instanceFlags.reset();
+    m_instanceFlagsTried = false;
     m_redoLogWarning.clear();
     m_openTransactions = {};
     m_openTransactionsWarning.clear();
@@ -263,6 +287,9 @@ void MySqlRepair::CheckOpenTransactions()
     platform::DataFile shared;
     if (ibdata.isEmpty() || !QFileInfo(ibdata).isFile() || !shared.open(ibdata.toStdString()))
         return;
+    // Pages of another size: no InnoDB row is read, and the scan says why.
+    if (!InstancePagesReadable())
+        return;
     // The server keeps its undo tablespaces beside ibdata1 unless told otherwise.
     const QDir folder = QFileInfo(ibdata).absoluteDir();
     std::vector<platform::DataFile> undoFiles;
@@ -308,6 +335,9 @@ QString MySqlRepair::SharedTablespacePath() const
 std::uint64_t MySqlRepair::FindInnoDbTable(const QString& qualifiedName, const QString& label)
 {
     using recovery::innodb::InnodbDictionary;
+    // A dictionary of pages of another size would read as damage.
+    if (!InstancePagesReadable())
+        return 0;
     if (!m_dictionaryTried) {
         m_dictionaryTried = true;
         const QString path = SharedTablespacePath();
@@ -416,11 +446,14 @@ void MySqlRepair::ReadTableDefinition(const QString& path, MySqlInfo& database, 
                                      "re-created unpartitioned.")
                           .arg(path));
         FindPartitions(path, *table);
-    } else if (otherEngine && storage.dataFile == SharedTablespacePath())
+        if (table->m_engine == QLatin1String("innodb") && !table->m_partitions.empty())
+            InnodbRowsReadable(path, *table);
+    } else if (otherEngine && storage.dataFile == SharedTablespacePath()) {
         // Its rows are in files of an engine we do not read; the definition still counts.
         AppendLog(QStringLiteral("Table %1 is stored by the %2 engine; its rows cannot be read.")
                       .arg(path, contents->m_engineName));
-    else if (table->m_engine == QLatin1String("innodb")) {
+        table->m_rowsNotRead = true;
+    } else if (table->m_engine == QLatin1String("innodb") && InnodbRowsReadable(path, *table)) {
         const QString databaseFolder = FrmReader::databaseNameFromPath(path);
         table->m_rootPage = FindInnoDbTable(
             databaseFolder + QLatin1Char('/') + table->m_name,
@@ -529,6 +562,46 @@ void MySqlRepair::FindPartitions(const QString& frmPath, TableInformation& table
         table.m_dataFile = table.m_partitions.front().m_dataFile;
         table.m_rootPage = table.m_partitions.front().m_rootPage;
     }
+}
+
+bool MySqlRepair::InstancePagesReadable()
+{
+    using recovery::innodb::InnodbSpaceFlags;
+    if (!m_instanceFlagsTried) {
+        m_instanceFlagsTried = true;
+        platform::DataFile ibdata;
+        const QString path = SharedTablespacePath();
+        if (!path.isEmpty() && ibdata.open(path.toStdString()))
+            if (auto flags = InnodbSpaceFlags::read(ibdata))
+                m_instanceFlags = *flags;
+    }
+    return !m_instanceFlags || m_instanceFlags->unreadableReason().empty();
+}
+
+bool MySqlRepair::InnodbRowsReadable(const QString& frmPath, TableInformation& table)
+{
+    using recovery::innodb::InnodbSpaceFlags;
+    // A tablespace of its own tells how its pages are kept; where its page 0
+    // cannot tell, the definition does. ibdata1 holds neither kind of
+    // compressed page (the server keeps such tables in files of their own).
+    std::optional<InnodbSpaceFlags> flags;
+    if (table.m_dataFile != SharedTablespacePath()) {
+        platform::DataFile file;
+        if (file.open(table.m_dataFile.toStdString()))
+            if (auto read = InnodbSpaceFlags::read(file))
+                flags = *read;
+        if (!flags)
+            flags = InnodbSpaceFlags::declared(declaredCompressedPageSize(table.m_options),
+                                               declaredPageCompressed(table.m_options));
+    }
+    std::string why = flags ? flags->unreadableReason() : std::string();
+    if (why.empty() && !InstancePagesReadable())
+        why = m_instanceFlags->unreadableReason();
+    if (why.empty())
+        return true;
+    AppendLog(QStringLiteral("Table %1: its rows cannot be read: %2.").arg(frmPath, QString::fromStdString(why)));
+    table.m_rowsNotRead = true;
+    return false;
 }
 
 std::uint8_t MySqlRepair::myiProbeByte(const QString& frmPath)

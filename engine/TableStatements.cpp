@@ -257,13 +257,13 @@ QString TableStatements::KeyOptions(const TableInformation& table, const KeysInf
     return text;
 }
 
-QString TableStatements::KeyClause(const TableInformation& table)
+std::vector<TableStatements::KeyDefinition> TableStatements::KeyDefinitions(const TableInformation& table)
 {
     // The keys in the order the statement lists them: single-column primary,
     // single-column unique, multi-column unique, multi-column primary,
     // single-column key (spatial keys among them), multi-column key, single-
     // and multi-column full-text.
-    std::array<QStringList, 8> pieces;
+    std::array<std::vector<KeyDefinition>, 8> pieces;
     for (const KeyReferences& key : keyReferences(table)) {
         if (!key.valid)
             continue; // a part naming no column: the key is left out
@@ -277,20 +277,27 @@ QString TableStatements::KeyClause(const TableInformation& table)
         const bool primary = first.m_kind == QLatin1String("Primary Key")
             || key.name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0;
         if (primary)
-            pieces[single ? 0 : 3] << QStringLiteral("Primary key") + list;
+            pieces[single ? 0 : 3].push_back({QStringLiteral("Primary key") + list, key.name, true});
         else if (first.m_kind == QLatin1String("Unique Key"))
-            pieces[single ? 1 : 2] << QStringLiteral("Unique key ") + named;
+            pieces[single ? 1 : 2].push_back({QStringLiteral("Unique key ") + named, key.name, false});
         else if (first.m_kind == QLatin1String("FULLTEXT Key"))
-            pieces[single ? 6 : 7] << QStringLiteral("Fulltext Key ") + named;
+            pieces[single ? 6 : 7].push_back({QStringLiteral("Fulltext Key ") + named, key.name, false});
         else if (first.m_kind == QLatin1String("SPATIAL Key")) // always of one column
-            pieces[4] << QStringLiteral("Spatial Key ") + named;
+            pieces[4].push_back({QStringLiteral("Spatial Key ") + named, key.name, false});
         else // a plain key, or the index the server made for a foreign key
-            pieces[single ? 4 : 5] << QStringLiteral("Key ") + named;
+            pieces[single ? 4 : 5].push_back({QStringLiteral("Key ") + named, key.name, false});
     }
+    std::vector<KeyDefinition> keys;
+    for (const auto& piece : pieces)
+        keys.insert(keys.end(), piece.begin(), piece.end());
+    return keys;
+}
+
+QString TableStatements::KeyClause(const TableInformation& table)
+{
     QString clause;
-    for (const QStringList& piece : pieces)
-        for (const QString& key : piece)
-            clause += QLatin1Char(',') + key;
+    for (const KeyDefinition& key : KeyDefinitions(table))
+        clause += QLatin1Char(',') + key.text;
     return clause;
 }
 
@@ -412,8 +419,35 @@ QString TableStatements::AlterToInnodb(const TableInformation& table, bool withO
 {
     // The options are the InnoDB table's: a MyISAM table may refuse some.
     const QString options = withOptions && !OptionsGoWithCreate(table) ? TableOptionsClause(table) : QString();
+    const QString keys = KeysAgain(table);
     return QStringLiteral("alter table  ") + RowWriter::QuoteName(SqlName(table.m_name)) + QStringLiteral(" engine=innodb")
-        + options + HashKeysAgain(table);
+        + options + (keys.isEmpty() ? HashKeysAgain(table) : keys);
+}
+
+QString TableStatements::KeysAgain(const TableInformation& table)
+{
+    // MyISAM gives every key the block size of its index file (1024 and up), and a
+    // change of engine keeps it: where the table has a KEY_BLOCK_SIZE, or a
+    // key one of its own, the server would show it on every key, or on that
+    // key, in place of the original's. Made again in the same statement,
+    // each key takes the size the original declared.
+    bool blockSizes = table.m_options.m_keyBlockSize != 0;
+    for (const KeysInformation& part : table.m_keyParts)
+        blockSizes = blockSizes || part.m_blockSize != 0;
+    if (!blockSizes)
+        return {};
+    const std::vector<KeyDefinition> keys = KeyDefinitions(table);
+    QString drops;
+    QString adds;
+    for (const KeyDefinition& key : keys) {
+        // A key whose name was lost cannot be named to drop it.
+        if (!key.primary && key.name.isEmpty())
+            return {};
+        drops += key.primary ? QStringLiteral(", drop primary key")
+                             : QStringLiteral(", drop key ") + RowWriter::QuoteName(key.name);
+        adds += QStringLiteral(", add ") + key.text;
+    }
+    return drops + adds;
 }
 
 QString TableStatements::HashKeysAgain(const TableInformation& table)

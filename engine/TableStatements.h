@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace engine {
 
 // The statements that re-create a scanned table on the server. Every table is
@@ -26,7 +28,8 @@ public:
     // The table's PARTITION BY clause with every partition's engine MyISAM.
     static QString MyisamPartitionClause(const QString& clause);
     // "alter table  `t` engine=innodb", with the InnoDB table's options
-    // (withOptions) and its hash keys made again (see HashKeysAgain).
+    // (withOptions) and its hash keys made again (see HashKeysAgain), or
+    // every key where block sizes need it (see KeysAgain).
     static QString AlterToInnodb(const TableInformation& table, bool withOptions = true);
     // The options as SHOW CREATE TABLE writes them after the character set
     // (" MAX_ROWS=1000 ... COMMENT='...'"); empty when there are none.
@@ -38,6 +41,14 @@ public:
     static QString SqlName(const QString& fileName);
 
 private:
+    // One key as the CREATE TABLE statement lists it ("Key `k`(`a`) ...").
+    struct KeyDefinition {
+        QString text;
+        QString name;
+        bool primary = false;
+    };
+    // The keys the statement makes, in its order.
+    static std::vector<KeyDefinition> KeyDefinitions(const TableInformation& table);
     static QString ColumnClause(const TableInformation& table, const ColumnInformation& column);
     static QString TypeText(const ColumnInformation& column);
     static QString DefaultClause(const ColumnInformation& column);
@@ -47,6 +58,9 @@ private:
     static bool OptionsGoWithCreate(const TableInformation& table);
     static QString CheckClause(const TableInformation& table);
     static QString HashKeysAgain(const TableInformation& table);
+    // Every key dropped and made again, where the table or a key has a
+    // KEY_BLOCK_SIZE; empty otherwise.
+    static QString KeysAgain(const TableInformation& table);
 };
 
 } // namespace engine

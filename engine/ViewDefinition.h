@@ -25,6 +25,9 @@ public:
     QString CreateStatement(const QString& quotedName, const QString& select, bool withDefiner = true) const;
 
     bool HasDefiner() const { return !m_definer.isEmpty(); }
+    // Whether the view runs with its definer's rights (SQL SECURITY DEFINER,
+    // also where the file gives no SQL SECURITY), not with its caller's.
+    bool RunsAsDefiner() const { return m_security != QLatin1String("INVOKER"); }
     // `user`@`host` as the server prints it; a role (no host) is `role`.
     const QString& Definer() const { return m_definer; }
     const QStringList& Problems() const { return m_problems; }

@@ -75,6 +75,9 @@ public:
     std::uint16_t m_collation = 0;
     TableOptions m_options;
     bool m_dynamicRows = false;
+    // The scan logged why its rows cannot be read (another engine's table,
+    // compressed InnoDB pages, pages not of 16 KiB); the readers pass it by.
+    bool m_rowsNotRead = false;
     bool m_created = false;        // its CREATE TABLE succeeded in the repair
 
 private:

@@ -128,6 +128,19 @@ QMap<QString, QString> viewDefiners(const QString& set)
     return definers;
 }
 
+// "db/view" of the views that run with their caller's rights (SQL SECURITY INVOKER).
+QStringList invokerViews(const QString& set)
+{
+    QStringList views;
+    const QByteArray text = readAll(testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/expected/views.tsv"));
+    for (const QString& line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.value(6) == QLatin1String("INVOKER"))
+            views << f.value(0) + QLatin1Char('/') + f.value(1);
+    }
+    return views;
+}
+
 QString recovered(const QString& database)
 {
     return QStringLiteral("recovered_") + database;
@@ -163,11 +176,15 @@ void expectRecoveredSet(const TestServer& server, const QString& set, const QStr
         if (t.type == QLatin1String("VIEW")) {
             const auto count = server.sql(sqlText(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(quotedName(newDb), quotedName(t.name))));
             // A view keeps its definer; where that account is not on the
-            // server, the server refuses to run the view.
+            // server, the server refuses to run the view, unless it runs
+            // with its caller's rights.
             const QString definer = viewDefiners(set).value(t.database + QLatin1Char('/') + t.name);
+            const bool invoker = invokerViews(set).contains(t.database + QLatin1Char('/') + t.name);
             const auto known = server.sql(sqlText(
                 QStringLiteral("SELECT COUNT(*) FROM mysql.user WHERE CONCAT(User, '@', Host) = %1").arg(literal(definer))));
-            if (known.output == "0\n") {
+            if (known.output == "0\n" && invoker) {
+                EXPECT_EQ(count.status, 0) << label.toStdString() << ": " << count.output;
+            } else if (known.output == "0\n") {
                 EXPECT_NE(count.output.find("ERROR 1449"), std::string::npos) << label.toStdString() << ": " << count.output;
             } else if (definer != QLatin1String("root@localhost")) {
                 // Its rights named the old database: it answers once granted them on the new one.
@@ -185,12 +202,20 @@ void expectRecoveredSet(const TestServer& server, const QString& set, const QStr
             continue;
         }
         ++tables;
+        const QString file = expected + t.database + QLatin1Char('/') + QString(t.name).replace(QLatin1Char('/'), QStringLiteral("@002f"));
+        // Tables whose rows are not read (compressed InnoDB pages, other
+        // engines) come back empty; another engine's table as InnoDB, as no
+        // file of an engine the scan knows is beside its definition.
+        const QString createSql = QString::fromUtf8(readAll(file + QStringLiteral(".create.sql")));
+        const bool otherEngine = t.engine != QLatin1String("InnoDB") && t.engine != QLatin1String("MyISAM");
+        const bool rowsNotRead = otherEngine || createSql.contains(QLatin1String("ROW_FORMAT=COMPRESSED"))
+            || createSql.contains(QLatin1String("`PAGE_COMPRESSED`='1'"));
         const auto engineName = server.sql(sqlText(
             QStringLiteral("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = %1 AND TABLE_NAME = %2")
                 .arg(literal(newDb), literal(t.name))));
-        EXPECT_EQ(QString::fromStdString(engineName.output).trimmed(), t.engine) << label.toStdString();
+        EXPECT_EQ(QString::fromStdString(engineName.output).trimmed(), otherEngine ? QStringLiteral("InnoDB") : t.engine)
+            << label.toStdString();
 
-        const QString file = expected + t.database + QLatin1Char('/') + QString(t.name).replace(QLatin1Char('/'), QStringLiteral("@002f"));
         QString select = QString::fromUtf8(readAll(file + QStringLiteral(".rows.sql")));
         select.replace(QStringLiteral("FROM ") + quotedName(t.database) + QLatin1Char('.'),
                        QStringLiteral("FROM ") + quotedName(newDb) + QLatin1Char('.'));
@@ -202,6 +227,10 @@ void expectRecoveredSet(const TestServer& server, const QString& set, const QStr
         const auto rows = server.sql(sqlText(select));
         ASSERT_EQ(rows.status, 0) << label.toStdString() << ": " << rows.output;
         const QStringList got = lines(rows.output);
+        if (rowsNotRead) {
+            EXPECT_TRUE(got.isEmpty()) << label.toStdString();
+            continue;
+        }
         const QStringList want = expectedRows(file);
         EXPECT_EQ(got.size(), want.size()) << label.toStdString();
         for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)

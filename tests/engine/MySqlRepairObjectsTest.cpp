@@ -254,7 +254,7 @@ TEST_F(ClausesRepair, ViewsAndTriggersComeBackAsTheyWereMade)
     // database only from another one).
     repair.RunStatement(QStringLiteral("USE information_schema"));
     const QStringList views = viewNames();
-    EXPECT_EQ(views.size(), 5);
+    EXPECT_EQ(views.size(), 6);
     for (const QString& name : views)
         EXPECT_EQ(shownView(name).toStdString(), expectedView(name).toStdString()) << name.toStdString();
     // Its .sql file holds the statement: the clauses the file gave (no
@@ -278,6 +278,9 @@ TEST_F(ClausesRepair, ViewsAndTriggersComeBackAsTheyWereMade)
     EXPECT_FALSE(log().contains(QStringLiteral("View v_owned: its definer"))) << "fx_owner exists";
     EXPECT_THROW(repair.m_connection->query(QStringLiteral("SELECT * FROM recovered_fx_views.v_orphan")),
                  platform::OdbcError);
+    // One that runs with its caller's rights needs no definer: no line, and it answers.
+    EXPECT_FALSE(log().contains(QStringLiteral("View v_orphan_invoker: its definer"))) << log().toStdString();
+    EXPECT_EQ(repair.m_connection->query(QStringLiteral("SELECT * FROM recovered_fx_views.v_orphan_invoker")).size(), 3u);
 
     // The rows came over as they were: the triggers came after them.
     for (const char* table : {"items", "item_log"}) {

@@ -130,12 +130,23 @@ TEST(TableStatements, TableAndKeyOptionsGoWithTheFinalEngine)
     EXPECT_EQ(TableStatements::CreateTable(table),
               QStringLiteral("create table `t`(`a` int(11) not null ,`b` int(11) null ") + keys + "engine=myisam"
                   + options + ";");
-    EXPECT_EQ(TableStatements::AlterToInnodb(table), QStringLiteral("alter table  `t` engine=innodb"));
+    // The keys carry block sizes: the ALTER makes every key again, so that
+    // none keeps the one the MyISAM table gave it.
+    const QString keysAgain = QStringLiteral(", drop primary key, drop key `kab`, add Primary key(`a` desc) comment "
+                                             "'it''s', add Key `kab`(`a`,`b` desc) key_block_size=1024 ignored");
+    EXPECT_EQ(TableStatements::AlterToInnodb(table), QStringLiteral("alter table  `t` engine=innodb") + keysAgain);
 
     table.m_engine = QStringLiteral("innodb");
     EXPECT_EQ(TableStatements::CreateTable(table),
               QStringLiteral("create table `t`(`a` int(11) not null ,`b` int(11) null ") + keys + "engine=myisam;");
-    EXPECT_EQ(TableStatements::AlterToInnodb(table), QStringLiteral("alter table  `t` engine=innodb") + options);
+    EXPECT_EQ(TableStatements::AlterToInnodb(table),
+              QStringLiteral("alter table  `t` engine=innodb") + options + keysAgain);
+    EXPECT_EQ(TableStatements::AlterToInnodb(table, false), QStringLiteral("alter table  `t` engine=innodb") + keysAgain);
+
+    // Without any block size the keys stay as the MyISAM table has them.
+    table.m_options.m_keyBlockSize = 0;
+    for (engine::KeysInformation& part : table.m_keyParts)
+        part.m_blockSize = 0;
     EXPECT_EQ(TableStatements::AlterToInnodb(table, false), QStringLiteral("alter table  `t` engine=innodb"));
 }
 
@@ -527,7 +538,7 @@ TEST_P(TableStatementsOnServer, FixtureTablesComeBackWithTheirColumns)
     app.m_bManualFolder = true;
     app.m_strDataFolder = data;
     app.m_strIbdataPath = data + QStringLiteral("ibdata1");
-    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names", "fx_mariadb"})
+    for (const char* db : {"fx_myisam", "fx_innodb_sys", "fx_innodb_ibd", "fx_objects", "fx@0020names", "fx_mariadb", "fx_storage"})
         app.m_selectedDatabases << data + QString::fromLatin1(db) + QLatin1Char('/');
     repair.ScanDataFolder();
 

@@ -22,6 +22,18 @@ Dump runDump(const QString& set, bool rows = false)
     return testsupport::runDump(testsupport::ExpectedRows::setFolder(set) + QStringLiteral("/data"), rows);
 }
 
+// Whether the scan's log says the table's rows cannot be read (compressed
+// InnoDB pages, another engine's table).
+bool rowsNotRead(const Dump& dump, const QString& database, const QString& name)
+{
+    const QString frm = QStringLiteral("/%1/%2.frm").arg(engine::FileNameCodec::Encode(database),
+                                                          engine::FileNameCodec::Encode(name));
+    for (const QString& line : dump.log.split(QLatin1Char('\n')))
+        if (line.contains(frm) && line.contains(QLatin1String("rows cannot be read")))
+            return true;
+    return false;
+}
+
 class GrisoltDump : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GrisoltDump, ModelAgreesWithTheServer)
@@ -47,7 +59,13 @@ TEST_P(GrisoltDump, ModelAgreesWithTheServer)
         ++tables;
         ASSERT_TRUE(dump.tables.value(database).contains(name)) << database.toStdString() << "/" << name.toStdString();
         const DumpedTable table = dump.tables[database][name];
-        EXPECT_EQ(table.engine, row.value(3).toLower()) << name.toStdString();
+        // Another engine's table is listed, its rows in no file the readers know.
+        const QString serverEngine = row.value(3).toLower();
+        const bool notRead = rowsNotRead(dump, database, name);
+        if (serverEngine == QLatin1String("innodb") || serverEngine == QLatin1String("myisam"))
+            EXPECT_EQ(table.engine, serverEngine) << name.toStdString();
+        else
+            EXPECT_TRUE(notRead) << name.toStdString();
         // Each partition is a tablespace of its own, named after the table and it.
         for (qsizetype p = 0; p < table.partitions.size(); ++p)
             EXPECT_EQ(table.partitionRoots.value(p),
@@ -56,7 +74,9 @@ TEST_P(GrisoltDump, ModelAgreesWithTheServer)
                           : QStringLiteral("0"))
                 << name.toStdString() << " partition " << table.partitions[p].toStdString();
         if (table.engine == QLatin1String("innodb") && table.partitions.isEmpty()) {
-            EXPECT_EQ(table.rootPage, roots.value(database + QLatin1Char('/') + name)) << name.toStdString();
+            // A table whose rows are not read is not looked up in the dictionary.
+            EXPECT_EQ(table.rootPage, notRead ? QStringLiteral("0") : roots.value(database + QLatin1Char('/') + name))
+                << name.toStdString();
         }
         QStringList columns;
         QString columnsFile = expected + database + QLatin1Char('/') + QString(name).replace(QLatin1Char('/'), QStringLiteral("@002f"));
@@ -96,8 +116,12 @@ TEST_P(GrisoltDump, RowsAgreeWithTheServer)
             if (db.key() == QLatin1String("mysql") || db.key() == QLatin1String("sys")
                 || db.key() == QLatin1String("performance_schema"))
                 continue;
-            const auto expected = testsupport::ExpectedRows::load(set, db.key(), t.key());
             SCOPED_TRACE((db.key() + QLatin1Char('/') + t.key()).toStdString());
+            if (rowsNotRead(dump, db.key(), t.key())) {
+                EXPECT_TRUE(table.rows.isEmpty());
+                continue;
+            }
+            const auto expected = testsupport::ExpectedRows::load(set, db.key(), t.key());
             if (expected.columnNames() != table.columns)
                 continue;
             // Generated columns that are not stored are not in the files.

@@ -1,4 +1,5 @@
 #include "recovery/innodb/InnodbChecksum.h"
+#include "recovery/innodb/InnodbSpaceFlags.h"
 
 #include "platform/DataFile.h"
 
@@ -101,6 +102,8 @@ TEST(Crc32cTest, KnownVectorsAndContinuation)
 
 // Every page the server wrote verifies: full_crc32 tablespaces of the fixture
 // sets, and the classic layout with the legacy InnoDB checksum of MariaDB 10.0.
+// Tablespaces of compressed pages are not read at all (the scan says so), and
+// their pages are not checked here.
 TEST(InnodbChecksumTest, EveryPageOfRealTablespacesVerifies)
 {
     QStringList files;
@@ -114,6 +117,12 @@ TEST(InnodbChecksumTest, EveryPageOfRealTablespacesVerifies)
     files << foreign;
 
     for (const QString& path : files) {
+        platform::DataFile file;
+        ASSERT_TRUE(file.open(path.toStdString())) << path.toStdString();
+        const auto flags = recovery::innodb::InnodbSpaceFlags::read(file);
+        ASSERT_TRUE(flags && flags->has_value()) << path.toStdString();
+        if (!(*flags)->unreadableReason().empty())
+            continue;
         int valid = 0;
         const auto pages = pagesOf(path);
         for (std::size_t n = 0; n < pages.size(); ++n) {

@@ -48,7 +48,9 @@ TEST(InnodbDefinitionCheck, EveryFixtureTableAgrees)
         int checked = 0;
         for (const auto& database : s.repair.m_databases) {
             for (const auto& table : database->m_tables) {
-                if (table->m_engine != QLatin1String("innodb"))
+                // Tables whose rows are not read (compressed pages, other
+                // engines) are not checked against the dictionary.
+                if (table->m_engine != QLatin1String("innodb") || table->m_rowsNotRead)
                     continue;
                 const QString qualified = database->m_name + QLatin1Char('/') + table->m_name;
                 SCOPED_TRACE(qualified.toStdString());

@@ -1,6 +1,7 @@
 #include "recovery/innodb/InnodbDictionary.h"
 
 #include "recovery/innodb/InnodbChecksum.h"
+#include "recovery/innodb/InnodbSpaceFlags.h"
 
 #include "platform/DataFile.h"
 #include "tests/recovery/innodb/InnodbTestPages.h"
@@ -113,6 +114,11 @@ TEST(InnodbDictionary, FindsEveryClusteredIndexRootOfTheFixtures)
             (loc->inSystemTablespace() ? inSystem : inOwnFile)++;
             DataFile file;
             ASSERT_TRUE(file.open(dataFile.toStdString())) << file.lastError();
+            // Compressed pages are not read: only where the root is.
+            const auto flags = InnodbSpaceFlags::read(file);
+            ASSERT_TRUE(flags && flags->has_value());
+            if (!(*flags)->unreadableReason().empty())
+                continue;
             auto page = InnodbPage::read(file, loc->rootPage);
             ASSERT_TRUE(page);
             EXPECT_EQ(page->pageNumber(), loc->rootPage);
