@@ -269,9 +269,16 @@ void launchServiceCommand(MySqlRepair& engine, const QString& programFolder, con
         engine.AppendLog(QStringLiteral("The command \"sc %1 %2\" did not end in time or could not run.").arg(verb, name));
 }
 
+// A wait that fails says what the service was doing meanwhile, so that a
+// start that stalls can be told from one that failed.
 bool waitForState(MySqlRepair& engine, const QString& name, ServiceState state)
 {
-    return ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs));
+    QString seen;
+    if (ServiceControl::waitFor(name, state, std::chrono::milliseconds(engine.m_serviceTimeoutMs), {}, &seen))
+        return true;
+    engine.AppendLog(QStringLiteral("The service %1 did not reach %2: %3.")
+                         .arg(name, ServiceControl::stateName(state), seen));
+    return false;
 }
 
 // Stops one service: the script first, then our own stop signal if the
@@ -285,7 +292,7 @@ bool stopOneService(MySqlRepair& engine, const QString& programFolder, const QSt
     if (state == ServiceState::Unknown)
         return false;
     QString error;
-    if (!ServiceControl::requestStop(name, &error))
+    if (!ServiceControl::requestStop(name, std::chrono::milliseconds(engine.m_serviceTimeoutMs / 2), &error))
         engine.AppendLog(QStringLiteral("The service %1 could not be asked to stop: %2").arg(name, error));
     return waitForState(engine, name, ServiceState::Stopped);
 }

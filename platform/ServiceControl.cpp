@@ -13,8 +13,17 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cstddef>
+#include <cstdint>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <set>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <vector>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -26,6 +35,12 @@ const QString ServiceControl::kServicesKey = QStringLiteral("SYSTEM\\CurrentCont
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// How long a server that listens is given to greet a connection. A busy
+// machine can take a while to give the connection its thread.
+constexpr auto kAnswerWait = std::chrono::milliseconds(2000);
+// A server sent a stop in its first moments can hang as it would between
+// opening its sockets and serving them.
+constexpr double kYoungSeconds = 1.0;
 
 void setError(QString* error, const QString& text)
 {
@@ -56,6 +71,11 @@ QString pidFile(const QString& key)
 QString stoppingFile(const QString& key)
 {
     return ServiceControl::stateFolder() + QLatin1Char('/') + fileStem(key) + QStringLiteral(".stopping");
+}
+
+QString readyFile(const QString& key)
+{
+    return ServiceControl::stateFolder() + QLatin1Char('/') + fileStem(key) + QStringLiteral(".ready");
 }
 
 // One process as /proc shows it. The start time tells a recorded process
@@ -160,8 +180,10 @@ pid_t liveProcess(const QString& key)
     ProcessInfo info;
     if (adopted > 0 && readProcess(adopted, info))
         writePidFile(key, info);
-    if (adopted == 0)
+    if (adopted == 0) {
         QFile::remove(stoppingFile(key));
+        QFile::remove(readyFile(key));
+    }
     return adopted;
 }
 
@@ -180,39 +202,188 @@ std::set<QByteArray> socketInodes(pid_t pid)
     return inodes;
 }
 
-// True when one of the inodes is a listening socket in the table. TCP tables
-// give the state in column 4 ("0A" = LISTEN) and the inode in column 10; the
-// local-socket table gives the flags in column 4 (0x10000 = accepting) and
-// the inode in column 7.
-bool listensIn(const QString& table, const std::set<QByteArray>& inodes, bool tcp)
+// One socket the process accepts connections on.
+struct Listener {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+};
+
+// The local-socket table gives the flags in column 4 (0x10000 = accepting),
+// the inode in column 7 and the path, if any, after it; "@" starts the name
+// of an abstract socket.
+void localListeners(const QString& table, const std::set<QByteArray>& inodes, std::vector<Listener>& found)
 {
     QFile file(table);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return;
     file.readLine(); // header
     while (!file.atEnd()) {
         const QList<QByteArray> cols = file.readLine().simplified().split(' ');
-        if (tcp) {
-            if (cols.size() > 9 && cols[3] == "0A" && inodes.count(cols[9]))
-                return true;
+        bool ok = false;
+        const unsigned long flags = cols.size() > 7 ? cols[3].toULong(&ok, 16) : 0;
+        if (!ok || !(flags & 0x10000UL) || !inodes.count(cols[6]))
+            continue;
+        const QByteArray path = cols.mid(7).join(' ');
+        Listener listener;
+        auto* address = reinterpret_cast<sockaddr_un*>(&listener.address);
+        if (path.isEmpty() || static_cast<std::size_t>(path.size()) >= sizeof address->sun_path)
+            continue;
+        address->sun_family = AF_UNIX;
+        std::memcpy(address->sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+        if (path.startsWith('@'))
+            address->sun_path[0] = '\0';
+        listener.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + static_cast<std::size_t>(path.size())
+                                                 + (path.startsWith('@') ? 0 : 1));
+        found.push_back(listener);
+    }
+}
+
+// The TCP tables give the local address in column 2 (the address as the
+// kernel holds it, in words of 32 bits printed in hex, then the port), the
+// state in column 4 ("0A" = LISTEN) and the inode in column 10. A socket
+// bound to any address is reached on the loopback one.
+void tcpListeners(const QString& table, const std::set<QByteArray>& inodes, bool v6, std::vector<Listener>& found)
+{
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    file.readLine(); // header
+    while (!file.atEnd()) {
+        const QList<QByteArray> cols = file.readLine().simplified().split(' ');
+        if (cols.size() <= 9 || cols[3] != "0A" || !inodes.count(cols[9]))
+            continue;
+        const QList<QByteArray> local = cols[1].split(':');
+        bool portOk = false;
+        const unsigned port = local.size() == 2 ? local[1].toUInt(&portOk, 16) : 0;
+        if (!portOk || local[0].size() != (v6 ? 32 : 8))
+            continue;
+        std::uint32_t words[4] = {};
+        bool ok = true;
+        for (int i = 0; i < (v6 ? 4 : 1) && ok; ++i)
+            words[i] = local[0].mid(i * 8, 8).toUInt(&ok, 16);
+        if (!ok)
+            continue;
+        Listener listener;
+        if (v6) {
+            auto* address = reinterpret_cast<sockaddr_in6*>(&listener.address);
+            address->sin6_family = AF_INET6;
+            address->sin6_port = htons(static_cast<std::uint16_t>(port));
+            std::memcpy(&address->sin6_addr, words, sizeof words);
+            if (IN6_IS_ADDR_UNSPECIFIED(&address->sin6_addr))
+                address->sin6_addr = in6addr_loopback;
+            listener.length = sizeof(sockaddr_in6);
         } else {
-            bool ok = false;
-            const unsigned long flags = cols.size() > 6 ? cols[3].toULong(&ok, 16) : 0;
-            if (ok && (flags & 0x10000UL) && inodes.count(cols[6]))
-                return true;
+            auto* address = reinterpret_cast<sockaddr_in*>(&listener.address);
+            address->sin_family = AF_INET;
+            address->sin_port = htons(static_cast<std::uint16_t>(port));
+            address->sin_addr.s_addr = words[0];
+            if (address->sin_addr.s_addr == htonl(INADDR_ANY))
+                address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            listener.length = sizeof(sockaddr_in);
         }
+        found.push_back(listener);
+    }
+}
+
+// The sockets the process listens on, local ones first: they need neither a
+// port nor the network.
+std::vector<Listener> listeners(pid_t pid)
+{
+    std::vector<Listener> found;
+    const std::set<QByteArray> inodes = socketInodes(pid);
+    if (inodes.empty())
+        return found;
+    const QString net = QStringLiteral("/proc/%1/net/").arg(pid);
+    localListeners(net + QStringLiteral("unix"), inodes, found);
+    tcpListeners(net + QStringLiteral("tcp"), inodes, false, found);
+    tcpListeners(net + QStringLiteral("tcp6"), inodes, true, found);
+    return found;
+}
+
+// True when a connection to the first socket that takes one is sent a
+// greeting within wait. A server queues connections from the moment it
+// opens its sockets but greets them only once it is ready to serve; the
+// connection is closed at once, before any login.
+bool answers(const std::vector<Listener>& sockets, std::chrono::milliseconds wait)
+{
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const auto left = [&deadline] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<std::chrono::milliseconds::rep>(ms.count(), 0));
+    };
+    for (const Listener& listener : sockets) {
+        const int fd = ::socket(listener.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            continue;
+        bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&listener.address), listener.length) == 0;
+        if (!connected && errno == EINPROGRESS) {
+            pollfd out{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t size = sizeof error;
+            connected = ::poll(&out, 1, left()) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0
+                && error == 0;
+        }
+        if (!connected) {
+            ::close(fd);
+            continue;
+        }
+        pollfd in{fd, POLLIN, 0};
+        char byte = 0;
+        const bool greeted = ::poll(&in, 1, left()) == 1 && ::recv(fd, &byte, 1, 0) == 1;
+        ::close(fd);
+        return greeted;
     }
     return false;
 }
 
-bool listens(pid_t pid)
+// Seconds since the process began.
+double ageOf(const ProcessInfo& info)
 {
-    const std::set<QByteArray> inodes = socketInodes(pid);
-    if (inodes.empty())
-        return false;
-    const QString net = QStringLiteral("/proc/%1/net/").arg(pid);
-    return listensIn(net + QStringLiteral("tcp"), inodes, true) || listensIn(net + QStringLiteral("tcp6"), inodes, true)
-        || listensIn(net + QStringLiteral("unix"), inodes, false);
+    QFile file(QStringLiteral("/proc/uptime"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const double uptime = file.readAll().split(' ').value(0).toDouble();
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    return ticks > 0 ? uptime - static_cast<double>(info.startTime) / static_cast<double>(ticks) : 0;
+}
+
+QByteArray processTag(const ProcessInfo& info)
+{
+    return QByteArray::number(info.pid) + ' ' + QByteArray::number(info.startTime);
+}
+
+// Whether this very process was seen answering: once a server has answered
+// it serves until it stops, and is not asked again.
+bool answeredBefore(const QString& key, const ProcessInfo& info)
+{
+    QFile file(readyFile(key));
+    return file.open(QIODevice::ReadOnly) && file.readAll().trimmed() == processTag(info);
+}
+
+void recordAnswer(const QString& key, const ProcessInfo& info)
+{
+    QSaveFile file(readyFile(key));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(processTag(info) + '\n');
+        file.commit();
+    }
+}
+
+// Running or start pending, for a live process of the service.
+ServiceState liveState(const QString& key, pid_t pid, std::chrono::milliseconds answerWait)
+{
+    ProcessInfo info;
+    if (!readProcess(pid, info))
+        return ServiceState::StartPending;
+    const std::vector<Listener> sockets = listeners(pid);
+    if (sockets.empty())
+        return ServiceState::StartPending;
+    if (answeredBefore(key, info))
+        return ServiceState::Running;
+    if (!answers(sockets, answerWait))
+        return ServiceState::StartPending;
+    recordAnswer(key, info);
+    return ServiceState::Running;
 }
 
 // Starts args detached: a double fork gives the process a parent that is not
@@ -335,7 +506,7 @@ ServiceState ServiceControl::query(const QString& name)
     QFile marker(stoppingFile(key));
     if (marker.open(QIODevice::ReadOnly) && marker.readAll().trimmed().toInt() == pid)
         return ServiceState::StopPending;
-    return listens(pid) ? ServiceState::Running : ServiceState::StartPending;
+    return liveState(key, pid, kAnswerWait);
 }
 
 bool ServiceControl::start(const QString& name, QString* error)
@@ -361,6 +532,7 @@ bool ServiceControl::start(const QString& name, QString* error)
         return false;
     }
     QFile::remove(stoppingFile(key));
+    QFile::remove(readyFile(key));
     int code = 0;
     const pid_t pid = spawnDetached(program, args, logFile(key), code);
     if (pid == 0) {
@@ -379,7 +551,7 @@ bool ServiceControl::start(const QString& name, QString* error)
     return true;
 }
 
-bool ServiceControl::requestStop(const QString& name, QString* error)
+bool ServiceControl::requestStop(const QString& name, std::chrono::milliseconds startingWait, QString* error)
 {
     const QString key = resolve(name);
     if (key.isEmpty()) {
@@ -389,6 +561,22 @@ bool ServiceControl::requestStop(const QString& name, QString* error)
     const pid_t pid = liveProcess(key);
     if (pid == 0)
         return true;
+    ProcessInfo info;
+    const auto deadline = std::chrono::steady_clock::now() + startingWait;
+    for (;;) {
+        ProcessInfo now;
+        if (!readProcess(pid, now) || !alive(now) || (info.pid != 0 && now.startTime != info.startTime))
+            return true; // gone while it started
+        info = now;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        const bool listening = !listeners(pid).empty();
+        if (listening ? liveState(key, pid, std::min(left, kAnswerWait)) == ServiceState::Running
+                      : ageOf(info) >= kYoungSeconds)
+            break;
+        std::this_thread::sleep_for(kPollInterval);
+    }
     QSaveFile marker(stoppingFile(key));
     if (marker.open(QIODevice::WriteOnly)) {
         marker.write(QByteArray::number(pid) + '\n');
@@ -403,28 +591,49 @@ bool ServiceControl::requestStop(const QString& name, QString* error)
 
 bool ServiceControl::stop(const QString& name, std::chrono::milliseconds timeout, QString* error)
 {
-    if (!requestStop(name, error))
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (!requestStop(name, timeout / 2, error))
         return false;
-    if (waitFor(name, ServiceState::Stopped, timeout))
+    const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()),
+                               std::chrono::milliseconds(0));
+    QString seen;
+    if (waitFor(name, ServiceState::Stopped, left, {}, &seen))
         return true;
-    setError(error, QStringLiteral("The service did not stop in time."));
+    setError(error, QStringLiteral("The service did not stop in time (%1).").arg(seen));
     return false;
 }
 
 bool ServiceControl::waitFor(const QString& name, ServiceState state, std::chrono::milliseconds timeout,
-                             const std::function<bool()>& cancel)
+                             const std::function<bool()>& cancel, QString* seen)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto begin = std::chrono::steady_clock::now();
+    const auto deadline = begin + timeout;
+    const auto elapsed = [&begin] {
+        return QString::number(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), 'f', 1);
+    };
+    QStringList states;
+    ServiceState last = ServiceState::Unknown;
+    const auto finish = [&](bool reached) {
+        if (seen) {
+            if (!reached)
+                states << QStringLiteral("gave up at %1 s").arg(elapsed());
+            *seen = states.join(QStringLiteral(", "));
+        }
+        return reached;
+    };
     for (;;) {
         const ServiceState now = query(name);
+        if (states.isEmpty() || now != last)
+            states << QStringLiteral("%1 from %2 s").arg(stateName(now), elapsed());
+        last = now;
         if (now == state)
-            return true;
+            return finish(true);
         if (now == ServiceState::Unknown)
-            return false;
+            return finish(false);
         if (state == ServiceState::Running && now == ServiceState::Stopped)
-            return false; // it died while starting
+            return finish(false); // it died while starting
         if (std::chrono::steady_clock::now() >= deadline || (cancel && cancel()))
-            return false;
+            return finish(false);
         std::this_thread::sleep_for(kPollInterval);
     }
 }

@@ -13,8 +13,8 @@ namespace platform {
 enum class ServiceState {
     Unknown,      // no such service in the registry, or it has no command line
     Stopped,      // no process of the service exists
-    StartPending, // the process exists but listens on no socket yet
-    Running,      // the process listens on a TCP port or a local socket
+    StartPending, // the process exists but does not answer on a socket yet
+    Running,      // the process answers on a TCP port or a local socket
     StopPending,  // a stop was sent and the process has not exited yet
 };
 
@@ -26,8 +26,10 @@ enum class ServiceState {
 // it again. A process already running that exact command line counts as the
 // service's process too, however it was started.
 //
-// A service counts as stopped only when its process is gone: a stop that the
-// process ignores leaves it "stop pending", never "stopped".
+// A service counts as running only once a connection to one of its sockets
+// is greeted: a server opens its sockets well before it serves them. It
+// counts as stopped only when its process is gone: a stop that the process
+// ignores leaves it "stop pending", never "stopped".
 class ServiceControl {
 public:
     static const QString kServicesKey;
@@ -51,19 +53,26 @@ public:
     // error, when the service is unknown, already has a process, or its
     // program cannot be run.
     static bool start(const QString& name, QString* error = nullptr);
-    // Sends SIGTERM to the service's process and returns at once. True when
-    // the signal was sent or the service has no process.
-    static bool requestStop(const QString& name, QString* error = nullptr);
-    // requestStop, then waits up to timeout for the process to exit. True
-    // only when the process is gone. Never escalates to SIGKILL: a database
-    // server killed mid-write is the damage this program exists to repair.
+    // Sends SIGTERM to the service's process. A server sent it while still
+    // starting can hang for good, so a process in its first second, or one
+    // that listens but has not answered yet, gets it once it answers or
+    // after startingWait at most. True when the signal was sent or the
+    // service has no process.
+    static bool requestStop(const QString& name, std::chrono::milliseconds startingWait, QString* error = nullptr);
+    // requestStop, giving a starting server up to half the timeout, then
+    // waits for the process to exit until the timeout ends. True only when
+    // the process is gone. Never escalates to SIGKILL: a
+    // database server killed mid-write is the damage this program exists to
+    // repair.
     static bool stop(const QString& name, std::chrono::milliseconds timeout, QString* error = nullptr);
 
     // Polls every 100 ms until the service is in state, the timeout passes or
     // cancel() returns true. Waiting for Running ends early when the process
-    // is gone. Returns whether the state was reached.
+    // is gone. Returns whether the state was reached; seen, when given, gets
+    // the states polled and when each began ("START_PENDING from 0.0 s,
+    // RUNNING from 2.4 s").
     static bool waitFor(const QString& name, ServiceState state, std::chrono::milliseconds timeout,
-                        const std::function<bool()>& cancel = {});
+                        const std::function<bool()>& cancel = {}, QString* seen = nullptr);
 
     // The state as "sc" prints it: "STOPPED", "START_PENDING", ...
     static QString stateName(ServiceState state);

@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 using platform::ServiceControl;
@@ -64,9 +66,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (verb == QLatin1String("stop")) {
-        if (!ServiceControl::requestStop(key, &error))
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+        if (!ServiceControl::requestStop(key, std::chrono::seconds(timeoutSeconds) / 2, &error))
             return fail("ControlService", error);
-        const bool stopped = ServiceControl::waitFor(key, ServiceState::Stopped, std::chrono::seconds(timeoutSeconds));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const bool stopped = ServiceControl::waitFor(key, ServiceState::Stopped, std::max(left, std::chrono::milliseconds(0)));
         printState(key, ServiceControl::query(key));
         return stopped ? 0 : 1;
     }

@@ -524,13 +524,14 @@ TEST(RepairJobFailures, TheServersOwnIbdataSurvivesEveryFailurePoint)
             // While it runs the server may write its file; a stopped one cannot.
             const QByteArray before = running ? QByteArray() : readAll(own.server.ibdata());
 
-            EXPECT_EQ(job.engine.RunRepair(), c.outcome) << job.log().toStdString();
+            EXPECT_EQ(job.engine.RunRepair(), c.outcome) << job.log().toStdString() << own.server.logTail();
             EXPECT_EQ(job.report.m_boxes, c.boxes) << job.log().toStdString();
             EXPECT_EQ(job.report.m_loginDialogs, 1);
             EXPECT_FALSE(job.app.m_bConnected);
             // The worker's report: the one line of a repair that did not run.
             job.engine.ReportRepairOutcome(c.outcome);
-            EXPECT_EQ(job.report.log().last(), QStringLiteral("Unable to create connection. Please verify login information."));
+            EXPECT_EQ(job.report.log().last(), QStringLiteral("Unable to create connection. Please verify login information."))
+                << job.log().toStdString() << own.server.logTail();
             EXPECT_FALSE(job.report.log().contains(QStringLiteral("Repair process finished unsuccessfully.")));
             EXPECT_TRUE(backupFiles(own.server.dataDir()).isEmpty()) << job.log().toStdString();
             if (std::string(c.name) == "wrong password") {

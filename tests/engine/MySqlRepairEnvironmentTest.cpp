@@ -488,6 +488,10 @@ TEST(MySqlServiceControlTest, AFailedStopStartsAgainWhatItStopped)
     s.e.app.m_nServiceCount = 5; // an earlier stop's count
 
     EXPECT_FALSE(s.e.engine.StopMySqlServices());
+    // The log says what the service did while the stop waited for it.
+    const QStringList waited = s.e.report.log().filter(QStringLiteral("The service MySQLStubborn did not reach STOPPED: "));
+    ASSERT_EQ(waited.size(), 1) << s.e.report.log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(waited.front().contains(QStringLiteral("STOP_PENDING from 0.0 s, gave up at "))) << waited.front().toStdString();
     EXPECT_EQ(s.e.app.m_service.m_displayName, stubborn) << "the last listed service stays current";
     EXPECT_EQ(s.e.app.m_nServiceCount, 2) << "counted afresh, one per service handled";
     // The first one was stopped, and runs again (a new process).

@@ -39,6 +39,38 @@ QString termIgnorer(const QString& tag)
     return QStringLiteral("/bin/bash -c \"trap '' TERM; while :; do sleep 0.2; done\" ignorer%1%2").arg(::getpid()).arg(tag);
 }
 
+// A stand-in server: it listens on a TCP port or a local socket at once but
+// greets the connections it takes (with one byte) only after readyAfter
+// seconds, and on SIGTERM writes to its note whether it was ready then.
+QString standInServer(const TestMachine& machine, const QString& kind, const QString& where, double readyAfter,
+                      const QString& note)
+{
+    const QString script = machine.dir().write(QStringLiteral("stand-in-server.py"), QByteArrayLiteral(R"(
+import signal, socket, sys, time
+kind, where, ready_after, note = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
+started = time.monotonic()
+def term(*_):
+    with open(note, 'w') as f:
+        f.write('ready' if time.monotonic() - started >= ready_after else 'starting')
+    sys.exit(0)
+signal.signal(signal.SIGTERM, term)
+if kind == 'tcp':
+    s = socket.socket()
+    s.bind(('127.0.0.1', int(where)))
+else:
+    s = socket.socket(socket.AF_UNIX)
+    s.bind(where)
+s.listen(16)
+while time.monotonic() - started < ready_after:
+    time.sleep(0.05)
+while True:
+    c, _ = s.accept()
+    c.sendall(b'\x0a')
+    c.close()
+)"));
+    return QStringLiteral("/usr/bin/python3 %1 %2 %3 %4 %5").arg(script, kind, where).arg(readyAfter).arg(note);
+}
+
 std::string sc(const QString& args)
 {
     return std::string(GRISOLT_SC_PATH) + " " + args.toStdString();
@@ -186,6 +218,93 @@ TEST(ServiceControlTest, ARealServerRunsOnlyOnceItAcceptsConnectionsAndStopsClea
     EXPECT_TRUE(processGone(pid));
     EXPECT_NE(server.log().find("Shutdown complete"), std::string::npos);
     EXPECT_FALSE(server.acceptsConnections());
+}
+
+} // namespace
+
+namespace {
+
+// A server opens its sockets well before it serves them: only a greeting
+// makes it running.
+TEST(ServiceControlTest, AProcessRunsOnlyOnceAConnectionIsGreeted)
+{
+    TestMachine machine;
+    struct Case {
+        const char* name;
+        QString kind;
+        QString where;
+        double readyAfter;
+        bool running;
+    } cases[] = {
+        {"listens and never greets", QStringLiteral("tcp"), QString::number(testsupport::freePort()), 1e9, false},
+        {"greets on a TCP port", QStringLiteral("tcp"), QString::number(testsupport::freePort()), 0, true},
+        {"greets on a local socket", QStringLiteral("unix"), machine.dir().file(QStringLiteral("greeter.sock")), 0, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QStringLiteral("MySQLStandIn%1").arg(++n);
+        machine.addService(name, standInServer(machine, c.kind, c.where, c.readyAfter, machine.dir().file(name)), name);
+        ASSERT_TRUE(ServiceControl::start(name));
+        QString seen;
+        EXPECT_EQ(ServiceControl::waitFor(name, ServiceState::Running, std::chrono::seconds(c.running ? 10 : 3), {}, &seen),
+                  c.running)
+            << seen.toStdString();
+        EXPECT_EQ(ServiceControl::query(name), c.running ? ServiceState::Running : ServiceState::StartPending);
+        if (!c.running) {
+            EXPECT_TRUE(seen.startsWith(QStringLiteral("START_PENDING from 0.0 s")) && seen.contains(QStringLiteral("gave up at")))
+                << seen.toStdString();
+        }
+        EXPECT_TRUE(ServiceControl::stop(name, kShort));
+    }
+}
+
+// A server sent a stop between opening its sockets and serving them can
+// hang for good: the stop waits until it serves, or for half its time.
+TEST(ServiceControlTest, AStopWaitsUntilAStartingServerServes)
+{
+    TestMachine machine;
+    struct Case {
+        const char* name;
+        double readyAfter;
+        std::chrono::milliseconds timeout;
+        const char* note;
+    } cases[] = {
+        {"it serves after 3 s", 3, std::chrono::milliseconds(kShort), "ready"},
+        {"it would serve only after the stop's time", 1e9, std::chrono::milliseconds(3000), "starting"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QStringLiteral("MySQLStarting%1").arg(++n);
+        const QString note = machine.dir().file(name);
+        machine.addService(name, standInServer(machine, QStringLiteral("tcp"), QString::number(testsupport::freePort()),
+                                               c.readyAfter, note),
+                           name);
+        ASSERT_TRUE(ServiceControl::start(name));
+        ASSERT_FALSE(ServiceControl::waitFor(name, ServiceState::Running, std::chrono::milliseconds(1500)));
+        const auto begin = std::chrono::steady_clock::now();
+        QString error;
+        EXPECT_TRUE(ServiceControl::stop(name, c.timeout, &error)) << error.toStdString();
+        EXPECT_LE(std::chrono::steady_clock::now() - begin, c.timeout);
+        EXPECT_EQ(testsupport::readAll(note), QByteArray(c.note));
+    }
+}
+
+// Stopped the moment it was started, a real server is let get ready first,
+// then stops cleanly.
+TEST(ServiceControlTest, ARealServerStoppedAsItStartsStopsCleanly)
+{
+    TestMachine machine;
+    TestServer server(machine, QStringLiteral("MySQLHasty"));
+    ASSERT_TRUE(server.installed());
+    QString error;
+    ASSERT_TRUE(ServiceControl::start(server.name(), &error)) << error.toStdString();
+    const pid_t pid = ServiceControl::processId(server.name());
+    ASSERT_TRUE(ServiceControl::stop(server.name(), testsupport::kServerWait, &error))
+        << error.toStdString() << server.logTail();
+    EXPECT_TRUE(processGone(pid));
+    EXPECT_NE(server.log().find("Shutdown complete"), std::string::npos) << server.logTail();
 }
 
 } // namespace

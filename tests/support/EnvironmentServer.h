@@ -13,10 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <netinet/in.h>
 #include <string>
@@ -59,20 +62,36 @@ inline QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A TCP port nobody listens on right now.
+// A TCP port nobody listens on right now, below the kernel's ephemeral range
+// (32768 and up): the outgoing connections of the tests running beside this
+// one take their ports from that range and could take a server's port
+// between its stop and its next start.
 inline int freePort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
+    static unsigned next = static_cast<unsigned>(::getpid()) * 7919u;
+    for (int tries = 0; tries < 500; ++tries) {
+        const int port = 12000 + static_cast<int>(next++ % 20000u);
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        const bool taken = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        const bool bindable = !taken && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (bindable)
+            return port;
+    }
+    return 0;
+}
+
+// The last lines of a text.
+inline std::string lastLines(const QByteArray& text, int count)
+{
+    qsizetype from = text.size();
+    for (int i = 0; i <= count && from > 0; ++i)
+        from = text.lastIndexOf('\n', from - 1);
+    return text.mid(from < 0 ? 0 : from + 1).toStdString();
 }
 
 // The registry file and program folder of one test; GRISOLT_REGISTRY points
@@ -103,6 +122,7 @@ public:
                 platform::ServiceControl::waitFor(name, platform::ServiceState::Stopped, std::chrono::seconds(10));
             }
         }
+        keepLogsOfAFailedTest();
         ::unsetenv("GRISOLT_REGISTRY");
     }
     TestMachine(const TestMachine&) = delete;
@@ -121,6 +141,24 @@ public:
     QString templateFile() const { return m_programFolder + QStringLiteral("/veltrax"); }
 
 private:
+    // The folder goes with the test; the logs of its servers stay when the
+    // test failed, in failed-server-logs/ of the folder the test ran in.
+    void keepLogsOfAFailedTest() const
+    {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        if (!test || !::testing::Test::HasFailure())
+            return;
+        const QString kept = QDir::currentPath() + QStringLiteral("/failed-server-logs/%1.%2-%3")
+                                                       .arg(QString::fromUtf8(test->test_suite_name()),
+                                                            QString::fromUtf8(test->name()))
+                                                       .arg(::getpid());
+        const auto copied = runCommand("mkdir -p '" + kept.toStdString() + "' && cd '" + m_dir.path().toStdString()
+                                       + "' && find . -maxdepth 3 -name '*.log' -exec cp --parents {} '" + kept.toStdString()
+                                       + "' \\;");
+        std::fprintf(stderr, "The servers' logs of this test are kept in %s%s\n", kept.toLocal8Bit().constData(),
+                     copied.status == 0 ? "" : " (not all could be copied)");
+    }
+
     TempDir m_dir;
     QString m_registry;
     QString m_programFolder;
@@ -189,6 +227,13 @@ public:
     {
         return (readAll(platform::ServiceControl::logFile(m_name)) + readAll(m_root + QStringLiteral("/server.log")))
             .toStdString();
+    }
+    // Their ends: enough to tell why a start failed, short enough to read in
+    // a failure message.
+    std::string logTail() const
+    {
+        return "--- end of the service's output:\n" + lastLines(readAll(platform::ServiceControl::logFile(m_name)), 15)
+            + "--- end of the server's error log:\n" + lastLines(readAll(m_root + QStringLiteral("/server.log")), 40);
     }
 
     static std::string quoted(const QString& path) { return quotedShell(path.toStdString()); }
