@@ -2,12 +2,6 @@
 // with a transaction open, and on a clean one.
 #include "tests/app/ShellTestSupport.h"
 
-#include "app/CLeftView.h"
-
-#include <QDir>
-
-using app::theApp;
-
 namespace {
 
 QString openFixture(const QString& set)
@@ -18,27 +12,7 @@ QString openFixture(const QString& set)
 // The log pane's lines that the scan of fx_open in the set's folder added.
 QStringList scanLines(const QString& set)
 {
-    shelltest::resetShell();
-    app::CMainFrame& frame = *theApp().mainFrame();
-    frame.leftView()->ResetTree();
-    const qsizetype before = frame.logLines().size();
-    theApp().m_bManualFolder = true;
-    theApp().m_strDataFolder = openFixture(set);
-    theApp().m_strIbdataPath = openFixture(set) + QStringLiteral("ibdata1");
-    frame.m_databaseListDialog = [] {
-        for (const auto& record : theApp().m_dataFolders)
-            for (const QString& folder : record.m_databaseFolders)
-                if (QDir(folder).dirName() == QLatin1String("fx_open"))
-                    theApp().m_selectedDatabases << folder;
-        theApp().FreeDataFolderRecords();
-        return true;
-    };
-    EXPECT_TRUE(theApp().StartJob(theApp().NewWorker()));
-    EXPECT_TRUE(theApp().WaitForJob(120000));
-    const QStringList lines = frame.logLines().mid(before);
-    shelltest::resetShell();
-    frame.leftView()->ResetTree();
-    return lines;
+    return shelltest::scanLogLines(openFixture(set), QStringLiteral("fx_open"));
 }
 
 TEST(LogPaneOpenTransactions, TheScanNamesTransactionsLeftOpen)

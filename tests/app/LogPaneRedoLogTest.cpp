@@ -3,12 +3,6 @@
 // encrypted redo log.
 #include "tests/app/ShellTestSupport.h"
 
-#include "app/CLeftView.h"
-
-#include <QDir>
-
-using app::theApp;
-
 namespace {
 
 QString crashFixture(const QString& set)
@@ -19,27 +13,7 @@ QString crashFixture(const QString& set)
 // The log pane's lines that the scan of fx_crash in the set's folder added.
 QStringList scanLines(const QString& set)
 {
-    shelltest::resetShell();
-    app::CMainFrame& frame = *theApp().mainFrame();
-    frame.leftView()->ResetTree();
-    const qsizetype before = frame.logLines().size();
-    theApp().m_bManualFolder = true;
-    theApp().m_strDataFolder = crashFixture(set);
-    theApp().m_strIbdataPath = crashFixture(set) + QStringLiteral("ibdata1");
-    frame.m_databaseListDialog = [] {
-        for (const auto& record : theApp().m_dataFolders)
-            for (const QString& folder : record.m_databaseFolders)
-                if (QDir(folder).dirName() == QLatin1String("fx_crash"))
-                    theApp().m_selectedDatabases << folder;
-        theApp().FreeDataFolderRecords();
-        return true;
-    };
-    EXPECT_TRUE(theApp().StartJob(theApp().NewWorker()));
-    EXPECT_TRUE(theApp().WaitForJob(120000));
-    const QStringList lines = frame.logLines().mid(before);
-    shelltest::resetShell();
-    frame.leftView()->ResetTree();
-    return lines;
+    return shelltest::scanLogLines(crashFixture(set), QStringLiteral("fx_crash"));
 }
 
 TEST(LogPaneRedoLog, TheScanSaysTheRedoLogHoldsChangesNotRead)

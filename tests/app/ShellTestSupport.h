@@ -4,6 +4,7 @@
 // program by AppTestMain.cpp, started as the program starts, on a registry
 // file and runtime folder of its own), its main window and its engine.
 
+#include "app/CLeftView.h"
 #include "app/CMainFrame.h"
 #include "app/CRecoveryThread.h"
 #include "app/CVeltraxMySqlRecoveryApp.h"
@@ -12,6 +13,7 @@
 #include "engine/MySqlRepair.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QThread>
 #include <QTimer>
 
@@ -146,6 +148,33 @@ inline QString fixtureData()
 {
     const QString fromEnv = qEnvironmentVariable("GRISOLT_FIXTURES_DIR");
     return (fromEnv.isEmpty() ? QStringLiteral(GRISOLT_FIXTURES_DIR) : fromEnv) + QStringLiteral("/default/data/");
+}
+
+// The log pane's lines that the shell's scan job added, on the data folder
+// dataFolder (ending in a slash) with only its database database chosen.
+inline QStringList scanLogLines(const QString& dataFolder, const QString& database)
+{
+    resetShell();
+    app::CMainFrame& frame = *app::theApp().mainFrame();
+    frame.leftView()->ResetTree();
+    const qsizetype before = frame.logLines().size();
+    app::theApp().m_bManualFolder = true;
+    app::theApp().m_strDataFolder = dataFolder;
+    app::theApp().m_strIbdataPath = dataFolder + QStringLiteral("ibdata1");
+    frame.m_databaseListDialog = [database] {
+        for (const auto& record : app::theApp().m_dataFolders)
+            for (const QString& folder : record.m_databaseFolders)
+                if (QDir(folder).dirName() == database)
+                    app::theApp().m_selectedDatabases << folder;
+        app::theApp().FreeDataFolderRecords();
+        return true;
+    };
+    EXPECT_TRUE(app::theApp().StartJob(app::theApp().NewWorker()));
+    EXPECT_TRUE(app::theApp().WaitForJob(120000));
+    const QStringList lines = frame.logLines().mid(before);
+    resetShell();
+    frame.leftView()->ResetTree();
+    return lines;
 }
 
 } // namespace shelltest

@@ -42,12 +42,7 @@ TEST(OpenTransactionRepair, TheRecoveredTableHoldsTheKeysTheServerHasAfterItsRol
         testsupport::ScannedEngine scanned(openFixture(c.set), {QStringLiteral("fx_open")});
         engine::MySqlRepair& repair = scanned.repair;
         ASSERT_EQ(repair.m_databases.size(), 1u);
-        const QString name = QStringLiteral("fx_open_") + QLatin1String(c.set);
-        repair.m_databases[0]->m_name = name;
-        const QString target = QStringLiteral("recovered_") + name;
-        scanned.connectTo(server);
-        repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-        scanned.repairIntoServer();
+        const QString target = scanned.repairAs(server, QStringLiteral("fx_open_") + QLatin1String(c.set));
         const QString log = scanned.report.log().join(QLatin1Char('\n'));
         ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << log.toStdString();
         EXPECT_TRUE(log.contains(QLatin1String(c.logged))) << log.toStdString();

@@ -4,7 +4,6 @@
 // lost partition file costs its rows only; a clause that cannot be read, or
 // that the server refuses, leaves the table unpartitioned with all its rows.
 #include "engine/AppState.h"
-#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
 #include "engine/RowWriter.h"
 #include "tests/support/ExpectedRows.h"
@@ -82,12 +81,7 @@ TEST_P(PartitionedTablesRepair, ClauseAndRowsOfEveryReadablePartition)
     testsupport::ScannedEngine scanned(dir.path(), {kDatabase});
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
-    const QString name = QStringLiteral("fx_partitions_") + QLatin1String(c.label);
-    repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(name);
-    const QString target = QStringLiteral("recovered_") + name;
-    scanned.connectTo(server);
-    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-    scanned.repairIntoServer();
+    const QString target = scanned.repairAs(server, QStringLiteral("fx_partitions_") + QLatin1String(c.label));
     const QString log = scanned.report.log().join(QLatin1Char('\n'));
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << log.toStdString();
     EXPECT_TRUE(log.contains(QLatin1String(c.logged))) << log.toStdString();

@@ -5,7 +5,6 @@
 // line, and returns the original's rows. The tables are taken from the
 // fixture's list, so a table added there is checked too.
 #include "engine/AppState.h"
-#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
 #include "engine/RowWriter.h"
 #include "tests/support/ExpectedRows.h"
@@ -119,12 +118,7 @@ TEST_P(RecoveredTablesRoundTrip, EveryTableComesBackAsTheServerShowedItWithItsRo
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
     // A name of its own per set: both sets run side by side on one server.
-    repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(kDatabase + QLatin1Char('_') + set);
-    const QString target = QStringLiteral("recovered_") + kDatabase + QLatin1Char('_') + set;
-
-    scanned.connectTo(server);
-    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-    scanned.repairIntoServer();
+    const QString target = scanned.repairAs(server, kDatabase + QLatin1Char('_') + set);
     const QString log = scanned.report.log().join(QLatin1Char('\n'));
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << log.toStdString();
     EXPECT_EQ(repair.m_statementsFailed, 0u) << log.toStdString();

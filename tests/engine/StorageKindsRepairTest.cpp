@@ -4,7 +4,6 @@
 // shows every rebuilt table's keys as it showed the original's, the readable
 // tables bring their rows, and each table left without rows is named in one
 // line of the whole log, no page of it called damaged.
-#include "engine/FileNameCodec.h"
 #include "engine/MySqlRepair.h"
 #include "engine/RowWriter.h"
 #include "tests/support/ExpectedRows.h"
@@ -56,12 +55,7 @@ TEST_P(StorageKindsRepair, KeysAsTheOriginalsAndOneLinePerTableWithoutRows)
     testsupport::ScannedEngine scanned(FixtureSet::dataFolder(set), {kDatabase});
     engine::MySqlRepair& repair = scanned.repair;
     ASSERT_EQ(repair.m_databases.size(), 1u);
-    repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(kDatabase + QLatin1Char('_') + set);
-    const QString target = QStringLiteral("recovered_") + kDatabase + QLatin1Char('_') + set;
-
-    scanned.connectTo(server);
-    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + RowWriter::QuoteName(target));
-    scanned.repairIntoServer();
+    const QString target = scanned.repairAs(server, kDatabase + QLatin1Char('_') + set);
     const QStringList log = scanned.report.log();
     const std::string logText = log.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(repair.m_createdDatabases, QStringList{target}) << logText;

@@ -1,6 +1,7 @@
 #include "tests/support/ScannedEngine.h"
 
 #include "engine/FileNameCodec.h"
+#include "engine/RowWriter.h"
 
 #include <QDir>
 
@@ -48,6 +49,18 @@ void ScannedEngine::repairIntoServer()
     app.m_bRepair = true;
     repair.RepairDatabases();
     app.m_bRepair = false;
+}
+
+QString ScannedEngine::repairAs(const ScratchServer& server, const QString& name)
+{
+    if (repair.m_databases.size() != 1)
+        return {};
+    repair.m_databases[0]->m_name = engine::FileNameCodec::Encode(name);
+    const QString target = QStringLiteral("recovered_") + name;
+    connectTo(server);
+    repair.RunStatement(QStringLiteral("DROP DATABASE IF EXISTS ") + engine::RowWriter::QuoteName(target));
+    repairIntoServer();
+    return target;
 }
 
 } // namespace testsupport

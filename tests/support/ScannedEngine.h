@@ -34,6 +34,10 @@ struct ScannedEngine {
     // Runs the repair driver on that connection. Nothing is exchanged or put
     // back afterwards: the server's files are not the scanned folder's.
     void repairIntoServer();
+    // Repairs the one scanned database into the server as
+    // "recovered_" + name, in place of what an earlier run left there, and
+    // returns that name.
+    QString repairAs(const ScratchServer& server, const QString& name);
 };
 
 } // namespace testsupport
