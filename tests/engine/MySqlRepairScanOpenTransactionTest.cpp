@@ -3,7 +3,7 @@
 // against the rows a server has after it rolled those transactions back.
 #include "engine/AppState.h"
 #include "engine/MySqlRepair.h"
-#include "tests/support/RecordingReportWindow.h"
+#include "tests/support/ScannedEngine.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/DumpOutput.h"
 
@@ -36,25 +36,9 @@ QList<QStringList> expectedRows(const QString& set, const char* table)
                                 + QStringLiteral(".tsv"));
 }
 
-struct Scan {
-    engine::AppState app;
-    engine::MySqlRepair repair{app};
-    testsupport::RecordingReportWindow report{app};
-
-    Scan(const QString& data, const QString& database)
-    {
-        repair.m_hWndReport = &report;
-        app.m_bManualFolder = true;
-        app.m_strDataFolder = data;
-        app.m_strIbdataPath = data + QStringLiteral("/ibdata1");
-        app.m_selectedDatabases = {data + QLatin1Char('/') + database + QLatin1Char('/')};
-        repair.ScanDataFolder();
-    }
-};
-
 QStringList scanLog(const QString& data, const QString& database)
 {
-    return Scan(data, database).report.log();
+    return testsupport::ScannedEngine(data, {database}).report.log();
 }
 
 QStringList linesStartingWith(const QStringList& log, const QString& start)
@@ -109,7 +93,7 @@ TEST(ScanOpenTransactions, OneLineWhereTransactionsWereLeftOpenAndNoneElsewhere)
     }
 
     // The repair's log says it again, near its header.
-    Scan scan(openFixture("open"), "fx_open");
+    testsupport::ScannedEngine scan(openFixture("open"), {QStringLiteral("fx_open")});
     const qsizetype scanned = scan.report.log().size();
     scan.report.m_loginAccepted = false;
     EXPECT_EQ(scan.repair.RunRepair(), engine::MySqlRepair::REPAIR_CANCELLED);

@@ -14,15 +14,6 @@ namespace {
 
 using testsupport::ScannedEngine;
 
-QStringList linesWith(const QStringList& log, const QString& text)
-{
-    QStringList found;
-    for (const QString& line : log)
-        if (line.contains(text))
-            found << line;
-    return found;
-}
-
 // Locates each table's rows as the preview and the repair do; returns the
 // log lines that adds, but the count of records each ends with.
 QStringList readEveryTable(ScannedEngine& scanned, std::map<QString, std::size_t>* dataPages = nullptr)
@@ -71,14 +62,14 @@ TEST(ScanStorage, CompressedPagesAndOtherEnginesGetOneLineEach)
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(c.table);
-            EXPECT_EQ(linesWith(log, QLatin1String(c.table)), QStringList{c.line}) << log.join('\n').toStdString();
+            EXPECT_EQ(log.filter(QLatin1String(c.table)), QStringList{c.line}) << log.join('\n').toStdString();
             const engine::TableInformation* table = scanned.table(QStringLiteral("fx_storage"), QLatin1String(c.table));
             ASSERT_NE(table, nullptr);
             EXPECT_TRUE(table->m_rowsNotRead);
             EXPECT_FALSE(table->columns().empty()) << "the table is still listed with its definition";
         }
         // Tables with a KEY_BLOCK_SIZE on keys only are read as any other.
-        EXPECT_TRUE(linesWith(log, QStringLiteral("kbs_")).isEmpty()) << log.join('\n').toStdString();
+        EXPECT_TRUE(log.filter(QStringLiteral("kbs_")).isEmpty()) << log.join('\n').toStdString();
         ASSERT_NE(scanned.table(QStringLiteral("fx_storage"), QStringLiteral("kbs_innodb")), nullptr);
         EXPECT_NE(scanned.table(QStringLiteral("fx_storage"), QStringLiteral("kbs_innodb"))->m_rootPage, 0u);
 
@@ -103,13 +94,13 @@ TEST(ScanStorage, AnotherPageSizeGetsItsLine)
     const QStringList log = scanned.report.log();
     const QString folder = data + QStringLiteral("fx_pages/");
     for (const char* name : {"in_file", "in_system"})
-        EXPECT_EQ(linesWith(log, QLatin1String(name)),
+        EXPECT_EQ(log.filter(QLatin1String(name)),
                   QStringList{QStringLiteral("Table %1%2.frm: its rows cannot be read: its pages are 8 KiB "
                                              "(innodb_page_size); this program reads only pages of 16 KiB.")
                                   .arg(folder, QLatin1String(name))})
             << log.join('\n').toStdString();
-    EXPECT_TRUE(linesWith(log, QStringLiteral("dictionary")).isEmpty()) << log.join('\n').toStdString();
-    EXPECT_TRUE(linesWith(log, QStringLiteral("plain")).isEmpty()) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("dictionary")).isEmpty()) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("plain")).isEmpty()) << log.join('\n').toStdString();
     EXPECT_EQ(log.size(), 3) << log.join('\n').toStdString();
 
     const QStringList added = readEveryTable(scanned);
